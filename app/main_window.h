@@ -1,0 +1,35 @@
+// The main window record: the editor's event callback, the title and the application id.
+// Portable: the Windows layer (main_win32.cpp) owns the HWND; this record is what the rest of
+// the editor sees of the window. GUI thread only.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+
+namespace nimba {
+
+// Editor event codes handed to on_event.
+enum editor_event : int32_t {
+    event_paint = 0,
+    event_activate = 1,
+    event_pointer_move = 2,
+    event_left_down = 3,
+    event_left_up = 4,
+    event_right_down = 5,
+    event_right_up = 6,
+    event_wheel = 7,
+    event_timer = 8,
+};
+
+struct main_window {
+    std::function<void(int32_t)> on_event;
+    std::string title;
+    std::string app_id;
+    bool running = false;
+};
+
+inline constexpr const char* window_title = "Corvane Editor";
+inline constexpr const char* application_id = "com.nimba.editor";
+
+} // namespace nimba

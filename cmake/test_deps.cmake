@@ -1,0 +1,15 @@
+# GoogleTest: the system package natively; built from /usr/src/googletest with the cross
+# toolchain for Windows. Both give the targets nimba::gtest_main and nimba::gmock.
+if(NIMBA_TESTS)
+    if(CMAKE_CROSSCOMPILING)
+        set(gtest_force_shared_crt OFF CACHE BOOL "" FORCE)
+        set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
+        add_subdirectory(/usr/src/googletest ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
+        add_library(nimba::gtest_main ALIAS gtest_main)
+        add_library(nimba::gmock ALIAS gmock)
+    else()
+        find_package(GTest REQUIRED)
+        add_library(nimba::gtest_main ALIAS GTest::gtest_main)
+        add_library(nimba::gmock ALIAS GTest::gmock)
+    endif()
+endif()

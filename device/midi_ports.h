@@ -1,0 +1,56 @@
+// The MIDI port seam (the subset of RtMidi the device link uses) and the amplifier's port
+// discovery, polling and closing. Implementations: RtMidi (midi_ports_rtmidi.cpp) and the
+// virtual amplifier's loopback ports (emulator/). Worker thread only.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace nimba {
+
+struct device_link;
+
+// Called on the thread that made the failing call; the error's type and text are not used.
+using midi_error_callback = std::function<void()>;
+
+struct midi_port {
+    virtual ~midi_port() = default;
+    virtual unsigned getPortCount() = 0;
+    virtual std::string getPortName(unsigned index) = 0;
+    virtual void openPort(unsigned index, const std::string& name) = 0;
+    virtual void closePort() = 0; // safe on a port that is not open
+    virtual bool isPortOpen() const = 0;
+    virtual void setErrorCallback(midi_error_callback callback) = 0;
+};
+
+struct midi_in_port : midi_port {
+    virtual void ignoreTypes(bool sysex, bool time, bool sense) = 0;
+    // The oldest queued message, whole; empty when nothing waits.
+    virtual void getMessage(std::vector<uint8_t>* message) = 0;
+};
+
+struct midi_out_port : midi_port {
+    virtual void sendMessage(const uint8_t* bytes, size_t size) = 0;
+};
+
+// Makes the worker's two port objects when it starts.
+struct midi_port_factory {
+    std::function<std::unique_ptr<midi_in_port>(const std::string& client, unsigned queue_limit)>
+        make_input;
+    std::function<std::unique_ptr<midi_out_port>(const std::string& client)> make_output;
+};
+
+inline constexpr const char* device_name_mark = "NIMBA";
+
+// Finds the ports whose names contain "NIMBA" and opens them; true when both are open.
+bool find_and_open_ports(device_link& link);
+// Takes at most one message from the input queue and decodes it.
+void poll_one_message(device_link& link);
+// Closes the output port, then the input port.
+void close_ports(device_link& link);
+
+} // namespace nimba

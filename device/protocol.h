@@ -1,0 +1,43 @@
+// The amplifier's System Exclusive protocol: every request, the reply decoder and the one
+// reply wait that every awaited exchange uses. Framing F0 00 <code> ... F7. Worker thread only.
+#pragma once
+
+#include <cstdint>
+#include <span>
+
+namespace nimba {
+
+struct device_link;
+
+// Reply codes as they land in last_reply.
+enum : int32_t {
+    reply_program = 0x02,
+    reply_program_changed = 0x03,
+    reply_slot_name = 0x04,
+    reply_acknowledge = 0x08,
+    reply_version = 0x0B,
+};
+
+// Decodes one received message into the editor state and the link; malformed ones are dropped.
+void handle_message(device_link& link, std::span<const uint8_t> message);
+
+enum class wait_result { reply, timeout, stopped };
+// Polls one message every 5 ms within a 1000 ms budget until last_reply holds `code`.
+// The caller sets last_reply to 0 before it sends. Touches no status.
+wait_result wait_for_reply(device_link& link, int32_t code);
+
+// A timed-out exchange: link_status = 3, repaint, failure_count + 1.
+void note_timeout(device_link& link);
+void request_repaint(device_link& link);
+
+// Sends bytes whole when the output port is open; false when it is not.
+bool send_message(device_link& link, std::span<const uint8_t> bytes);
+
+void send_version_request(device_link& link);        // F0 00 0B F7
+void request_program(device_link& link);             // F0 00 02 n F7, awaited; sets status
+void request_slot_name(device_link& link, int slot); // F0 00 04 i F7
+void send_parameter_block(device_link& link);        // the 23-byte block 01
+void send_store(device_link& link);                  // F0 00 0A F7
+void send_link_reset(device_link& link);             // F0 00 0C F7
+
+} // namespace nimba

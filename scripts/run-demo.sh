@@ -1,0 +1,20 @@
+#!/usr/bin/env bash
+# Builds the demo edition of the editor (the built-in virtual amplifier in place of MIDI ports)
+# and starts it under Wine, inside Xvfb when there is no display.
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+cd "$root"
+bash scripts/setup.sh
+cmake --preset windows >/dev/null
+if ! cmake --build --preset windows --target nimba-editor-demo; then
+  echo "The demo edition is not built yet in this revision."
+  exit 1
+fi
+source scripts/wine-env.sh
+exe=build/windows/app/nimba-editor-demo.exe
+if [ -n "${DISPLAY:-}" ]; then
+  exec wine "$exe"
+else
+  echo "No display: running in Xvfb on :99 (take a look with: DISPLAY=:99 import -window root shot.png)"
+  exec xvfb-run -n 99 -s "-screen 0 1280x800x24" wine "$exe"
+fi
