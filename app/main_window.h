@@ -29,6 +29,14 @@ struct main_window {
     bool running = false;
 };
 
+// Last pointer position in window pixels and the accumulated wheel notches; written by the
+// window procedure, read (and the notches cleared) by the event handler. GUI thread only.
+struct pointer_input {
+    int32_t pointer_x = 0;
+    int32_t pointer_y = 0;
+    int32_t wheel_steps = 0;
+};
+
 inline constexpr const char* window_title = "Corvane Editor";
 inline constexpr const char* application_id = "com.nimba.editor";
 
