@@ -33,11 +33,14 @@ void request_repaint(device_link& link);
 // Sends bytes whole when the output port is open; false when it is not.
 bool send_message(device_link& link, std::span<const uint8_t> bytes);
 
-void send_version_request(device_link& link);        // F0 00 0B F7
+// Each request is built in link.message_buffer and sent only while the output port is open;
+// the return value says whether it went out. The awaited ones (0B, 04) clear last_reply first,
+// so the caller only has to wait. The others await nothing; the caller pauses after them.
+bool send_version_request(device_link& link);        // F0 00 0B F7
 void request_program(device_link& link);             // F0 00 02 n F7, awaited; sets status
-void request_slot_name(device_link& link, int slot); // F0 00 04 i F7
-void send_parameter_block(device_link& link);        // the 23-byte block 01
-void send_store(device_link& link);                  // F0 00 0A F7
-void send_link_reset(device_link& link);             // F0 00 0C F7
+bool request_slot_name(device_link& link, int slot); // F0 00 04 i F7
+bool send_parameter_block(device_link& link);        // the 23-byte block 01
+bool send_store(device_link& link);                  // F0 00 0A F7
+bool send_link_reset(device_link& link);             // F0 00 0C F7
 
 } // namespace nimba

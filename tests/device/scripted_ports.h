@@ -1,0 +1,75 @@
+// Test ports for the protocol: an input that hands out messages at chosen polls and an output
+// that records every message sent. Single-threaded.
+#pragma once
+
+#include <cstdint>
+#include <deque>
+#include <memory>
+#include <vector>
+
+#include "app/state.h"
+#include "device/midi_ports.h"
+
+namespace nimba::test {
+
+using bytes = std::vector<uint8_t>;
+
+struct scripted_input final : midi_in_port {
+    struct timed_message {
+        int poll; // delivered by this getMessage call (1-based) or any later one
+        bytes message;
+    };
+    std::deque<timed_message> script;
+    int polls = 0;
+    bool open = true;
+    unsigned getPortCount() override { return 1; }
+    std::string getPortName(unsigned) override { return "NIMBA test"; }
+    void openPort(unsigned, const std::string&) override { open = true; }
+    void closePort() override { open = false; }
+    bool isPortOpen() const override { return open; }
+    void setErrorCallback(midi_error_callback) override {}
+    void ignoreTypes(bool, bool, bool) override {}
+    void getMessage(std::vector<uint8_t>* message) override {
+        ++polls;
+        message->clear();
+        if (!script.empty() && script.front().poll <= polls) {
+            *message = script.front().message;
+            script.pop_front();
+        }
+    }
+};
+
+struct recording_output final : midi_out_port {
+    std::vector<bytes> sent;
+    bool open = true;
+    unsigned getPortCount() override { return 1; }
+    std::string getPortName(unsigned) override { return "NIMBA test"; }
+    void openPort(unsigned, const std::string&) override { open = true; }
+    void closePort() override { open = false; }
+    bool isPortOpen() const override { return open; }
+    void setErrorCallback(midi_error_callback) override {}
+    void sendMessage(const uint8_t* data, size_t size) override {
+        sent.emplace_back(data, data + size);
+    }
+};
+
+// A link on virtual time over the scripted ports, with a repaint counter.
+struct scripted_link {
+    std::unique_ptr<editor_state> state = std::make_unique<editor_state>();
+    std::unique_ptr<device_link> link = std::make_unique<device_link>();
+    virtual_clock clock;
+    scripted_input in;
+    recording_output out;
+    int repaints = 0;
+    scripted_link() {
+        reset_device_part(*state);
+        link->state = state.get();
+        link->midi_in = &in;
+        link->midi_out = &out;
+        link->clock = &clock;
+        link->repaint = [this] { ++repaints; };
+    }
+    void reply_at(int poll, bytes message) { in.script.push_back({poll, std::move(message)}); }
+};
+
+} // namespace nimba::test
