@@ -70,14 +70,6 @@ TEST(CabinetLibrary, EachHasItsOwnOneParagraphDescription) {
     }
 }
 
-TEST(CabinetLibrary, FillingAgainReplacesRatherThanAppends) {
-    cabinet_library cabinets = filled_library();
-    const std::wstring first = cabinets[5].description;
-    fill_cabinet_library(cabinets);
-    EXPECT_EQ(cabinets[5].description, first);
-    EXPECT_EQ(cabinets[5].name, L"412 LEGEND DEEP");
-}
-
 TEST(CabinetIr, EveryBlobHoldsA4096SampleIrPeakingEarly) {
     const cabinet_library cabinets = filled_library();
     for (const cabinet_entry& c : cabinets) {

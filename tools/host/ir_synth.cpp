@@ -324,15 +324,21 @@ double level_db(const std::vector<float>& ir, double hz) {
     return 10 * std::log10(re * re + im * im + 1e-30);
 }
 
-bool meets_promises(const char* name, const std::vector<float>& ir) {
+int peak_index(const std::vector<float>& ir) {
     int at = 0;
+    for (int n = 1; n < static_cast<int>(ir.size()); ++n)
+        if (std::fabs(ir[n]) > std::fabs(ir[at])) at = n;
+    return at;
+}
+
+bool meets_promises(const char* name, const std::vector<float>& ir) {
     for (int n = 0; n < ir_length; ++n) {
         if (!std::isfinite(ir[n])) {
             std::fprintf(stderr, "ir_synth: %s: sample %d is not finite\n", name, n);
             return false;
         }
-        if (std::fabs(ir[n]) > std::fabs(ir[at])) at = n;
     }
+    const int at = peak_index(ir);
     if (at >= 40 || ir[at] < 0.79f || ir[at] > 0.91f) {
         std::fprintf(stderr, "ir_synth: %s: peak %.3f at sample %d\n", name, ir[at], at);
         return false;
@@ -374,15 +380,17 @@ int main(int argc, char** argv) {
     }
     const bool report = std::strcmp(argv[1], "--report") == 0;
     if (report)
-        std::printf("%-18s %8s %8s %8s %8s\n", "cabinet", "100 Hz", "1 kHz", "3 kHz", "8 kHz");
+        std::printf("%-18s %8s %8s %8s %8s %6s %4s\n", "cabinet", "100 Hz", "1 kHz", "3 kHz",
+                    "8 kHz", "peak", "at");
 
     for (int i = 0; i < static_cast<int>(recipes.size()); ++i) {
         const cabinet_recipe& r = recipes[i];
         const std::vector<float> ir = synthesise(r, i);
         if (!meets_promises(r.name, ir)) return 1;
         if (report) {
-            std::printf("%-18s %8.1f %8.1f %8.1f %8.1f\n", r.name, level_db(ir, 100),
-                        level_db(ir, 1000), level_db(ir, 3000), level_db(ir, 8000));
+            const int at = peak_index(ir);
+            std::printf("%-18s %8.1f %8.1f %8.1f %8.1f %6.3f %4d\n", r.name, level_db(ir, 100),
+                        level_db(ir, 1000), level_db(ir, 3000), level_db(ir, 8000), ir[at], at);
             continue;
         }
         const std::string path = std::string(argv[1]) + "/cabinet_" + std::to_string(i) + ".rw";
