@@ -1,0 +1,76 @@
+// A built editor state wired to a recording canvas, a virtual clock and counters for repaints
+// and cursor changes, with helpers to paint a frame and to point, click and wheel at controls.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <memory>
+
+#include "app/draw/recording_canvas.h"
+#include "app/state.h"
+#include "ui/event_handler.h"
+#include "ui/hit_regions.h"
+
+namespace nimba {
+
+struct screen {
+    main_window window;
+    std::unique_ptr<editor_state> state = std::make_unique<editor_state>();
+    recording_canvas canvas;
+    pointer_input pointer;
+    virtual_clock clock;
+    int repaints = 0;
+    int cursors = 0;
+    ui_context ui;
+
+    explicit screen(int32_t width = 1024, int32_t height = 720) : canvas(width, height) {
+        build_editor_state(*state, &window, {});
+        state->link_status = link_connected;
+        ui.target = &canvas;
+        ui.pointer = &pointer;
+        ui.clock = &clock;
+        ui.repaint = [this] { ++repaints; };
+        ui.set_arrow_cursor = [this] { ++cursors; };
+    }
+    ~screen() { destroy_editor_state(*state); }
+
+    editor_state& s() { return *state; }
+    program_record& program() { return current_program(*state); }
+
+    void paint() {
+        canvas.reset();
+        handle_event(*state, ui, event_paint);
+    }
+
+    const hit_region* region(int32_t id, int32_t kind) const {
+        for (const hit_region& r : state->hit_regions)
+            if (r.id == id && r.kind == kind) return &r;
+        return nullptr;
+    }
+
+    void point_at(int32_t x, int32_t y) {
+        pointer.pointer_x = x;
+        pointer.pointer_y = y;
+    }
+    void move_to(int32_t x, int32_t y) {
+        point_at(x, y);
+        handle_event(*state, ui, event_pointer_move);
+    }
+    void click_at(int32_t x, int32_t y) {
+        point_at(x, y);
+        handle_event(*state, ui, event_left_down);
+    }
+    // Paints (so the regions follow the state), then clicks the middle of the control.
+    void click(int32_t id) {
+        paint();
+        const hit_region* r = region(id, region_click);
+        ASSERT_NE(r, nullptr) << "no click region for id " << id;
+        click_at(r->x + r->width / 2, r->y + r->height / 2);
+    }
+    void wheel(int32_t notches) {
+        pointer.wheel_steps += notches;
+        handle_event(*state, ui, event_wheel);
+    }
+};
+
+} // namespace nimba

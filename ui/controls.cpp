@@ -1,0 +1,59 @@
+// Drawing helpers and the immediate-mode control helpers.
+#include "ui/controls.h"
+
+namespace nimba {
+
+std::wstring_view tolex_name(int32_t tolex_colour) {
+    switch (tolex_colour) {
+    case 1:
+        return L"SNAKE SKIN";
+    case 2:
+        return L"PURPLE";
+    case 3:
+        return L"RED";
+    case 4:
+        return L"TURQUOISE";
+    case 5:
+        return L"WHITE";
+    default:
+        return L"BLACK";
+    }
+}
+
+void draw_box(frame& f, rect r, float radius, uint32_t colour) {
+    f.target.box(r.x, r.y, r.width, r.height, radius, colour);
+}
+
+void draw_mask(frame& f, rect r, picture p, uint32_t colour) {
+    f.target.mask(r.x, r.y, r.width, r.height, picture_blob(p), colour);
+}
+
+void draw_text(frame& f, rect r, uint32_t colour, int32_t format, int32_t h_align,
+               std::wstring_view text) {
+    f.target.text(r.x, r.y, r.width, r.height, colour, format, h_align, valign_centre, text, true);
+}
+
+void draw_text_in(frame& f, int32_t left, int32_t top, int32_t right, int32_t bottom,
+                  uint32_t colour, int32_t format, int32_t h_align, int32_t v_align,
+                  std::wstring_view text, bool wrap) {
+    f.target.text_box(left, top, right, bottom, colour, format, h_align, v_align, text, wrap);
+}
+
+bool control(frame& f, int32_t id, rect region) {
+    register_region(f.state.hit_regions, id, region, region_hover);
+    register_region(f.state.hit_regions, id, region, region_click);
+    return hovered(f.state.hit_regions, id);
+}
+
+void mask_control(frame& f, int32_t id, rect region, rect drawn, picture p, uint32_t hov,
+                  uint32_t rest) {
+    draw_mask(f, drawn, p, hover_colour(control(f, id, region), hov, rest));
+}
+
+bool box_button(frame& f, int32_t id, rect r, float radius, uint32_t hov, uint32_t rest) {
+    const bool is_hovered = control(f, id, r);
+    draw_box(f, r, radius, hover_colour(is_hovered, hov, rest));
+    return is_hovered;
+}
+
+} // namespace nimba

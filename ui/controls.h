@@ -1,0 +1,56 @@
+// The frame being drawn and the immediate-mode helpers every control goes through: id,
+// rectangle, register (hover and click), then draw in the colour its hover flag selects.
+// GUI thread only, inside a drawing pass.
+#pragma once
+
+#include <cstdint>
+#include <string_view>
+
+#include "app/assets/pictures.h"
+#include "app/draw/canvas.h"
+#include "app/state.h"
+#include "ui/hit_regions.h"
+
+namespace nimba {
+
+// What every drawing step of one pass reads: the state, the canvas, the view size W x H in
+// drawing units and the accent colour worked out at the start of the pass.
+struct frame {
+    editor_state& state;
+    canvas& target;
+    int32_t width;
+    int32_t height;
+    uint32_t accent;
+};
+
+// The covering's name for tolex_colour 1..5; "BLACK" for 0 and any other value.
+std::wstring_view tolex_name(int32_t tolex_colour);
+
+inline uint32_t hover_colour(bool is_hovered, uint32_t hov, uint32_t rest) {
+    return is_hovered ? hov : rest;
+}
+
+void draw_box(frame& f, rect r, float radius, uint32_t colour);
+void draw_mask(frame& f, rect r, picture p, uint32_t colour);
+// One line, vertically centred, ellipsis; the layout box starts one unit above r.
+void draw_text(frame& f, rect r, uint32_t colour, int32_t format, int32_t h_align,
+               std::wstring_view text);
+// Straight into (left, top)-(right, bottom): one line with ellipsis unless wrap.
+void draw_text_in(frame& f, int32_t left, int32_t top, int32_t right, int32_t bottom,
+                  uint32_t colour, int32_t format, int32_t h_align, int32_t v_align,
+                  std::wstring_view text, bool wrap = false);
+
+// Registers id's hover and click regions at r and returns its hover flag.
+bool control(frame& f, int32_t id, rect region);
+
+// A control drawn as a mask in `drawn` and hit in `region`.
+void mask_control(frame& f, int32_t id, rect region, rect drawn, picture p, uint32_t hov,
+                  uint32_t rest);
+inline void mask_button(frame& f, int32_t id, rect r, picture p, uint32_t hov, uint32_t rest) {
+    mask_control(f, id, r, r, p, hov, rest);
+}
+
+// A control drawn as a (rounded) box over its whole region; returns the hover flag.
+bool box_button(frame& f, int32_t id, rect r, float radius, uint32_t hov, uint32_t rest);
+
+} // namespace nimba

@@ -1,0 +1,306 @@
+// The screen renderer: frame set-up, the amplifier picture, top bar, switch row, status bar,
+// status texts with the veil, and the link pill. The slot panel and the cabinet page are
+// drawn by slot_panel.cpp inside the same pass.
+#include "ui/renderer.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "ui/controls.h"
+#include "ui/slot_panel.h"
+#include "ui/text_buffer.h"
+
+namespace nimba {
+
+namespace {
+
+constexpr uint32_t colour_background = 0xFF030303;
+constexpr uint32_t colour_header = 0xFF08080A;
+constexpr uint32_t colour_pill = 0xFF141416;
+constexpr uint32_t colour_off = 0xFF303032;
+constexpr uint32_t colour_white = 0xFFF0F0F0;
+constexpr uint32_t colour_light = 0xFFBEBEBE;
+constexpr uint32_t colour_mid = 0xFF8C8C8E;
+constexpr uint32_t colour_veil = 0xA0000000;
+
+constexpr int32_t picture_width = 1400;
+constexpr int32_t picture_height = 1200;
+
+// Render targets are far smaller than this; the bound keeps every sum below in 32 bits and
+// every float-to-int conversion in range whatever size the canvas reports.
+constexpr int32_t largest_view = 1 << 16;
+
+struct dot_place {
+    int32_t x, y;
+};
+constexpr dot_place ir_dots[slot_count] = {{1040, 331}, {1054, 342}, {1045, 364},
+                                           {1030, 368}, {1018, 351}, {1022, 336}};
+constexpr dot_place channel_lamps[3] = {{793, 383}, {848, 383}, {408, 383}};
+
+picture tolex_overlay(int32_t tolex_colour) {
+    switch (tolex_colour) {
+    case 1:
+        return picture::tolex_snake_skin;
+    case 2:
+        return picture::tolex_purple;
+    case 3:
+        return picture::tolex_red;
+    case 4:
+        return picture::tolex_turquoise;
+    case 5:
+        return picture::tolex_white;
+    default:
+        return picture::count;
+    }
+}
+
+void copy_from_channel_picture(frame& f, const amplifier_placement& at, blob source, dot_place from,
+                               int32_t size) {
+    f.target.picture_part(from.x, from.y, size, size, at.x0 + from.x, at.y0 + from.y, size, size,
+                          source);
+}
+
+void draw_amplifier(frame& f, const program_record& program, picture channel_picture) {
+    const amplifier_placement at = place_amplifier(f.width, f.height);
+    f.target.set_scale(at.scale);
+    f.target.picture(at.x0, at.y0, picture_width, picture_height, picture_blob(picture::amplifier));
+    const picture overlay = tolex_overlay(f.state.tolex_colour);
+    if (overlay != picture::count)
+        f.target.picture(at.x0, at.y0, picture_width, picture_height, picture_blob(overlay));
+
+    const blob source = picture_blob(channel_picture);
+    copy_from_channel_picture(f, at, source, {1030, 342}, 24);
+    const int32_t channel = program.channel;
+    if (program.ir_bypass == 0) {
+        const int32_t slot = program.ir_slot[channel_slot_index(channel)];
+        if (slot >= 0 && slot < slot_count)
+            copy_from_channel_picture(f, at, source, ir_dots[slot], 10);
+    }
+    if (channel >= 0 && channel <= 2)
+        copy_from_channel_picture(f, at, source, channel_lamps[channel], 10);
+    f.target.set_scale(1);
+}
+
+void draw_top_bar(frame& f) {
+    const int32_t W = f.width;
+    const int32_t d = (W + 30) / 2;
+    draw_box(f, {0, 0, 250, 41}, 0, colour_header);
+    draw_mask(f, {8, 9, 129, 20}, picture::logo, colour_white);
+    mask_button(f, id_store, {217, 9, 23, 23}, picture::icon_store, colour_white, colour_light);
+
+    draw_box(f, {W - 126, 7, 120, 27}, 13, colour_pill);
+    text_buffer midi;
+    const int32_t midi_channel = f.state.midi_channel;
+    if (midi_channel == 0)
+        midi.append(L"OMNI");
+    else
+        midi.append_decimal(midi_channel);
+    draw_text_in(f, W - 109, 3, W - 50, 37, colour_light, 1, align_centre, valign_centre,
+                 midi.view());
+    draw_mask(f, {W - 34, 9, 23, 23}, picture::icon_midi, colour_mid);
+    mask_button(f, id_midi_down, {W - 117, 15, 11, 11}, picture::arrow_left, colour_white,
+                colour_mid);
+    mask_button(f, id_midi_up, {W - 53, 15, 11, 11}, picture::arrow_right, colour_white,
+                colour_mid);
+
+    const rect pill{d, 7, 220, 27};
+    draw_box(f, pill, 13, colour_pill);
+    register_region(f.state.hit_regions, id_program_pill, pill, region_wheel);
+    text_buffer number;
+    number.append_decimal(f.state.program);
+    draw_text_in(f, d + 150, 3, d + 200, 37, colour_white, 2, align_centre, valign_centre,
+                 number.view());
+    draw_text_in(f, d + 25, 3, d + 160, 37, colour_light, 2, align_centre, valign_centre,
+                 L"PROGRAM CHANGE");
+    mask_button(f, id_program_down, {d + 11, 15, 11, 11}, picture::arrow_left, colour_white,
+                colour_mid);
+    mask_button(f, id_program_up, {d + 198, 15, 11, 11}, picture::arrow_right, colour_white,
+                colour_mid);
+}
+
+// A switch: track, pill (the control), knob and label, all boxes of radius 10 at y = 51.
+struct switch_look {
+    int32_t id;
+    rect track;
+    int32_t pill_width;
+    uint32_t pill_colour;
+    int32_t knob_offset;
+    uint32_t knob_colour;
+    uint32_t knob_hover_colour;
+    int32_t label_left, label_right;
+    std::wstring_view label;
+};
+
+void draw_switch(frame& f, const switch_look& s) {
+    draw_box(f, s.track, 10, colour_pill);
+    const rect pill{s.track.x, 51, s.pill_width, 20};
+    const bool is_hovered = control(f, s.id, pill);
+    draw_box(f, pill, 10, s.pill_colour);
+    draw_box(f, {s.track.x + s.knob_offset, 51, 20, 20}, 10,
+             hover_colour(is_hovered, s.knob_hover_colour, s.knob_colour));
+    draw_text_in(f, s.label_left, 50, s.label_right, 71, colour_light, 0, align_centre,
+                 valign_centre, s.label);
+}
+
+int32_t switch_offset(int32_t value) {
+    return value == 1 ? 20 : value == 2 ? 40 : 0;
+}
+
+void draw_switch_row(frame& f, const program_record& program) {
+    const int32_t e = (f.width - 650) / 2;
+    const int32_t channel = program.channel;
+    const bool editable = channel < 2;
+    const int32_t mode = program.channel_mode[channel_mode_index(channel)];
+    const bool bypassed = program.ir_bypass == 1;
+
+    const int32_t channel_knob = channel == 0 ? 20 : channel == 1 ? 40 : 0;
+    draw_switch(f, {id_channel,
+                    {e + 250, 51, 125, 21},
+                    60,
+                    f.accent,
+                    channel_knob,
+                    colour_white,
+                    colour_white,
+                    e + 293,
+                    e + 388,
+                    L"CHANNEL"});
+    const uint32_t galaxy_knob = editable ? colour_white : colour_light;
+    draw_switch(f, {id_galaxy,
+                    {e + 400, 51, 125, 20},
+                    60,
+                    editable ? f.accent : colour_off,
+                    switch_offset(mode),
+                    galaxy_knob,
+                    galaxy_knob,
+                    e + 443,
+                    e + 538,
+                    L"GALAXY"});
+    draw_switch(f, {id_ir_bypass,
+                    {e + 550, 51, 105, 20},
+                    40,
+                    bypassed ? f.accent : colour_off,
+                    bypassed ? 20 : 0,
+                    bypassed ? colour_white : colour_light,
+                    colour_white,
+                    e + 583,
+                    e + 658,
+                    L"IR BYPASS"});
+}
+
+void draw_status_bar(frame& f) {
+    const int32_t W = f.width, H = f.height;
+    draw_box(f, {0, H - 21, W, 21}, 0, f.accent);
+    draw_text_in(f, W - 180, H - 22, W - 100, H, colour_white, 0, align_leading, valign_centre,
+                 L"POWERED BY");
+    draw_mask(f, {W - 105, H - 15, 93, 9}, picture::maker_mark, colour_white);
+}
+
+text_buffer version_text(uint16_t version) {
+    text_buffer t;
+    t.append(L"FIRMWARE VERSION ")
+        .append_decimal(version >> 8)
+        .append(L".")
+        .append_decimal(version & 0xFF)
+        .append(L".0");
+    return t;
+}
+
+void draw_status_texts(frame& f) {
+    const int32_t W = f.width, H = f.height;
+    const int32_t link_status = f.state.link_status;
+    const int32_t page = f.state.ir_slot_choice;
+    const uint16_t device_version = f.state.device_firmware_version;
+    if (link_status == link_connected && page < 1) {
+        draw_text(f, {10, H - 21, 280, 21}, colour_white, 1, align_leading,
+                  version_text(device_version).view());
+        return;
+    }
+    if (link_status != link_connected && page < 1)
+        draw_box(f, {0, 0, W, H - 21}, 0, colour_veil);
+    else
+        draw_box(f, {250, 0, W - 250, H - 21}, 0, colour_veil);
+
+    const int32_t progress = f.state.progress;
+    if (progress == progress_storing) {
+        draw_text_in(f, 10, H - 22, 90, H, colour_white, 1, align_leading, valign_centre,
+                     L"STORING...");
+    } else if (progress == progress_reading) {
+        draw_text(f, {10, H - 21, 80, 21}, colour_white, 1, align_leading, L"READING...");
+    } else if (progress >= 0) {
+        text_buffer percent;
+        percent.append_decimal(progress).append(L"%");
+        draw_text(f, {10, H - 21, 80, 21}, colour_white, 1, align_leading, percent.view());
+        if (f.state.available_firmware_version > device_version)
+            draw_text(f, {10, H - 21, W - 10, 21}, colour_white, 1, align_centre,
+                      L"UPDATE IN PROGRESS... DO NOT POWER DOWN");
+    } else if (link_status != link_no_device) {
+        draw_text_in(f, 10, H - 22, 290, H, colour_white, 1, align_leading, valign_centre,
+                     version_text(device_version).view());
+    }
+}
+
+void draw_link_pill(frame& f) {
+    const int32_t link_status = f.state.link_status;
+    const bool present = link_status != link_no_device;
+    draw_box(f, {260, 7, 120, 27}, 13, present ? colour_light : colour_pill);
+    const std::wstring_view text = link_status == link_no_device ? L"NO DEVICE"
+                                   : link_status == link_error   ? L"ERROR"
+                                                                 : L"CONNECTED";
+    draw_text_in(f, 260, 3, 360, 37, present ? colour_pill : colour_light, 1, align_centre,
+                 valign_centre, text);
+    draw_mask(f, {352, 9, 23, 23}, picture::icon_link, present ? colour_pill : colour_mid);
+}
+
+} // namespace
+
+int32_t channel_mode_index(int32_t channel) {
+    return std::clamp(channel, 0, 2);
+}
+
+channel_look channel_look_of(const program_record& program) {
+    const int32_t channel = program.channel;
+    if (channel == 2) return {0xFF28A032, picture::channel_green};
+    switch (program.channel_mode[channel_mode_index(channel)]) {
+    case 0:
+        return {0xFF1E46C8, picture::channel_blue};
+    case 1:
+        return {0xFFA014B4, picture::channel_violet};
+    default:
+        return {0xFFC83228, picture::channel_red};
+    }
+}
+
+amplifier_placement place_amplifier(int32_t view_width, int32_t view_height) {
+    const int32_t W = std::clamp(view_width, 0, largest_view);
+    const int32_t H = std::clamp(view_height, 0, largest_view);
+    const float pw = picture_width, ph = picture_height;
+    const float s = std::min(1.0f, 1.0f / (pw / static_cast<float>(W + 120)));
+    const int32_t left = static_cast<int32_t>((static_cast<float>(W - 250) - pw * s) * 0.5f + 250);
+    const int32_t x0 = static_cast<int32_t>(static_cast<float>(left) / s);
+    int32_t y0;
+    if (static_cast<int32_t>(ph * s) < H - 80)
+        y0 = static_cast<int32_t>(static_cast<float>(static_cast<int32_t>(H - ph * s)) / s);
+    else
+        y0 = static_cast<int32_t>(80 / s);
+    return {s, x0, y0};
+}
+
+void render_screen(editor_state& state, canvas& target, uint32_t& accent) {
+    const program_record& program = current_program(state);
+    const channel_look look = channel_look_of(program);
+    accent = look.accent;
+    frame f{state, target, std::clamp(target.view_width(), 0, largest_view),
+            std::clamp(target.view_height(), 0, largest_view), look.accent};
+
+    draw_box(f, {0, 0, f.width, f.height}, 0, colour_background);
+    draw_amplifier(f, program, look.channel_picture);
+    draw_top_bar(f);
+    draw_switch_row(f, program);
+    draw_slot_panel(f, program);
+    draw_status_bar(f);
+    draw_status_texts(f);
+    draw_link_pill(f);
+    if (state.ir_slot_choice >= 1) draw_cabinet_page(f);
+}
+
+} // namespace nimba

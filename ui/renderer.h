@@ -1,0 +1,38 @@
+// The screen renderer: one pass draws the amplifier picture, the top bar, the switch row, the
+// slot panel, the status bar, the status texts and veil, the link pill and the cabinet page,
+// registering every control's hit regions as it goes. GUI thread only, inside a drawing pass.
+#pragma once
+
+#include <cstdint>
+
+#include "app/assets/pictures.h"
+#include "app/draw/canvas.h"
+#include "app/state.h"
+
+namespace nimba {
+
+// The word of channel_mode that a channel shows: the channel clamped to 0..2, so a channel
+// number the amplifier sent out of range never reads past the three modes.
+int32_t channel_mode_index(int32_t channel);
+
+// The colour of the current channel and mode, and the channel picture its lamp, selector
+// centre and IR dot are copied from.
+struct channel_look {
+    uint32_t accent;
+    picture channel_picture;
+};
+channel_look channel_look_of(const program_record& program);
+
+// Where the 1400 x 1200 amplifier picture goes for a view of W x H drawing units: a uniform
+// scale and the picture's origin in scaled units.
+struct amplifier_placement {
+    float scale;
+    int32_t x0;
+    int32_t y0;
+};
+amplifier_placement place_amplifier(int32_t view_width, int32_t view_height);
+
+// Draws the whole screen from the state and stores the pass's accent colour in `accent`.
+void render_screen(editor_state& state, canvas& target, uint32_t& accent);
+
+} // namespace nimba
