@@ -1,0 +1,55 @@
+// Cabinet IR import: a WAV file turned into a 48 kHz mono IR of at most 4096 samples, and the
+// IR image (the float WAV bytes in which every cabinet travels and is saved). Runs on the
+// device-link worker or in the command-line tool; touches the editor state only through
+// load_ir_from_wav's link_status.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <string>
+#include <vector>
+
+namespace nimba {
+
+struct editor_state;
+
+inline constexpr uint32_t ir_sample_rate = 48000;
+inline constexpr size_t ir_max_samples = 4096;
+inline constexpr uint32_t ir_min_source_rate = 44100;
+inline constexpr uint32_t ir_max_source_rate = 96000;
+inline constexpr size_t ir_image_header_size = 44;
+inline constexpr size_t ir_max_image_size = ir_image_header_size + 4 * ir_max_samples; // 16428
+
+enum class ir_rejection {
+    none,
+    unreadable,        // no path, cannot be opened, empty, read error
+    not_decodable,     // not a WAV file the codec can decode
+    sample_rate,       // outside 44100..96000 Hz
+    too_many_channels, // neither 1 nor 2 channels
+    no_frames,         // no audio frames decoded
+};
+
+// One line for a person: why a file was refused.
+const char* rejection_text(ir_rejection rejection);
+
+struct ir_conversion {
+    ir_rejection rejection = ir_rejection::none;
+    std::vector<float> samples; // 0..4096 samples at 48 kHz when accepted
+};
+
+// The whole conversion of a file already in memory: decode every frame the file holds,
+// take channel 0, drop leading silence (never the last sample), resample to 48 kHz, cut.
+ir_conversion convert_wav_to_ir(std::span<const uint8_t> file_bytes);
+
+// Reads the file at `path` and converts it.
+ir_conversion read_ir_from_wav(const std::wstring& path);
+
+// The editor's import: the conversion, with link_status set to 1 when the file is refused.
+std::optional<std::vector<float>> load_ir_from_wav(editor_state& state, const std::wstring& path);
+
+// The IR image of up to 4096 samples: a 44-byte RIFF header (format tag 3, 1 channel,
+// 48000 Hz, 32 bits) and the samples. Nothing for more than 4096 samples.
+std::optional<std::vector<uint8_t>> encode_ir_image(std::span<const float> samples);
+
+} // namespace nimba
