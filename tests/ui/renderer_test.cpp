@@ -260,20 +260,6 @@ TEST(StatusTexts, VersionBytesAreDecimal) {
     EXPECT_NE(find_text(sc.canvas, L"FIRMWARE VERSION 255.10.0"), nullptr);
 }
 
-TEST(LinkPill, ColoursFollowThePresenceOfTheAmplifier) {
-    for (int32_t link : {0, 1, 2, 3}) {
-        screen sc;
-        sc.s().link_status = link;
-        sc.paint();
-        const draw_call* pill = find_at(sc.canvas, draw_kind::box, 260, 7, 120, 27);
-        const draw_call* icon = find_at(sc.canvas, draw_kind::mask, 352, 9, 23, 23);
-        ASSERT_NE(pill, nullptr);
-        ASSERT_NE(icon, nullptr);
-        EXPECT_EQ(pill->colour, link == 0 ? 0xFF141416u : 0xFFBEBEBEu);
-        EXPECT_EQ(icon->colour, link == 0 ? 0xFF8C8C8Eu : 0xFF141416u);
-    }
-}
-
 TEST(Regions, RegisteredOncePerIdAndKindWithHoverFlagsKept) {
     screen sc;
     sc.s().ir_slot_choice = 1;
