@@ -6,7 +6,7 @@ set -euo pipefail
 packages=(
   build-essential cmake ninja-build pkg-config
   libgtest-dev libgmock-dev googletest libbenchmark-dev
-  librtmidi-dev libcurl4-openssl-dev
+  librtmidi-dev libjack-jackd2-dev libcurl4-openssl-dev
   librsvg2-dev libcairo2-dev
   mingw-w64 g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 dpf-source
   wine wine64 fonts-wine fonts-dejavu-core xvfb xauth imagemagick xdotool
