@@ -59,6 +59,10 @@ struct loopback_port_state {
         generation = bus.plug_generation;
         ++bus.port_opens;
     }
+    bool is_open() const {
+        std::lock_guard guard(bus.lock);
+        return open;
+    }
     void close_port() {
         std::lock_guard guard(bus.lock);
         open = false;
@@ -87,7 +91,7 @@ struct loopback_input final : midi_in_port {
     std::string getPortName(unsigned index) override { return port.name(index); }
     void openPort(unsigned index, const std::string&) override { port.open_port(index); }
     void closePort() override { port.close_port(); }
-    bool isPortOpen() const override { return port.open; }
+    bool isPortOpen() const override { return port.is_open(); }
     void setErrorCallback(midi_error_callback callback) override {
         port.on_error = std::move(callback);
     }
@@ -153,7 +157,7 @@ struct loopback_output final : midi_out_port {
     std::string getPortName(unsigned index) override { return port.name(index); }
     void openPort(unsigned index, const std::string&) override { port.open_port(index); }
     void closePort() override { port.close_port(); }
-    bool isPortOpen() const override { return port.open; }
+    bool isPortOpen() const override { return port.is_open(); }
     void setErrorCallback(midi_error_callback callback) override {
         port.on_error = std::move(callback);
     }

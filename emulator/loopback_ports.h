@@ -47,7 +47,8 @@ struct loopback_bus {
 // Makes the ports on `bus`; the bus must outlive them.
 midi_port_factory loopback_port_factory(loopback_bus& bus);
 
-// Fault controls and inspection (any thread).
+// Fault controls and inspection (any thread). While a worker runs, read or change the bus
+// and its amplifier only inside with_bus.
 template <class F> auto with_bus(loopback_bus& bus, F&& f) {
     std::lock_guard guard(bus.lock);
     return f(bus);
