@@ -16,7 +16,7 @@ namespace nimba {
 struct worker_services {
     midi_port_factory ports;
     firmware_fetch fetch; // empty: the connect sequence downloads nothing
-    std::string firmware_url = firmware_url;
+    std::string firmware_url = nimba::firmware_url;
     // Commands 4..11 (cabinet import, factory send, export), filled in by the IR module.
     std::function<void(device_link&, int32_t command)> cabinet_command;
 };
