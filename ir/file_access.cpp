@@ -104,6 +104,15 @@ std::FILE* open_file(const std::wstring& path, const char* mode) {
 #endif
 }
 
+bool remove_file(const std::wstring& path) {
+    if (path.empty()) return false;
+#ifdef _WIN32
+    return _wremove(path.c_str()) == 0;
+#else
+    return std::remove(utf8_from_wide(path).c_str()) == 0;
+#endif
+}
+
 std::optional<std::vector<uint8_t>> read_whole_file(const std::wstring& path) {
     std::FILE* file = open_file(path, "rb");
     if (!file) return std::nullopt;

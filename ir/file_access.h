@@ -20,6 +20,9 @@ std::wstring wide_from_utf8(std::string_view text);
 // fopen for a wide path; mode is "rb" or "wb". nullptr when it cannot be opened.
 std::FILE* open_file(const std::wstring& path, const char* mode);
 
+// Deletes a file; false when it could not be deleted.
+bool remove_file(const std::wstring& path);
+
 // The whole file, or nothing when the path is empty, it cannot be opened or read, or it
 // holds no bytes.
 std::optional<std::vector<uint8_t>> read_whole_file(const std::wstring& path);

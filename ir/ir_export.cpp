@@ -1,0 +1,77 @@
+// Export of the factory cabinets.
+#include "ir/ir_export.h"
+
+#include <cstdio>
+
+#include "app/state.h"
+#include "ir/file_access.h"
+#include "ir/ir_import.h"
+
+namespace nimba {
+
+std::optional<std::vector<float>> cabinet_samples(const cabinet_entry& cabinet) {
+    const auto ir = ir_samples_from_blob(cabinet.ir);
+    if (!ir) return std::nullopt;
+    std::vector<float> samples(ir->count);
+    for (uint32_t i = 0; i < ir->count; ++i) samples[i] = ir->sample(i);
+    return samples;
+}
+
+export_report write_factory_irs(const cabinet_library& cabinets, const std::wstring& folder) {
+    export_report report;
+    // A cancelled picker gives no folder; writing at the drive's root instead is not wanted.
+    if (folder.empty()) {
+        report.outcome = export_outcome::no_folder;
+        return report;
+    }
+    for (const cabinet_entry& cabinet : cabinets) {
+        const std::wstring path = folder + L"/" + cabinet.name + L".wav";
+        std::FILE* file = open_file(path, "wb");
+        if (!file) {
+            report.outcome = export_outcome::cannot_create;
+            report.failed_path = path;
+            return report;
+        }
+        const auto samples = cabinet_samples(cabinet);
+        const auto image = samples ? encode_ir_image(*samples) : std::nullopt;
+        if (!image) {
+            std::fclose(file);
+            report.outcome = export_outcome::no_image;
+            report.failed_path = path;
+            return report;
+        }
+        const bool wrote = std::fwrite(image->data(), 1, image->size(), file) == image->size();
+        const bool closed = std::fclose(file) == 0;
+        if (wrote && closed) {
+            ++report.written;
+        } else if (report.outcome == export_outcome::done) {
+            report.outcome = export_outcome::write_failed;
+            report.failed_path = path;
+        }
+    }
+    return report;
+}
+
+export_report export_factory_irs(editor_state& state, const std::wstring& folder) {
+    const export_report report = write_factory_irs(state.cabinets, folder);
+    if (report.outcome == export_outcome::no_image) state.link_status = link_connected;
+    return report;
+}
+
+std::string export_outcome_text(export_outcome outcome) {
+    switch (outcome) {
+    case export_outcome::done:
+        return "all cabinets written";
+    case export_outcome::no_folder:
+        return "no folder given";
+    case export_outcome::cannot_create:
+        return "cannot create the file";
+    case export_outcome::no_image:
+        return "the cabinet's impulse response is missing or unusable";
+    case export_outcome::write_failed:
+        return "writing the file failed";
+    }
+    return "export failed";
+}
+
+} // namespace nimba

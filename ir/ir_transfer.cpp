@@ -1,0 +1,170 @@
+// Cabinet transfer to the amplifier.
+#include "ir/ir_transfer.h"
+
+#include <algorithm>
+
+#include "app/state.h"
+#include "device/midi_ports.h"
+#include "device/protocol.h"
+#include "ir/ir_import.h"
+
+namespace nimba {
+
+namespace {
+
+constexpr size_t max_image_size = 0xFFFF; // offsets and sizes travel as four nibbles
+
+void put_nibbles16(uint8_t* out, uint32_t value) {
+    out[0] = static_cast<uint8_t>((value >> 12) & 0x0F);
+    out[1] = static_cast<uint8_t>((value >> 8) & 0x0F);
+    out[2] = static_cast<uint8_t>((value >> 4) & 0x0F);
+    out[3] = static_cast<uint8_t>(value & 0x0F);
+}
+
+// Message 08 for the chunk at `offset`, in the link's message buffer; returns the image
+// bytes it carries. Positions past the image's end travel as 00 00.
+size_t build_chunk(device_link& link, std::span<const uint8_t> image, size_t offset) {
+    uint8_t* m = link.message_buffer.data();
+    m[0] = 0xF0;
+    m[1] = 0x00;
+    m[2] = 0x08;
+    put_nibbles16(m + 3, static_cast<uint32_t>(offset));
+    const size_t carried = std::min(cabinet_chunk_bytes, image.size() - offset);
+    for (size_t i = 0; i < cabinet_chunk_bytes; ++i) {
+        const uint8_t byte = i < carried ? image[offset + i] : 0;
+        m[7 + 2 * i] = byte >> 4;
+        m[8 + 2 * i] = byte & 0x0F;
+    }
+    m[cabinet_chunk_size - 1] = 0xF7;
+    return carried;
+}
+
+void build_close(device_link& link, uint8_t slot, size_t image_size, const ir_name_field& name) {
+    uint8_t* m = link.message_buffer.data();
+    m[0] = 0xF0;
+    m[1] = 0x00;
+    m[2] = 0x09;
+    m[3] = slot;
+    put_nibbles16(m + 4, static_cast<uint32_t>(image_size));
+    std::copy(name.begin(), name.end(), m + 8);
+    m[cabinet_close_size - 1] = 0xF7;
+}
+
+// An acknowledge that arrived before this send must not count for it.
+void send_built(device_link& link, size_t size) {
+    link.last_reply = 0;
+    send_message(link, std::span<const uint8_t>(link.message_buffer.data(), size));
+}
+
+// False when the transfer must end: on a timeout the failure is noted, on a stop request
+// nothing is touched.
+bool acknowledged(device_link& link) {
+    switch (wait_for_reply(link, reply_acknowledge)) {
+    case wait_result::reply:
+        return true;
+    case wait_result::timeout:
+        note_timeout(link);
+        return false;
+    case wait_result::stopped:
+        return false;
+    }
+    return false;
+}
+
+void set_progress(device_link& link, int32_t value) {
+    if (link.state) link.state->progress = value;
+    request_repaint(link);
+}
+
+clock_seam& link_clock(device_link& link) {
+    return link.clock ? *link.clock : steady_clock_seam();
+}
+
+// Upper-cases a..z only; 7-bit characters are otherwise kept, everything else becomes "_".
+// Characters beyond the 16-bit range count as the two UTF-16 units they are on Windows.
+std::string narrow_name(std::wstring_view source) {
+    std::string out;
+    for (wchar_t c : source) {
+        const auto code = static_cast<uint32_t>(c);
+        if (code >= 'a' && code <= 'z') {
+            out += static_cast<char>(code - 'a' + 'A');
+        } else if (code < 0x80) {
+            out += static_cast<char>(code);
+        } else {
+            out += code > 0xFFFF ? "__" : "_";
+        }
+    }
+    return out;
+}
+
+void cut_at_last(std::string& text, std::string_view marker) {
+    const size_t at = text.rfind(marker);
+    if (at != std::string::npos) text.resize(at);
+}
+
+} // namespace
+
+ir_name_field make_ir_name_field(std::wstring_view name_source) {
+    std::string name = narrow_name(name_source);
+    cut_at_last(name, ".");
+    cut_at_last(name, ".WAVE");
+    cut_at_last(name, ".WAV");
+    ir_name_field field{};
+    std::copy_n(name.begin(), std::min(name.size(), field.size()), field.begin());
+    return field;
+}
+
+std::wstring_view file_name_of(std::wstring_view path) {
+    const size_t at = path.find_last_of(L"\\/");
+    return at == std::wstring_view::npos ? path : path.substr(at + 1);
+}
+
+void upload_ir_image(device_link& link, std::span<const uint8_t> image, uint8_t slot,
+                     std::wstring_view name_source) {
+    if (!link.midi_out || !link.midi_out->isPortOpen()) return;
+    if (image.size() > max_image_size || slot >= slot_count) return;
+    const size_t size = image.size();
+    size_t remaining = size;
+    size_t offset = 0;
+    do {
+        remaining -= build_chunk(link, image, offset);
+        send_built(link, cabinet_chunk_size);
+        if (remaining > 0 && remaining < size) {
+            const float left = static_cast<float>(remaining) / static_cast<float>(size) * 100.0f;
+            set_progress(link, static_cast<int32_t>(100.0 - static_cast<double>(left)));
+        }
+        if (!acknowledged(link)) return;
+        offset += cabinet_chunk_bytes;
+    } while (remaining > 0);
+
+    build_close(link, slot, size, make_ir_name_field(name_source));
+    send_built(link, cabinet_close_size);
+    if (!acknowledged(link)) return;
+    set_progress(link, 100);
+    link_clock(link).sleep_ms(transfer_pause_ms);
+    link.failure_count = 0;
+}
+
+void import_user_ir(device_link& link, const std::wstring& path, uint8_t slot) {
+    if (!link.state) return;
+    const auto samples = load_ir_from_wav(*link.state, path);
+    if (!samples) return;
+    const auto image = encode_ir_image(*samples);
+    if (!image) {
+        link.state->link_status = link_connected;
+        return;
+    }
+    upload_ir_image(link, *image, slot, file_name_of(path));
+}
+
+void send_factory_ir(device_link& link, std::wstring_view name, std::span<const float> samples,
+                     uint8_t slot) {
+    const auto image = encode_ir_image(samples);
+    if (!image) {
+        if (link.state) link.state->link_status = link_connected;
+        return;
+    }
+    upload_ir_image(link, *image, slot, name);
+}
+
+} // namespace nimba

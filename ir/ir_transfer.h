@@ -1,0 +1,47 @@
+// Cabinet transfer to the amplifier: a user's WAV file or a factory cabinet sent into one of
+// the six user slots as 256-byte chunks (message 08), each acknowledged, and a transfer close
+// (message 09) naming slot, size and cabinet. Device-link worker thread only.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <span>
+#include <string>
+#include <string_view>
+
+namespace nimba {
+
+struct device_link;
+
+inline constexpr size_t cabinet_chunk_bytes = 256; // image bytes per chunk
+inline constexpr size_t cabinet_chunk_size = 520;  // the whole message
+inline constexpr size_t cabinet_close_size = 73;   // the whole message
+inline constexpr size_t ir_name_field_size = 64;
+inline constexpr int32_t transfer_pause_ms = 100; // after an acknowledged close
+
+using ir_name_field = std::array<uint8_t, ir_name_field_size>;
+
+// The name the amplifier shows for a cabinet: upper-cased, the extension and any ".WAV" or
+// ".WAVE" dropped, zero-filled, no terminator when all 64 bytes are used. Characters outside
+// 7-bit ASCII become "_", since a System Exclusive data byte cannot carry them.
+ir_name_field make_ir_name_field(std::wstring_view name_source);
+
+// The last component of a path (after its last "\" or "/").
+std::wstring_view file_name_of(std::wstring_view path);
+
+// Sends an IR image into `slot` (0..5). Nothing is sent while the output port is closed, for
+// a slot outside 0..5 or for an image the 16-bit size field cannot describe. progress runs through
+// the chunks and reaches 100 when the close is acknowledged; a missed acknowledge ends the transfer
+// with link_status 3 and failure_count + 1; a stop request ends it silently.
+void upload_ir_image(device_link& link, std::span<const uint8_t> image, uint8_t slot,
+                     std::wstring_view name_source);
+
+// A user's WAV file into `slot`: import, image, upload named after the file. A refused file
+// or an image that cannot be built sets link_status 1 and sends nothing.
+void import_user_ir(device_link& link, const std::wstring& path, uint8_t slot);
+
+// A factory cabinet's samples into `slot`, named `name`.
+void send_factory_ir(device_link& link, std::wstring_view name, std::span<const float> samples,
+                     uint8_t slot);
+
+} // namespace nimba

@@ -1,0 +1,72 @@
+// A device link on virtual time wired through loopback ports to the virtual amplifier, with
+// every sent message and every progress value the screen would show recorded.
+#pragma once
+
+#include <memory>
+#include <vector>
+
+#include "app/state.h"
+#include "device/midi_ports.h"
+#include "device/protocol.h"
+#include "emulator/loopback_ports.h"
+
+namespace nimba::test {
+
+// Forwards to the loopback output and keeps a copy of each message.
+struct recording_output final : midi_out_port {
+    std::unique_ptr<midi_out_port> inner;
+    std::vector<std::vector<uint8_t>> sent;
+
+    unsigned getPortCount() override { return inner->getPortCount(); }
+    std::string getPortName(unsigned i) override { return inner->getPortName(i); }
+    void openPort(unsigned i, const std::string& n) override { inner->openPort(i, n); }
+    void closePort() override { inner->closePort(); }
+    bool isPortOpen() const override { return inner->isPortOpen(); }
+    void setErrorCallback(midi_error_callback c) override { inner->setErrorCallback(std::move(c)); }
+    void sendMessage(const uint8_t* bytes, size_t size) override {
+        sent.emplace_back(bytes, bytes + size);
+        inner->sendMessage(bytes, size);
+    }
+};
+
+struct amp_fixture {
+    loopback_bus bus;
+    std::unique_ptr<editor_state> state = std::make_unique<editor_state>();
+    std::unique_ptr<device_link> link = std::make_unique<device_link>();
+    virtual_clock clock;
+    std::unique_ptr<midi_in_port> in;
+    recording_output out;
+    std::vector<int32_t> progress_shown; // progress at each repaint, when it changed
+    int repaints = 0;
+
+    amp_fixture() {
+        fill_cabinet_library(state->cabinets);
+        reset_device_part(*state);
+        state->link_status = link_busy;
+        bus.clock = &clock;
+        const midi_port_factory ports = loopback_port_factory(bus);
+        in = ports.make_input("midi input client", 100);
+        out.inner = ports.make_output("midi client");
+        link->state = state.get();
+        link->midi_in = in.get();
+        link->midi_out = &out;
+        link->clock = &clock;
+        link->repaint = [this] {
+            ++repaints;
+            const int32_t p = state->progress;
+            if (progress_shown.empty() || progress_shown.back() != p) progress_shown.push_back(p);
+        };
+        find_and_open_ports(*link);
+        progress_shown.clear();
+        repaints = 0;
+    }
+
+    std::vector<std::vector<uint8_t>> sent_with_code(uint8_t code) const {
+        std::vector<std::vector<uint8_t>> out_messages;
+        for (const auto& m : out.sent)
+            if (m.size() > 2 && m[2] == code) out_messages.push_back(m);
+        return out_messages;
+    }
+};
+
+} // namespace nimba::test
