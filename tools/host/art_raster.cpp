@@ -325,7 +325,7 @@ std::vector<rendered> render_all(const std::string& art_dir) {
 // size and at the size the screen draws it.
 void contact_sheet(const std::string& art_dir, const std::string& out) {
     std::vector<rendered> all = render_all(art_dir);
-    const int sheet_w = 1800, sheet_h = 1420;
+    const int sheet_w = 1800, sheet_h = 1500;
     surface_ptr sheet = new_surface(CAIRO_FORMAT_ARGB32, sheet_w, sheet_h);
     cairo_t* cr = cairo_create(sheet.get());
     fill_box(cr, 0, 0, sheet_w, sheet_h, 0xFF0B0B0C);
@@ -340,7 +340,8 @@ void contact_sheet(const std::string& art_dir, const std::string& out) {
         ++i;
     }
 
-    // Selector and lamps, three times their size: the plain picture, then each channel picture.
+    // Selector and lamps: the selector at two and a half times its size, the lamps at full size;
+    // the plain picture, then each channel picture.
     double y = 670;
     int row = 0;
     for (const rendered& r : all) {
@@ -349,25 +350,26 @@ void contact_sheet(const std::string& art_dir, const std::string& out) {
             continue;
         const double x = 10 + row * 358;
         cairo_save(cr);
-        cairo_rectangle(cr, x, y, 350, 150);
+        cairo_rectangle(cr, x, y, 350, 220);
         cairo_clip(cr);
-        fill_box(cr, x, y, 350, 150, 0xFF030303);
-        draw_colour(cr, r.surface.get(), x - 1000 * 3 + 20, y - 320 * 3 + 10, 3.0);
+        fill_box(cr, x, y, 350, 220, 0xFF030303);
+        draw_colour(cr, r.surface.get(), x - 972 * 2.5, y - 310 * 2.5, 2.5);
         cairo_restore(cr);
-        cairo_save(cr);
-        cairo_rectangle(cr, x, y + 156, 350, 60);
-        cairo_clip(cr);
-        fill_box(cr, x, y + 156, 350, 60, 0xFF030303);
-        draw_colour(cr, r.surface.get(), x - 380 * 1.0, y + 156 - 365, 1.0);
-        draw_colour(cr, r.surface.get(), x + 190 - 770 * 1.0, y + 156 - 365, 1.0);
-        cairo_restore(cr);
-        label(cr, x, y + 232, r.picture.name);
+        for (const double from : {380.0, 770.0}) {
+            const double at = from == 380.0 ? x : x + 176;
+            cairo_save(cr);
+            cairo_rectangle(cr, at, y + 226, 174, 60);
+            cairo_clip(cr);
+            draw_colour(cr, r.surface.get(), at - from, y + 226 - 365, 1.0);
+            cairo_restore(cr);
+        }
+        label(cr, x, y + 302, r.picture.name);
         ++row;
     }
 
     // Masks: full size above, drawn size below, light on dark like the screen.
     double mx = 10;
-    y = 920;
+    y = 990;
     double row_h = 0;
     for (const rendered& r : all) {
         if (r.picture.k != kind::mask) continue;
