@@ -124,6 +124,7 @@ struct device_link {
     editor_state* state = nullptr;
     std::thread worker;
     std::atomic<bool> stop_requested{false};
+    std::atomic<bool> worker_finished{false}; // set by the worker as its last act
     std::atomic<int32_t> failure_count{0};
     std::array<uint8_t, firmware_image_size> firmware_image{}; // worker only
     std::array<uint8_t, 1024> message_buffer{};                // worker only: every request

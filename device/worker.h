@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 
 #include "app/state.h"
@@ -20,6 +21,26 @@ struct worker_services {
     // Commands 4..11 (cabinet import, factory send, export), filled in by the IR module.
     std::function<void(device_link&, int32_t command)> cabinet_command;
 };
+
+// What the worker keeps between cycles: its two port objects, which live as long as the
+// worker, and whether the firmware image was downloaded in this run.
+struct worker_locals {
+    std::unique_ptr<midi_in_port> midi_in;
+    std::unique_ptr<midi_out_port> midi_out;
+    bool image_downloaded = false;
+};
+
+// Start of the thread: makes the input port object, then the output port object, and points
+// the link at them. A port object that cannot be made is left empty: no amplifier is found.
+void open_worker_ports(device_link& link, const worker_services& services, worker_locals& locals);
+
+// One pass of the loop: the 5 ms sleep, discovery, arrival and departure, the link reset, one
+// received message, the connect sequence and the posted command.
+void worker_cycle(device_link& link, const worker_services& services, worker_locals& locals);
+
+// Sleeps `ms` through link.clock in short steps, giving up as soon as the stop request is seen.
+// True when the whole pause passed.
+bool pause_unless_stopped(device_link& link, int32_t ms);
 
 // The thread body. link.state, link.clock and link.repaint are set before it starts.
 void run(device_link& link, const worker_services& services);

@@ -1,0 +1,133 @@
+// Firmware download and transfer. The image is taken only whole: a response that is not a
+// success, or whose body is not exactly the image's size, leaves a zeroed buffer, so a partial
+// or foreign body can never reach the amplifier.
+#include "device/firmware.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "device/midi_ports.h"
+#include "device/protocol.h"
+#include "device/worker.h"
+
+namespace nimba {
+
+namespace {
+
+constexpr uint8_t sysex_start = 0xF0;
+constexpr uint8_t sysex_end = 0xF7;
+constexpr uint8_t code_firmware_chunk = 0x07;
+constexpr uint8_t code_transfer_close = 0x09;
+constexpr uint8_t close_target_firmware = 0x10;
+constexpr size_t close_name_field = 64;
+constexpr int32_t pause_after_close_ms = 100;
+
+bool output_open(const device_link& link) {
+    return link.midi_out != nullptr && link.midi_out->isPortOpen();
+}
+
+fetch_result fetch_guarded(const firmware_fetch& fetch, const std::string& url,
+                           std::span<uint8_t> buffer) {
+    try {
+        return fetch(url, buffer);
+    } catch (...) {
+        return {fetch_status::transport_error, 0};
+    }
+}
+
+// Percentage of the image sent once `remaining` bytes are left: 100 - remaining * 100 / size,
+// cut toward zero, which after chunk k is k * 25 / 128.
+int32_t transfer_percent(size_t remaining) {
+    return static_cast<int32_t>((firmware_image_size - remaining) * 100 / firmware_image_size);
+}
+
+} // namespace
+
+bool download_firmware_image(device_link& link, const firmware_fetch& fetch,
+                             const std::string& url) {
+    std::span<uint8_t> buffer(link.firmware_image);
+    std::fill(buffer.begin(), buffer.end(), uint8_t{0});
+    if (!fetch) return false;
+    const fetch_result result = fetch_guarded(fetch, url, buffer);
+    if (result.status == fetch_status::ok && result.received == buffer.size()) return true;
+    std::fill(buffer.begin(), buffer.end(), uint8_t{0});
+    return false;
+}
+
+uint16_t firmware_image_version(std::span<const uint8_t, firmware_image_size> image) {
+    return static_cast<uint16_t>(image[0x1FFFD] << 8 | image[0x1FFFC]);
+}
+
+size_t build_firmware_chunk(std::span<const uint8_t, firmware_image_size> image, uint32_t address,
+                            std::span<uint8_t> out) {
+    if (out.size() < firmware_chunk_message_size ||
+        address > firmware_image_size - firmware_chunk_bytes)
+        return 0;
+    size_t at = 0;
+    out[at++] = sysex_start;
+    out[at++] = 0x00;
+    out[at++] = code_firmware_chunk;
+    for (int shift = 20; shift >= 0; shift -= 4) out[at++] = (address >> shift) & 0x0F;
+    for (uint8_t byte : image.subspan(address, firmware_chunk_bytes)) {
+        out[at++] = byte >> 4;
+        out[at++] = byte & 0x0F;
+    }
+    out[at++] = sysex_end;
+    return at;
+}
+
+size_t build_firmware_close(std::span<uint8_t> out) {
+    if (out.size() < firmware_close_message_size) return 0;
+    size_t at = 0;
+    out[at++] = sysex_start;
+    out[at++] = 0x00;
+    out[at++] = code_transfer_close;
+    out[at++] = close_target_firmware;
+    for (int i = 0; i < 4; ++i) out[at++] = 0x0F;
+    std::fill_n(out.begin() + at, close_name_field, uint8_t{0});
+    std::memcpy(&out[at], firmware_file_name, std::strlen(firmware_file_name));
+    at += close_name_field;
+    out[at++] = sysex_end;
+    return at;
+}
+
+void transfer_firmware(device_link& link) {
+    if (!output_open(link)) return;
+    editor_state& state = *link.state;
+    const std::span<const uint8_t, firmware_image_size> image(link.firmware_image);
+    std::span<uint8_t> buffer(link.message_buffer);
+
+    size_t remaining = firmware_image_size;
+    for (uint32_t address = 0; remaining > 0; address += firmware_chunk_bytes) {
+        const size_t size = build_firmware_chunk(image, address, buffer);
+        remaining -= firmware_chunk_bytes;
+        link.last_reply = 0;
+        send_message(link, buffer.first(size));
+        if (remaining > 0) {
+            state.progress = transfer_percent(remaining);
+            request_repaint(link);
+        }
+        const wait_result waited = wait_for_reply(link, reply_acknowledge);
+        if (waited == wait_result::stopped) return;
+        if (waited == wait_result::timeout) {
+            note_timeout(link);
+            return;
+        }
+    }
+
+    const size_t size = build_firmware_close(buffer);
+    link.last_reply = 0;
+    send_message(link, buffer.first(size));
+    const wait_result waited = wait_for_reply(link, reply_acknowledge);
+    if (waited == wait_result::stopped) return;
+    if (waited == wait_result::timeout) {
+        note_timeout(link);
+        return;
+    }
+    state.progress = 100;
+    request_repaint(link);
+    if (!pause_unless_stopped(link, pause_after_close_ms)) return;
+    link.failure_count = 0;
+}
+
+} // namespace nimba

@@ -1,0 +1,43 @@
+// The firmware image: its download into the link's image buffer, the version it carries and its
+// transfer to the amplifier as acknowledged chunk messages 07 and a closing message 09.
+// Worker thread only.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <span>
+#include <string>
+
+#include "app/state.h"
+#include "device/firmware_fetch.h"
+
+namespace nimba {
+
+inline constexpr size_t firmware_chunk_bytes = 256;        // image bytes per chunk message
+inline constexpr size_t firmware_chunk_message_size = 522; // F0 00 07, 6 nibbles, 512, F7
+inline constexpr size_t firmware_close_message_size = 73;
+inline constexpr int32_t firmware_chunk_count = firmware_image_size / firmware_chunk_bytes;
+inline constexpr const char* firmware_file_name = "NIMBA.bin";
+
+// Zeroes the image buffer and fetches the image into it. True only for a successful response
+// of exactly the image's size; after a failure the buffer is left zeroed.
+bool download_firmware_image(device_link& link, const firmware_fetch& fetch,
+                             const std::string& url);
+
+// The 16-bit little-endian version word at offset 0x1FFFC of an image.
+uint16_t firmware_image_version(std::span<const uint8_t, firmware_image_size> image);
+
+// Writes the chunk message for the 256 image bytes at `address` (a multiple of 256 inside the
+// image) into `out`, which holds at least 522 bytes. Returns the message's size.
+size_t build_firmware_chunk(std::span<const uint8_t, firmware_image_size> image, uint32_t address,
+                            std::span<uint8_t> out);
+
+// Writes the 73-byte closing message into `out` (at least 73 bytes). Returns its size.
+size_t build_firmware_close(std::span<uint8_t> out);
+
+// Sends the image buffer chunk by chunk, each awaited by its acknowledge 08, then the closing
+// message. Reports through link_status, progress and failure_count; returns at once, touching
+// nothing, when the output port is closed or the stop request is seen.
+void transfer_firmware(device_link& link);
+
+} // namespace nimba

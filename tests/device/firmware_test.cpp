@@ -1,0 +1,279 @@
+// Firmware image download (through the fetch seam and over libcurl against a loopback HTTP
+// server), the version it carries and the chunk and closing messages.
+#include "device/firmware.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+#include <stdexcept>
+#include <string>
+#include <thread>
+#include <vector>
+
+#ifndef _WIN32
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+#endif
+
+namespace nimba {
+namespace {
+
+using bytes = std::vector<uint8_t>;
+
+std::unique_ptr<device_link> make_link() {
+    auto link = std::make_unique<device_link>();
+    link->firmware_image.fill(0xEE); // left over from an earlier attempt
+    return link;
+}
+
+// A fetch that writes `size` bytes of a pattern (as far as the buffer holds) and reports
+// `status` with the count it wrote, or a count of its own when `claimed` is set.
+firmware_fetch fake_fetch(fetch_status status, size_t size, size_t claimed = SIZE_MAX) {
+    return [=](const std::string&, std::span<uint8_t> buffer) {
+        const size_t n = std::min(size, buffer.size());
+        for (size_t i = 0; i < n; ++i) buffer[i] = static_cast<uint8_t>(i * 7 + 1);
+        return fetch_result{status, claimed == SIZE_MAX ? n : claimed};
+    };
+}
+
+TEST(FirmwareDownload, TakesOnlyASuccessfulResponseOfExactlyTheImageSize) {
+    struct case_t {
+        const char* name;
+        firmware_fetch fetch;
+        bool accepted;
+    };
+    const case_t cases[] = {
+        {"exact image", fake_fetch(fetch_status::ok, firmware_image_size), true},
+        {"one byte short", fake_fetch(fetch_status::ok, firmware_image_size - 1), false},
+        {"one byte long", fake_fetch(fetch_status::too_long, firmware_image_size + 1), false},
+        {"error page of image size", fake_fetch(fetch_status::http_error, firmware_image_size),
+         false},
+        {"broken mid-body", fake_fetch(fetch_status::transport_error, firmware_image_size), false},
+        {"count beyond the buffer",
+         fake_fetch(fetch_status::ok, firmware_image_size, firmware_image_size + 1), false},
+        {"empty body", fake_fetch(fetch_status::ok, 0), false},
+        {"throwing fetch",
+         [](const std::string&, std::span<uint8_t>) -> fetch_result {
+             throw std::runtime_error("network");
+         },
+         false},
+        {"no fetch", firmware_fetch{}, false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        auto link = make_link();
+        EXPECT_EQ(download_firmware_image(*link, c.fetch, "http://fw.test/fw/NIMBA.bin?v="),
+                  c.accepted);
+        if (c.accepted) {
+            EXPECT_EQ(link->firmware_image[1], 8);
+        } else {
+            // Nothing of a refused body may stay behind to be sent later.
+            EXPECT_TRUE(std::all_of(link->firmware_image.begin(), link->firmware_image.end(),
+                                    [](uint8_t b) { return b == 0; }));
+        }
+    }
+}
+
+TEST(FirmwareDownload, PassesTheUrlUnchanged) {
+    auto link = make_link();
+    std::string seen;
+    download_firmware_image(
+        *link,
+        [&](const std::string& url, std::span<uint8_t>) {
+            seen = url;
+            return fetch_result{fetch_status::transport_error, 0};
+        },
+        firmware_url);
+    EXPECT_EQ(seen, "https://firmware.corvane.com/fw/NIMBA.bin?v=");
+}
+
+TEST(FirmwareImage, VersionIsTheLittleEndianWordAt1FFFC) {
+    auto link = make_link();
+    link->firmware_image.fill(0);
+    const uint8_t tail[] = {0x34, 0x12, 0x00, 0x00};
+    std::copy(std::begin(tail), std::end(tail), link->firmware_image.end() - 4);
+    EXPECT_EQ(firmware_image_version(link->firmware_image), 0x1234);
+    link->firmware_image[0x1FFFD] = 0xFF;
+    link->firmware_image[0x1FFFC] = 0xFE;
+    EXPECT_EQ(firmware_image_version(link->firmware_image), 0xFFFE);
+}
+
+TEST(FirmwareMessages, ChunkCarriesAddressNibblesAndTwoNibblesPerByte) {
+    auto link = make_link();
+    auto& image = link->firmware_image;
+    image[0] = 0xA7;
+    image[255] = 0x5C;
+    image[0x1FF00] = 0x10;
+    bytes message(600, 0xAA);
+
+    ASSERT_EQ(build_firmware_chunk(image, 0, message), 522u);
+    EXPECT_EQ(bytes(message.begin(), message.begin() + 11),
+              (bytes{0xF0, 0x00, 0x07, 0, 0, 0, 0, 0, 0, 0x0A, 0x07}));
+    EXPECT_EQ(message[519], 0x05);
+    EXPECT_EQ(message[520], 0x0C);
+    EXPECT_EQ(message[521], 0xF7);
+    EXPECT_EQ(message[522], 0xAA) << "written past the message";
+
+    ASSERT_EQ(build_firmware_chunk(image, 0x1FF00, message), 522u);
+    EXPECT_EQ(bytes(message.begin(), message.begin() + 11),
+              (bytes{0xF0, 0x00, 0x07, 0x00, 0x01, 0x0F, 0x0F, 0x00, 0x00, 0x01, 0x00}));
+    EXPECT_TRUE(std::all_of(message.begin() + 9, message.begin() + 521,
+                            [](uint8_t b) { return b <= 0x0F; }));
+}
+
+TEST(FirmwareMessages, ChunkRefusesAddressesPastTheImageAndShortBuffers) {
+    auto link = make_link();
+    bytes message(522);
+    EXPECT_EQ(build_firmware_chunk(link->firmware_image, 0x20000, message), 0u);
+    EXPECT_EQ(build_firmware_chunk(link->firmware_image, 0x1FF01, message), 0u);
+    bytes short_buffer(521);
+    EXPECT_EQ(build_firmware_chunk(link->firmware_image, 0, short_buffer), 0u);
+    EXPECT_EQ(build_firmware_close(std::span<uint8_t>(short_buffer).first(72)), 0u);
+}
+
+TEST(FirmwareMessages, CloseNamesTheImageFile) {
+    bytes message(73, 0xAA);
+    ASSERT_EQ(build_firmware_close(message), 73u);
+    bytes expected = {0xF0, 0x00, 0x09, 0x10, 0x0F, 0x0F, 0x0F, 0x0F};
+    for (char c : std::string("NIMBA.bin")) expected.push_back(static_cast<uint8_t>(c));
+    expected.resize(72, 0x00);
+    expected.push_back(0xF7);
+    EXPECT_EQ(message, expected);
+}
+
+// --- libcurl against a loopback HTTP server ---------------------------------------------------
+// Native only: the Windows build fetches through WinINet, which has its own test.
+#ifndef _WIN32
+
+// Serves one connection with a canned response on 127.0.0.1, then closes it.
+struct loopback_http_server {
+    int listener = -1;
+    uint16_t port = 0;
+    std::string request;
+    std::thread thread;
+
+    explicit loopback_http_server(std::string response) {
+        listener = ::socket(AF_INET, SOCK_STREAM, 0);
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        socklen_t length = sizeof(address);
+        if (::bind(listener, reinterpret_cast<sockaddr*>(&address), length) != 0 ||
+            ::listen(listener, 1) != 0 ||
+            ::getsockname(listener, reinterpret_cast<sockaddr*>(&address), &length) != 0)
+            return;
+        port = ntohs(address.sin_port);
+        thread = std::thread([this, response = std::move(response)] { serve(response); });
+    }
+    ~loopback_http_server() {
+        if (thread.joinable()) thread.join();
+        if (listener >= 0) ::close(listener);
+    }
+    std::string url() const {
+        return "http://127.0.0.1:" + std::to_string(port) + "/fw/NIMBA.bin?v=";
+    }
+    void serve(const std::string& response) {
+        const int connection = ::accept(listener, nullptr, nullptr);
+        if (connection < 0) return;
+        char piece[1024];
+        while (request.find("\r\n\r\n") == std::string::npos) {
+            const ssize_t n = ::recv(connection, piece, sizeof(piece), 0);
+            if (n <= 0) break;
+            request.append(piece, static_cast<size_t>(n));
+        }
+        for (size_t sent = 0; sent < response.size();) {
+            const ssize_t n =
+                ::send(connection, response.data() + sent, response.size() - sent, MSG_NOSIGNAL);
+            if (n <= 0) break;
+            sent += static_cast<size_t>(n);
+        }
+        ::close(connection);
+    }
+};
+
+std::string body_of(size_t size) {
+    std::string body(size, '\0');
+    for (size_t i = 0; i < size; ++i) body[i] = static_cast<char>(i % 251);
+    return body;
+}
+
+std::string response(const char* status, const std::string& body, bool with_length = true) {
+    std::string head = std::string("HTTP/1.1 ") + status + "\r\nConnection: close\r\n";
+    if (with_length) head += "Content-Length: " + std::to_string(body.size()) + "\r\n";
+    return head + "\r\n" + body;
+}
+
+TEST(CurlFetch, ReportsStatusAndNeverWritesPastTheBuffer) {
+    ::setenv("no_proxy", "*", 1);
+    const std::string image = body_of(firmware_image_size);
+    struct case_t {
+        const char* name;
+        std::string response;
+        fetch_status status;
+        size_t received;
+    };
+    const case_t cases[] = {
+        {"whole image", response("200 OK", image), fetch_status::ok, firmware_image_size},
+        {"not found", response("404 Not Found", "no such file"), fetch_status::http_error, 0},
+        {"short body", response("200 OK", body_of(firmware_image_size - 1)), fetch_status::ok,
+         firmware_image_size - 1},
+        {"long body, announced", response("200 OK", body_of(firmware_image_size + 1)),
+         fetch_status::too_long, 0},
+        {"long body, unannounced", response("200 OK", body_of(firmware_image_size + 1), false),
+         fetch_status::too_long, SIZE_MAX},
+        {"cut off mid-body", "HTTP/1.1 200 OK\r\nContent-Length: 131072\r\n\r\n" + body_of(1000),
+         fetch_status::transport_error, 1000},
+    };
+    const firmware_fetch fetch = platform_firmware_fetch();
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        loopback_http_server server(c.response);
+        ASSERT_NE(server.port, 0);
+        // Guard bytes around the buffer catch any write past its ends.
+        bytes storage(firmware_image_size + 64, 0xAA);
+        const std::span<uint8_t> buffer(storage.data() + 32, firmware_image_size);
+        const fetch_result result = fetch(server.url(), buffer);
+        EXPECT_EQ(result.status, c.status);
+        if (c.received != SIZE_MAX) {
+            EXPECT_EQ(result.received, c.received);
+        }
+        EXPECT_LE(result.received, firmware_image_size);
+        EXPECT_TRUE(std::all_of(storage.begin(), storage.begin() + 32,
+                                [](uint8_t b) { return b == 0xAA; }));
+        EXPECT_TRUE(
+            std::all_of(storage.end() - 32, storage.end(), [](uint8_t b) { return b == 0xAA; }));
+        if (c.status == fetch_status::ok) {
+            EXPECT_EQ(std::memcmp(buffer.data(), image.data(), c.received), 0);
+        }
+        if (c.status == fetch_status::http_error) {
+            EXPECT_EQ(buffer[0], 0xAA) << "an error page landed in the buffer";
+        }
+    }
+}
+
+TEST(CurlFetch, AsksCachesToStepAsideAndFailsWithoutAServer) {
+    ::setenv("no_proxy", "*", 1);
+    bytes storage(firmware_image_size);
+    std::string closed_url;
+    {
+        loopback_http_server server(response("200 OK", body_of(16)));
+        ASSERT_NE(server.port, 0);
+        platform_firmware_fetch()(server.url(), storage);
+        closed_url = server.url();
+        EXPECT_NE(server.request.find("GET /fw/NIMBA.bin?v= HTTP/1.1"), std::string::npos);
+        EXPECT_NE(server.request.find("Cache-Control: no-cache"), std::string::npos);
+        EXPECT_NE(server.request.find("Pragma: no-cache"), std::string::npos);
+    }
+    // The server is gone: its port now refuses connections.
+    EXPECT_EQ(platform_firmware_fetch()(closed_url, storage).status, fetch_status::transport_error);
+}
+
+#endif // _WIN32
+
+} // namespace
+} // namespace nimba
