@@ -308,6 +308,22 @@ void checker(cairo_t* cr, double x, double y, double w, double h) {
                      std::min(10.0, h - j * 10), ((i + j) % 2) ? 0xFF26262A : 0xFF1A1A1D);
 }
 
+// The program icon at some of the sizes Windows picks from: it must still read at 16 px.
+void draw_program_icon(cairo_t* cr, const std::string& art_dir, double x, double y) {
+    const std::string path = art_dir + "/icon.svg";
+    GError* error = nullptr;
+    RsvgHandle* handle = rsvg_handle_new_from_file(path.c_str(), &error);
+    if (!handle) throw failure{path + ": " + glib_message(error)};
+    std::unique_ptr<RsvgHandle, void (*)(gpointer)> owner(handle, g_object_unref);
+    for (const int size : {256, 48, 32, 24, 16}) {
+        const RsvgRectangle viewport{x, y + 256 - size, static_cast<double>(size),
+                                     static_cast<double>(size)};
+        if (!rsvg_handle_render_document(handle, cr, &viewport, &error))
+            throw failure{path + ": " + glib_message(error)};
+        x += size + 12;
+    }
+}
+
 struct rendered {
     art_picture picture;
     surface_ptr surface;
@@ -321,11 +337,11 @@ std::vector<rendered> render_all(const std::string& art_dir) {
 }
 
 // Colour pictures at a quarter of their size over a checkerboard (transparency shows), zooms of
-// the selector and lamps of the amplifier and each channel picture, then every mask at full
-// size and at the size the screen draws it.
+// the selector and lamps of the amplifier and each channel picture, every mask at full size and
+// at the size the screen draws it, the program icon, and the cabinet diagram put together.
 void contact_sheet(const std::string& art_dir, const std::string& out) {
     std::vector<rendered> all = render_all(art_dir);
-    const int sheet_w = 1800, sheet_h = 1500;
+    const int sheet_w = 1800, sheet_h = 1540;
     surface_ptr sheet = new_surface(CAIRO_FORMAT_ARGB32, sheet_w, sheet_h);
     cairo_t* cr = cairo_create(sheet.get());
     fill_box(cr, 0, 0, sheet_w, sheet_h, 0xFF0B0B0C);
@@ -376,7 +392,7 @@ void contact_sheet(const std::string& art_dir, const std::string& out) {
         const int w = r.picture.width, h = r.picture.height;
         const bool diagram = std::strncmp(r.picture.name, "diagram_", 8) == 0;
         const double half = diagram ? 1.0 : 0.5;
-        const double cell_w = std::max<double>(w + 10, 90);
+        const double cell_w = std::max<double>(w + 10, 112);
         if (mx + cell_w > sheet_w) {
             mx = 10;
             y += row_h + 24;
@@ -392,6 +408,9 @@ void contact_sheet(const std::string& art_dir, const std::string& out) {
         row_h = std::max(row_h, h + (diagram ? 0 : h * half + 4) + 18);
         mx += cell_w;
     }
+
+    draw_program_icon(cr, art_dir, 10, sheet_h - 266);
+    label(cr, 10, sheet_h - 2, "icon.svg (program icon)");
 
     // The whole cabinet diagram as the left panel draws it, slot 2 chosen.
     const double dx = sheet_w - 270, dy = sheet_h - 120;
