@@ -188,7 +188,8 @@ bool read_format(std::span<const uint8_t> fmt, wav_file& file) {
     f.bits_per_sample = read_u16(fmt.data() + 14);
     if (f.channels == 0 || f.sample_rate == 0) return false;
 
-    if (tag == tag_extensible) {
+    const bool extensible = tag == tag_extensible;
+    if (extensible) {
         if (fmt.size() < 40 || std::memcmp(fmt.data() + 26, subformat_tail, 14) != 0) return false;
         tag = read_u16(fmt.data() + 24);
     }
@@ -219,8 +220,9 @@ bool read_format(std::span<const uint8_t> fmt, wav_file& file) {
         if (f.block_align <= header) return false;
         f.frames_per_block = static_cast<uint32_t>(adpcm_frames_in(f, f.block_align));
         if (f.encoding == wav_encoding::ms_adpcm) {
-            // Extension: cbSize, samples per block, coefficient count, coefficient pairs.
-            if (fmt.size() >= 22) {
+            // Extension: cbSize, samples per block, coefficient count, coefficient pairs. The
+            // extensible layout has no room for them: it uses the standard set.
+            if (!extensible && fmt.size() >= 22) {
                 const uint16_t count = read_u16(fmt.data() + 20);
                 const size_t fit = (fmt.size() - 22) / 4;
                 for (size_t i = 0; i < std::min<size_t>(count, fit); ++i) {
