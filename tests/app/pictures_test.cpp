@@ -222,6 +222,21 @@ TEST(Pictures, AmplifierAndOverlaysAreTransparentAwayFromTheAmplifier) {
     }
 }
 
+// An overlay paints the amplifier's own covering, never beyond the amplifier's outline.
+TEST(Pictures, OverlaysStayWithinTheAmplifier) {
+    const picture_view amp = view_of(picture::amplifier, colour);
+    for (picture p : {picture::tolex_snake_skin, picture::tolex_purple, picture::tolex_red,
+                      picture::tolex_turquoise, picture::tolex_white}) {
+        SCOPED_TRACE(static_cast<int>(p));
+        const picture_view v = view_of(p, colour);
+        size_t outside = 0;
+        for (int y = 0; y < v.height; ++y)
+            for (int x = 0; x < v.width; ++x)
+                if (pixel(v, x, y).a > pixel(amp, x, y).a + 8) ++outside;
+        EXPECT_EQ(outside, 0u);
+    }
+}
+
 TEST(Pictures, OverlaysEachHaveTheirOwnColour) {
     constexpr picture overlays[] = {picture::tolex_snake_skin, picture::tolex_purple,
                                     picture::tolex_red, picture::tolex_turquoise,
