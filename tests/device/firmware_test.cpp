@@ -13,6 +13,8 @@
 #include <thread>
 #include <vector>
 
+#include "worker_fixture.h"
+
 #ifndef _WIN32
 #include <arpa/inet.h>
 #include <netinet/in.h>
@@ -144,6 +146,166 @@ TEST(FirmwareMessages, CloseNamesTheImageFile) {
     expected.resize(72, 0x00);
     expected.push_back(0xF7);
     EXPECT_EQ(message, expected);
+}
+
+// --- the update in the worker's connect sequence, against the virtual amplifier -------------
+
+using test::firmware_image_with_version;
+using test::worker_fixture;
+
+constexpr uint8_t code_chunk = 0x07, code_close = 0x09, code_reset = 0x0C, code_program = 0x02;
+
+// An amplifier at version 0100 (hex) and a server offering `image`.
+struct update_fixture : worker_fixture {
+    explicit update_fixture(bytes image) {
+        bus.amp.firmware_version = 0x0100;
+        server_body = std::move(image);
+    }
+};
+
+TEST(FirmwareUpdate, SendsTheImageByteExactWithProgressAfterEachChunk) {
+    const bytes image = firmware_image_with_version(0x0101);
+    update_fixture f(image);
+    f.state->command = command_store;
+    f.cycles(1);
+
+    EXPECT_EQ(f.bus.amp.firmware_updates, 1);
+    EXPECT_TRUE(f.bus.amp.firmware_image == image) << "image changed on the way";
+    EXPECT_EQ(f.state->available_firmware_version, 0x0101);
+    const auto chunks = f.sent_with_code(code_chunk);
+    ASSERT_EQ(chunks.size(), 512u);
+    for (size_t k = 0; k < chunks.size(); ++k) {
+        ASSERT_EQ(chunks[k].message.size(), 522u);
+        uint32_t address = 0;
+        for (size_t i = 3; i < 9; ++i) address = address << 4 | chunks[k].message[i];
+        ASSERT_EQ(address, k * 256);
+    }
+    // The progress shown after chunk k is what the screen showed as chunk k + 1 went out.
+    struct case_t {
+        size_t chunk;
+        int32_t progress;
+    };
+    for (const auto c : {case_t{1, 0}, case_t{6, 1}, case_t{256, 50}, case_t{511, 99}}) {
+        EXPECT_EQ(chunks[c.chunk].screen.progress, c.progress) << "after chunk " << c.chunk;
+    }
+    const auto closes = f.sent_with_code(code_close);
+    ASSERT_EQ(closes.size(), 1u);
+    EXPECT_EQ(closes[0].screen.progress, 99) << "100 shown before the close was acknowledged";
+    EXPECT_EQ(f.state->progress, 100);
+    EXPECT_EQ(f.repaints.back().progress, 100);
+    EXPECT_EQ(f.link->failure_count, 0);
+
+    // Then the amplifier is told to restart, and the cycle ends without taking the command.
+    const auto resets = f.sent_with_code(code_reset);
+    ASSERT_EQ(resets.size(), 1u);
+    // Acknowledge 5 ms, the transfer's own 100 ms pause, then the worker's 100 ms.
+    EXPECT_EQ(resets[0].screen.at_ms - closes[0].screen.at_ms, 205);
+    EXPECT_GE(f.clock.now_ms() - resets[0].screen.at_ms, 2000);
+    EXPECT_EQ(f.state->command, command_store);
+
+    // The amplifier announces its new state; the next sequence finds nothing newer to send.
+    f.cycles(1);
+    EXPECT_EQ(f.state->device_firmware_version, 0x0101);
+    EXPECT_EQ(f.state->link_status, link_connected);
+    EXPECT_EQ(f.bus.amp.firmware_updates, 1);
+    EXPECT_EQ(f.fetches, 1) << "the image is fetched once per run";
+}
+
+TEST(FirmwareUpdate, MissingAcknowledgeEndsTheTransferAndResetsTheLink) {
+    update_fixture f(firmware_image_with_version(0x0101));
+    // Reply 1 answers the version request; reply 1 + k acknowledges chunk k.
+    f.bus.amp.faults.drop_reply = f.bus.amp.replies_made + 1 + 300;
+    f.cycles(1);
+
+    EXPECT_EQ(f.state->link_status, link_error);
+    EXPECT_EQ(f.link->failure_count, 3);
+    EXPECT_EQ(f.sent_with_code(code_chunk).size(), 300u);
+    EXPECT_TRUE(f.sent_with_code(code_close).empty());
+    EXPECT_EQ(f.state->progress, 300 * 25 / 128);
+    EXPECT_EQ(f.bus.amp.firmware_updates, 0);
+    EXPECT_EQ(f.codes_sent().back(), code_reset);
+
+    const size_t before = f.sent.size();
+    f.cycles(1);
+    EXPECT_EQ(f.codes_sent(before), (std::vector<uint8_t>{code_reset}));
+    EXPECT_EQ(f.link->failure_count, 0);
+
+    // The next sequence neither downloads again nor repeats the transfer.
+    f.cycles(1);
+    EXPECT_EQ(f.fetches, 1);
+    EXPECT_EQ(f.state->available_firmware_version, 0);
+    EXPECT_EQ(f.sent_with_code(code_chunk).size(), 300u);
+    EXPECT_EQ(f.state->link_status, link_connected);
+}
+
+TEST(FirmwareUpdate, SendsOnlyAWholeNewerImage) {
+    struct case_t {
+        const char* name;
+        size_t size;
+        fetch_status status;
+        uint16_t image_version;
+        uint16_t available; // what the sequence takes as the image's version
+        bool sent;
+    };
+    const case_t cases[] = {
+        {"newer", firmware_image_size, fetch_status::ok, 0x0101, 0x0101, true},
+        {"same version", firmware_image_size, fetch_status::ok, 0x0100, 0x0100, false},
+        {"older", firmware_image_size, fetch_status::ok, 0x00FF, 0x00FF, false},
+        {"one byte short", firmware_image_size - 1, fetch_status::ok, 0x0101, 0, false},
+        {"one byte long", firmware_image_size + 1, fetch_status::ok, 0x0101, 0, false},
+        {"error page", firmware_image_size, fetch_status::http_error, 0x0101, 0, false},
+        {"version 1234", firmware_image_size, fetch_status::ok, 0x1234, 0x1234, true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        update_fixture f(firmware_image_with_version(c.image_version, c.size));
+        f.server_status = c.status;
+        f.cycles(1);
+        EXPECT_EQ(f.state->available_firmware_version, c.available);
+        EXPECT_EQ(f.sent_with_code(code_chunk).empty(), !c.sent);
+        EXPECT_EQ(f.bus.amp.firmware_updates, c.sent ? 1 : 0);
+        if (!c.sent) {
+            EXPECT_EQ(f.state->link_status, link_connected);
+            EXPECT_EQ(f.sent_with_code(code_program).size(), 1u);
+        }
+    }
+}
+
+TEST(FirmwareUpdate, ImageEndingInVersionBytesGivesThatVersion) {
+    bytes image = firmware_image_with_version(0);
+    const uint8_t tail[] = {0x34, 0x12, 0x00, 0x00};
+    std::copy(std::begin(tail), std::end(tail), image.end() - 4);
+    update_fixture f(image);
+    f.bus.amp.firmware_version = 0x2000;
+    f.cycles(1);
+    EXPECT_EQ(f.state->available_firmware_version, 0x1234);
+    EXPECT_TRUE(f.sent_with_code(code_chunk).empty());
+}
+
+TEST(FirmwareUpdate, FailedDownloadIsTriedAgainOnlyUntilOneSucceeds) {
+    update_fixture f(firmware_image_with_version(0x0100, firmware_image_size - 1));
+    f.cycles(1);
+    EXPECT_EQ(f.fetches, 1);
+    front_panel_program_change(f.bus, 0);
+    f.cycles(1);
+    EXPECT_EQ(f.fetches, 2);
+    f.server_body = firmware_image_with_version(0x0100);
+    front_panel_program_change(f.bus, 0);
+    f.cycles(1);
+    front_panel_program_change(f.bus, 0);
+    f.cycles(1);
+    EXPECT_EQ(f.fetches, 3);
+    EXPECT_EQ(f.state->available_firmware_version, 0x0100);
+}
+
+TEST(FirmwareUpdate, ClosedOutputSendsNothing) {
+    update_fixture f(firmware_image_with_version(0x0101));
+    f.link->state->link_status = link_busy;
+    std::copy(f.server_body.begin(), f.server_body.end(), f.link->firmware_image.begin());
+    transfer_firmware(*f.link); // ports not opened yet
+    EXPECT_TRUE(f.sent.empty());
+    EXPECT_EQ(f.state->link_status, link_busy);
+    EXPECT_EQ(f.link->failure_count, 0);
 }
 
 // --- libcurl against a loopback HTTP server ---------------------------------------------------
