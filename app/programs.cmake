@@ -24,9 +24,8 @@ set(nimba_rc ${CMAKE_SOURCE_DIR}/app/resources/nimba-editor.rc)
 set_source_files_properties(${nimba_rc} PROPERTIES
     OBJECT_DEPENDS "${nimba_icon};${CMAKE_SOURCE_DIR}/app/resources/nimba-editor.manifest")
 
-add_executable(nimba-editor WIN32 ${CMAKE_SOURCE_DIR}/app/main_win32.cpp
-    ${CMAKE_SOURCE_DIR}/tests/shell/canvas_scene.cpp ${nimba_rc})
+add_executable(nimba-editor WIN32 ${CMAKE_SOURCE_DIR}/app/main_win32.cpp ${nimba_rc})
 target_include_directories(nimba-editor PRIVATE ${nimba_resource_dir}
     ${CMAKE_SOURCE_DIR}/app/resources)
-target_link_libraries(nimba-editor PRIVATE nimba_shell)
+target_link_libraries(nimba-editor PRIVATE nimba_ui nimba_shell)
 set_target_properties(nimba-editor PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/app)

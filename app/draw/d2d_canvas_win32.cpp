@@ -57,9 +57,8 @@ struct d2d_canvas final : canvas {
     void mask(float x, float y, float width, float height, blob mask, uint32_t colour) override;
     void text(float x, float y, float width, float height, uint32_t colour, int32_t format,
               int32_t h_align, int32_t v_align, std::wstring_view text, bool single_line) override;
-    void text_box(float left, float top, float right, float bottom, uint32_t colour,
-                  int32_t format, int32_t h_align, int32_t v_align, std::wstring_view text,
-                  bool wrap) override;
+    void text_box(float left, float top, float right, float bottom, uint32_t colour, int32_t format,
+                  int32_t h_align, int32_t v_align, std::wstring_view text, bool wrap) override;
 };
 
 struct d2d_drawing {
@@ -159,11 +158,11 @@ bool make_render_target(d2d_drawing& d) {
         {D2D1_RENDER_TARGET_TYPE_DEFAULT, DXGI_FORMAT_UNKNOWN, D2D1_ALPHA_MODE_UNKNOWN},
     }};
     for (const attempt& a : attempts) {
-        const D2D1_RENDER_TARGET_PROPERTIES properties = D2D1::RenderTargetProperties(
-            a.type, D2D1::PixelFormat(a.format, a.alpha), 0.0f, 0.0f,
-            D2D1_RENDER_TARGET_USAGE_NONE, D2D1_FEATURE_LEVEL_DEFAULT);
-        if (SUCCEEDED(d.factory->CreateHwndRenderTarget(properties, window_properties,
-                                                        &d.target))) {
+        const D2D1_RENDER_TARGET_PROPERTIES properties =
+            D2D1::RenderTargetProperties(a.type, D2D1::PixelFormat(a.format, a.alpha), 0.0f, 0.0f,
+                                         D2D1_RENDER_TARGET_USAGE_NONE, D2D1_FEATURE_LEVEL_DEFAULT);
+        if (SUCCEEDED(
+                d.factory->CreateHwndRenderTarget(properties, window_properties, &d.target))) {
             ++d.count.render_targets;
             return true;
         }
@@ -173,8 +172,8 @@ bool make_render_target(d2d_drawing& d) {
 
 void make_device_resources(d2d_drawing& d) {
     if (!make_render_target(d)) return;
-    if (SUCCEEDED(d.target->CreateSolidColorBrush(D2D1::ColorF(0.0f, 0.0f, 0.0f, 1.0f),
-                                                  &d.brush))) {
+    if (SUCCEEDED(
+            d.target->CreateSolidColorBrush(D2D1::ColorF(0.0f, 0.0f, 0.0f, 1.0f), &d.brush))) {
         ++d.count.brushes;
     }
     make_text_resources(d);
@@ -229,8 +228,8 @@ ComPtr<ID2D1Bitmap> tinted_mask_bitmap(d2d_drawing& d, blob b, uint32_t colour) 
         for (size_t c = 0; c < 3; ++c) out[c] = static_cast<uint8_t>((rgb[c] * a + 127) / 255);
         out[3] = static_cast<uint8_t>(a);
     }
-    ComPtr<ID2D1Bitmap> bitmap = bitmap_from_premultiplied(
-        d, view->width, view->height, d.tint_scratch.data(), view->width * 4u);
+    ComPtr<ID2D1Bitmap> bitmap = bitmap_from_premultiplied(d, view->width, view->height,
+                                                           d.tint_scratch.data(), view->width * 4u);
     if (!bitmap) return nullptr;
     ++d.count.tinted_masks;
     if (d.caching) {
@@ -242,8 +241,8 @@ ComPtr<ID2D1Bitmap> tinted_mask_bitmap(d2d_drawing& d, blob b, uint32_t colour) 
 
 // Sets the shared format up for one text: alignment, wrapping and, for one line, trimming at a
 // character with the format's ellipsis sign. Null when the format index has no format.
-IDWriteTextFormat* prepare_format(d2d_drawing& d, int32_t format, int32_t h_align,
-                                  int32_t v_align, bool one_line) {
+IDWriteTextFormat* prepare_format(d2d_drawing& d, int32_t format, int32_t h_align, int32_t v_align,
+                                  bool one_line) {
     if (format < 0 || format >= static_cast<int32_t>(d.formats.size()) || !d.formats[format]) {
         return nullptr;
     }
@@ -287,8 +286,7 @@ void d2d_canvas::set_scale(float s) {
     owner->target->SetTransform(D2D1::Matrix3x2F::Scale(s, s));
 }
 
-void d2d_canvas::box(float x, float y, float width, float height, float radius,
-                     uint32_t colour) {
+void d2d_canvas::box(float x, float y, float width, float height, float radius, uint32_t colour) {
     d2d_drawing& d = *owner;
     d.brush->SetColor(colour_from_argb(colour));
     const D2D1_RECT_F r = rect_from_box(x, y, width, height);
@@ -308,8 +306,8 @@ void d2d_canvas::picture(float x, float y, float width, float height, blob pictu
     }
 }
 
-void d2d_canvas::picture_part(float sx, float sy, float sw, float sh, float dx, float dy,
-                              float dw, float dh, blob picture) {
+void d2d_canvas::picture_part(float sx, float sy, float sw, float sh, float dx, float dy, float dw,
+                              float dh, blob picture) {
     if (ComPtr<ID2D1Bitmap> bitmap = picture_bitmap(*owner, picture)) {
         const D2D1_RECT_F source = rect_from_box(sx, sy, sw, sh);
         owner->target->DrawBitmap(bitmap.Get(), rect_from_box(dx, dy, dw, dh), 1.0f,
@@ -327,24 +325,23 @@ void d2d_canvas::mask(float x, float y, float width, float height, blob mask, ui
     }
 }
 
-void d2d_canvas::text(float x, float y, float width, float height, uint32_t colour,
-                      int32_t format, int32_t h_align, int32_t v_align, std::wstring_view text,
-                      bool single_line) {
-    draw_text_in(*owner, D2D1::RectF(x, y - 1.0f, x + width, y + height), colour, format,
-                 h_align, v_align, text, single_line);
+void d2d_canvas::text(float x, float y, float width, float height, uint32_t colour, int32_t format,
+                      int32_t h_align, int32_t v_align, std::wstring_view text, bool single_line) {
+    draw_text_in(*owner, D2D1::RectF(x, y - 1.0f, x + width, y + height), colour, format, h_align,
+                 v_align, text, single_line);
 }
 
 void d2d_canvas::text_box(float left, float top, float right, float bottom, uint32_t colour,
-                          int32_t format, int32_t h_align, int32_t v_align,
-                          std::wstring_view text, bool wrap) {
-    draw_text_in(*owner, D2D1::RectF(left, top, right, bottom), colour, format, h_align,
-                 v_align, text, !wrap);
+                          int32_t format, int32_t h_align, int32_t v_align, std::wstring_view text,
+                          bool wrap) {
+    draw_text_in(*owner, D2D1::RectF(left, top, right, bottom), colour, format, h_align, v_align,
+                 text, !wrap);
 }
 
 d2d_drawing* create_d2d_drawing() {
     ComPtr<ID2D1Factory> factory;
-    if (FAILED(D2D1CreateFactory(D2D1_FACTORY_TYPE_SINGLE_THREADED, __uuidof(ID2D1Factory),
-                                 nullptr, reinterpret_cast<void**>(factory.GetAddressOf())))) {
+    if (FAILED(D2D1CreateFactory(D2D1_FACTORY_TYPE_SINGLE_THREADED, __uuidof(ID2D1Factory), nullptr,
+                                 reinterpret_cast<void**>(factory.GetAddressOf())))) {
         return nullptr;
     }
     auto* d = new d2d_drawing;

@@ -66,5 +66,4 @@ const wchar_t* text_font_family(const d2d_drawing& drawing);
 
 d2d_counters counters(const d2d_drawing& drawing);
 
-
 } // namespace nimba

@@ -89,8 +89,8 @@ client_pixels read_client() {
 
 bool near_colour(uint32_t a, uint32_t b, int tolerance = 12) {
     for (int shift : {0, 8, 16}) {
-        if (std::abs(static_cast<int>((a >> shift) & 0xFF) - static_cast<int>((b >> shift) & 0xFF)) >
-            tolerance) {
+        if (std::abs(static_cast<int>((a >> shift) & 0xFF) -
+                     static_cast<int>((b >> shift) & 0xFF)) > tolerance) {
             return false;
         }
     }
@@ -116,7 +116,7 @@ TEST(WindowMath, OuterSizeFollowsTheDpi) {
         int32_t units, pixels;
     };
     const row rows[] = {
-        {96, 1024, 1024}, {96, 720, 720},   {120, 1024, 1280}, {120, 720, 900},
+        {96, 1024, 1024},  {96, 720, 720},   {120, 1024, 1280}, {120, 720, 900},
         {144, 1024, 1536}, {144, 720, 1080}, {97, 1024, 1035},  {72, 720, 540},
     };
     for (const row& r : rows) {
@@ -125,8 +125,8 @@ TEST(WindowMath, OuterSizeFollowsTheDpi) {
 }
 
 TEST(WindowMath, WheelDeltasTruncateTowardZero) {
-    const std::pair<int16_t, int32_t> rows[] = {{120, 1},   {-120, -1}, {60, 0},      {-60, 0},
-                                                {240, 2},   {239, 1},   {-239, -1},   {0, 0},
+    const std::pair<int16_t, int32_t> rows[] = {{120, 1},     {-120, -1},    {60, 0},    {-60, 0},
+                                                {240, 2},     {239, 1},      {-239, -1}, {0, 0},
                                                 {32767, 273}, {-32768, -273}};
     for (auto [delta, notches] : rows) EXPECT_EQ(wheel_notches(delta), notches) << delta;
 }
@@ -237,7 +237,8 @@ TEST(Drawing, FirstPassMakesTheResourcesAndLaterPassesReuseThem) {
     EXPECT_GE(first.render_targets, 1);
     EXPECT_EQ(first.text_formats, 3);
     EXPECT_EQ(first.ellipsis_signs, 3);
-    for (int i = 0; i < 3; ++i) ASSERT_EQ(paint_pass(*shell().drawing, scene), paint_outcome::drawn);
+    for (int i = 0; i < 3; ++i)
+        ASSERT_EQ(paint_pass(*shell().drawing, scene), paint_outcome::drawn);
     const d2d_counters later = counters(*shell().drawing);
     EXPECT_EQ(later.render_targets, first.render_targets);
     EXPECT_EQ(later.brushes, first.brushes);
@@ -264,9 +265,8 @@ TEST(Drawing, AfterADeviceLossEverythingDeviceBoundIsMadeAgain) {
     EXPECT_EQ(after.bitmaps, before.bitmaps + 1);
     EXPECT_EQ(after.tinted_masks, before.tinted_masks + 1);
     EXPECT_EQ(after.text_formats, 3); // not bound to a device
-    const client_pixels pixels = paint_and_read(scene, [](const client_pixels& p) {
-        return near_colour(p.at(70, 50), 0xFF0000);
-    });
+    const client_pixels pixels = paint_and_read(
+        scene, [](const client_pixels& p) { return near_colour(p.at(70, 50), 0xFF0000); });
     EXPECT_TRUE(near_colour(pixels.at(70, 50), 0xFF0000));
 }
 
@@ -287,14 +287,14 @@ TEST(Drawing, UncachedBitmapsAreMadeOnEveryDraw) {
 TEST(Drawing, EveryOperationShowsOnTheScreen) {
     NEED_WINDOW();
     const scene_pictures pictures = make_scene_pictures();
-    const client_pixels pixels = paint_and_read(
-        [&](canvas& c) { draw_canvas_scene(c, pictures); },
-        [](const client_pixels& p) {
-            for (const scene_probe& probe : scene_probes) {
-                if (!near_colour(p.at(probe.x, probe.y), probe.rgb)) return false;
-            }
-            return true;
-        });
+    const client_pixels pixels =
+        paint_and_read([&](canvas& c) { draw_canvas_scene(c, pictures); },
+                       [](const client_pixels& p) {
+                           for (const scene_probe& probe : scene_probes) {
+                               if (!near_colour(p.at(probe.x, probe.y), probe.rgb)) return false;
+                           }
+                           return true;
+                       });
     for (const scene_probe& probe : scene_probes) {
         EXPECT_TRUE(near_colour(pixels.at(probe.x, probe.y), probe.rgb))
             << probe.what << ": " << std::hex << pixels.at(probe.x, probe.y) << " for "
@@ -325,9 +325,9 @@ ink_extent ink_in(const client_pixels& p, scene_box box) {
 TEST(Drawing, SingleLineTextEndsInAnEllipsisAndTheSameTextWraps) {
     NEED_WINDOW();
     const scene_pictures pictures = make_scene_pictures();
-    const client_pixels pixels = paint_and_read(
-        [&](canvas& c) { draw_canvas_scene(c, pictures); },
-        [](const client_pixels& p) { return ink_in(p, wrapped_text_box).any(); });
+    const client_pixels pixels =
+        paint_and_read([&](canvas& c) { draw_canvas_scene(c, pictures); },
+                       [](const client_pixels& p) { return ink_in(p, wrapped_text_box).any(); });
     const ink_extent one_line = ink_in(pixels, trimmed_text_box);
     ASSERT_TRUE(one_line.any());
     EXPECT_LE(one_line.bottom - one_line.top, 18) << "one line only";
@@ -338,8 +338,8 @@ TEST(Drawing, SingleLineTextEndsInAnEllipsisAndTheSameTextWraps) {
                         trimmed_text_box.bottom});
     EXPECT_FALSE(beyond.any());
     // The last few columns of ink are the ellipsis' dots: low in the line, never full height.
-    const ink_extent tail = ink_in(pixels, {one_line.right - 8, one_line.top, one_line.right + 1,
-                                            one_line.bottom + 1});
+    const ink_extent tail =
+        ink_in(pixels, {one_line.right - 8, one_line.top, one_line.right + 1, one_line.bottom + 1});
     EXPECT_GT(tail.top, one_line.top + (one_line.bottom - one_line.top) / 2);
 
     const ink_extent wrapped = ink_in(pixels, wrapped_text_box);
@@ -387,8 +387,8 @@ TEST(Drawing, BadPicturesAndFormatsDrawNothing) {
                 c.picture_part(0, 0, 4, 4, 10, 10, 64, 64, b);
                 c.mask(10, 10, 64, 64, b, 0xFFFFFFFF);
             }
-            c.picture(10, 10, 64, 64, mask);              // a mask is no colour picture
-            c.mask(10, 10, 64, 64, colour, 0xFFFFFFFF);   // and a colour picture no mask
+            c.picture(10, 10, 64, 64, mask);            // a mask is no colour picture
+            c.mask(10, 10, 64, 64, colour, 0xFFFFFFFF); // and a colour picture no mask
             for (int32_t format : {-1, 3, 1000}) {
                 c.text(10, 10, 200, 40, 0xFFFFFFFF, format, 0, 0, L"XXXXXXXX", true);
             }

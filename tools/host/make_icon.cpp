@@ -62,7 +62,8 @@ icon_image bitmap_entry(cairo_surface_t* surface, int size) {
     const int stride = cairo_image_surface_get_stride(surface);
     std::vector<uint8_t> mask(static_cast<size_t>(mask_pitch) * size, 0);
     for (int row = size - 1; row >= 0; --row) {
-        const auto* line = reinterpret_cast<const uint32_t*>(data + static_cast<size_t>(row) * stride);
+        const auto* line =
+            reinterpret_cast<const uint32_t*>(data + static_cast<size_t>(row) * stride);
         for (int x = 0; x < size; ++x) {
             const uint32_t argb = line[x]; // premultiplied
             const uint32_t a = argb >> 24;

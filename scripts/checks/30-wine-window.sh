@@ -1,0 +1,123 @@
+#!/usr/bin/env bash
+# The Windows editor under Wine on a virtual X display:
+#   1. the program's resources (icon group 101, manifest, GUI subsystem), read with the mingw tools;
+#   2. the window layer's tests, with a display so that none of them skips (window, events,
+#      Direct2D canvas read back from the screen);
+#   3. the editor itself: its window is 1024 x 720 at 96 DPI (1016 x 693 client area under Wine
+#      without a window manager), its client area is painted, and a WM_CLOSE ends it within a
+#      second with exit code 0;
+#   4. the paint benchmark (cached bitmaps against bitmaps made per draw), reported, not judged.
+set -uo pipefail
+root=$(cd "$(dirname "$0")/../.." && pwd)
+cd "$root"
+
+fail() { echo "30-wine-window: $*"; exit 1; }
+
+cmake --preset windows >/dev/null || fail "configure failed"
+cmake --build --preset windows -j2 --target nimba-editor shell_tests post_close paint_bench ||
+  fail "build failed"
+exe=build/windows/app/nimba-editor.exe
+tests=build/windows/tests/shell
+
+python3 tests/shell/check_resources.py "$exe" || fail "resources"
+
+# A prefix of its own, so that no Wine session bound to another display is reused.
+export WINEPREFIX="$root/build/windows/wineprefix-gui"
+source scripts/wine-env.sh
+
+work=$(mktemp -d)
+xvfb_pid=""
+editor_pid=""
+cleanup() {
+  [ -n "$editor_pid" ] && kill "$editor_pid" 2>/dev/null
+  [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null
+  rm -rf "$work"
+}
+trap cleanup EXIT
+
+display=""
+for n in $(seq 70 99); do
+  { [ -e "/tmp/.X$n-lock" ] || [ -e "/tmp/.X11-unix/X$n" ]; } && continue
+  Xvfb ":$n" -screen 0 1280x800x24 -br -nolisten tcp >/dev/null 2>&1 &
+  xvfb_pid=$!
+  sleep 1
+  if kill -0 "$xvfb_pid" 2>/dev/null; then
+    display=":$n"
+    break
+  fi
+  xvfb_pid=""
+done
+[ -n "$display" ] || fail "no free X display"
+export DISPLAY=$display
+
+# 2. The window layer's tests.
+out=$(timeout 300 wine "$tests/shell_tests.exe" --gtest_brief=1 2>&1)
+status=$?
+echo "$out" | grep -v '^it looks like wine32\|^as root, please'
+[ $status -eq 0 ] || fail "shell tests failed"
+echo "$out" | grep -q 'SKIPPED' && fail "shell tests skipped with a display"
+
+# 3. The editor.
+wine "$exe" >/dev/null 2>&1 &
+editor_pid=$!
+window=""
+for _ in $(seq 1 120); do
+  window=$(xdotool search --name '^Corvane Editor$' 2>/dev/null | head -1)
+  [ -n "$window" ] && break
+  sleep 0.25
+done
+[ -n "$window" ] || fail "the editor's window did not appear"
+
+# Painted: many colours and hardly any of the start fill RGB(2, 2, 2) left. The first present
+# of a fresh Wine session can take seconds on a loaded machine. The non-black part of the
+# screen is the client area: under Wine without a window manager the frame stays black.
+painted=0
+geometry=""
+colours=0
+not_fill=0
+for _ in $(seq 1 60); do
+  import -window root "$work/shot.png" 2>/dev/null
+  geometry=$(convert "$work/shot.png" -fill white +opaque black -format '%@' info: 2>/dev/null)
+  colours=$(convert "$work/shot.png" -crop "$geometry" +repage -format '%k' info: 2>/dev/null)
+  not_fill=$(convert "$work/shot.png" -crop "$geometry" +repage -fill white +opaque 'srgb(2,2,2)' \
+    -fill black -opaque 'srgb(2,2,2)' -format '%[fx:mean]' info: 2>/dev/null)
+  if [ "${colours:-0}" -ge 20 ] && awk -v f="${not_fill:-0}" 'BEGIN { exit !(f > 0.5) }'; then
+    painted=1
+    break
+  fi
+  sleep 0.5
+done
+[ $painted -eq 1 ] || fail "client area not painted: $colours colours, $not_fill not the start fill"
+
+if [[ $geometry =~ ^([0-9]+)x([0-9]+)\+([0-9]+)\+([0-9]+)$ ]]; then
+  cw=${BASH_REMATCH[1]} ch=${BASH_REMATCH[2]} cx=${BASH_REMATCH[3]} cy=${BASH_REMATCH[4]}
+else
+  fail "cannot measure the painted area ($geometry)"
+fi
+# A 4-pixel border on three sides and a 23-pixel caption on top.
+outer_w=$((cw + 2 * cx))
+outer_h=$((ch + cy + cx))
+echo "30-wine-window: client area ${cw}x${ch} at ${cx},${cy}: window ${outer_w}x${outer_h}"
+{ [ "$cw" -eq 1016 ] && [ "$ch" -eq 693 ]; } || fail "client area ${cw}x${ch}, wanted 1016x693"
+{ [ "$outer_w" -eq 1024 ] && [ "$outer_h" -eq 720 ]; } ||
+  fail "window ${outer_w}x${outer_h}, wanted 1024x720"
+x_geometry=$(xdotool getwindowgeometry "$window" | awk '/Geometry/ { print $2 }')
+[ "$x_geometry" = "1016x693" ] || fail "the X window is $x_geometry, wanted 1016x693"
+
+wine "$tests/post_close.exe" >/dev/null 2>&1 || fail "post_close found no editor window"
+start=$(date +%s%N)
+while kill -0 "$editor_pid" 2>/dev/null; do
+  [ $((($(date +%s%N) - start) / 1000000)) -gt 1000 ] &&
+    fail "the editor did not end within a second of WM_CLOSE"
+  sleep 0.02
+done
+wait "$editor_pid"
+code=$?
+editor_pid=""
+echo "30-wine-window: editor ended $((($(date +%s%N) - start) / 1000000)) ms after WM_CLOSE," \
+  "exit code $code"
+[ $code -eq 0 ] || fail "the editor's exit code was $code"
+
+# 4. The paint benchmark.
+timeout 300 wine "$tests/paint_bench.exe" 5 2>&1 | grep '^paint' || fail "paint benchmark failed"
+echo "30-wine-window: ok"
