@@ -136,19 +136,25 @@ TEST(WorkerCommands, ReadProgramLeavesTheLinkConnectedEvenAfterATimeout) {
 }
 
 TEST(WorkerCommands, StoreShowsStoringForHalfASecond) {
-    connected f;
-    f.repaints.clear();
-    f.state->command = command_store;
-    f.cycles(1);
-    EXPECT_EQ(f.bus.amp.stores, 1);
-    ASSERT_EQ(f.sent_with_code(code_store).size(), 1u);
-    ASSERT_EQ(f.repaints.size(), 2u);
-    EXPECT_EQ(f.repaints[0].link_status, link_busy);
-    EXPECT_EQ(f.repaints[0].progress, progress_storing);
-    EXPECT_EQ(f.repaints[1].progress, progress_idle);
-    EXPECT_EQ(f.repaints[1].at_ms - f.repaints[0].at_ms, 500);
-    EXPECT_EQ(f.state->link_status, link_connected);
-    EXPECT_EQ(f.state->progress, progress_idle);
+    // In the cycle of a link reset the ports have just been closed: nothing can be sent, yet
+    // the store is taken and shown.
+    for (const bool in_link_reset : {false, true}) {
+        SCOPED_TRACE(in_link_reset ? "in a link reset" : "connected");
+        connected f;
+        if (in_link_reset) f.link->failure_count = 2;
+        f.repaints.clear();
+        f.state->command = command_store;
+        f.cycles(1);
+        EXPECT_EQ(f.bus.amp.stores, in_link_reset ? 0 : 1);
+        EXPECT_EQ(f.sent_with_code(code_store).size(), in_link_reset ? 0u : 1u);
+        ASSERT_EQ(f.repaints.size(), 2u);
+        EXPECT_EQ(f.repaints[0].link_status, link_busy);
+        EXPECT_EQ(f.repaints[0].progress, progress_storing);
+        EXPECT_EQ(f.repaints[1].progress, progress_idle);
+        EXPECT_EQ(f.repaints[1].at_ms - f.repaints[0].at_ms, 500);
+        EXPECT_EQ(f.state->link_status, link_connected);
+        EXPECT_EQ(f.state->progress, progress_idle);
+    }
 }
 
 TEST(WorkerCommands, CabinetCodesGoToTheCabinetOperationsOthersAreDropped) {
