@@ -251,8 +251,6 @@ void run(device_link& link, const worker_services& services) {
 }
 
 void start_worker(device_link& link, worker_services services) {
-    // Cleared here rather than by the thread, so a stop requested right after the start is
-    // never lost.
     link.stop_requested = false;
     link.worker_finished = false;
     link.worker = std::thread([&link, services = std::move(services)] {

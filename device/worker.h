@@ -31,7 +31,7 @@ struct worker_locals {
 };
 
 // Start of the thread: makes the input port object, then the output port object, and points
-// the link at them. A port object that cannot be made is left empty: no amplifier is found.
+// the link at them. When either cannot be made neither is kept, and no amplifier is ever found.
 void open_worker_ports(device_link& link, const worker_services& services, worker_locals& locals);
 
 // One pass of the loop: the 5 ms sleep, discovery, arrival and departure, the link reset, one
@@ -42,10 +42,12 @@ void worker_cycle(device_link& link, const worker_services& services, worker_loc
 // True when the whole pause passed.
 bool pause_unless_stopped(device_link& link, int32_t ms);
 
-// The thread body. link.state, link.clock and link.repaint are set before it starts.
+// The thread body. link.state and link.repaint are set before it starts; link.clock may be
+// left empty for the steady clock.
 void run(device_link& link, const worker_services& services);
 
-// Starts run() on link.worker.
+// Clears the stop request and the finished flag, then starts run() on link.worker. Clearing
+// here rather than on the new thread means a stop asked for at once is never lost.
 void start_worker(device_link& link, worker_services services);
 
 // Sets the stop request and waits up to timeout_ms for the worker to end. Returns true when
