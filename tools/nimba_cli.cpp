@@ -9,6 +9,8 @@
 #include "ir/file_access.h"
 #include "ir/ir_export.h"
 #include "ir/ir_import.h"
+#include "tools/cli_device.h"
+#include "tools/cli_emulate.h"
 
 namespace nimba {
 namespace {
@@ -17,6 +19,8 @@ namespace {
 enum : int { exit_ok = 0, exit_failed = 1, exit_refused = 2, exit_usage = 64 };
 
 using arguments = std::vector<std::wstring>;
+
+inline constexpr size_t any_argument_count = SIZE_MAX; // the command checks its own
 
 struct cli_command {
     std::string_view name;
@@ -92,6 +96,8 @@ constexpr cli_command commands[] = {
      "the same name. Stops at the first file that cannot be created.\n"
      "Exit status: 0 when all twelve were written, 1 otherwise (the reason is printed).",
      ir_export},
+    {"device", device_usage, any_argument_count, device_summary, device_help, device_command},
+    {"emulate", emulate_usage, any_argument_count, emulate_summary, emulate_help, emulate_command},
 };
 
 const cli_command* find_command(std::wstring_view name) {
@@ -148,7 +154,7 @@ int run_cli(const arguments& args) {
         print_command_help(*c);
         return exit_ok;
     }
-    if (rest.size() != c->argument_count) {
+    if (c->argument_count != any_argument_count && rest.size() != c->argument_count) {
         std::fprintf(stderr, "usage: nimba-cli %.*s %.*s\n", static_cast<int>(c->name.size()),
                      c->name.data(), static_cast<int>(c->usage.size()), c->usage.data());
         return exit_usage;

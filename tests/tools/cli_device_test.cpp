@@ -1,0 +1,376 @@
+// nimba-cli device: the argument table, the files refused before any port is opened, and whole
+// runs of the headless device link against the loopback amplifier on virtual time.
+#include "tools/cli_device.h"
+
+#include <gtest/gtest.h>
+
+#include <numeric>
+
+#include "device/firmware.h"
+#include "emulator/loopback_ports.h"
+#include "ir/ir_export.h"
+#include "ir/ir_import.h"
+#include "ir/ir_transfer.h"
+#include "tests/ir/wav_builder.h"
+
+namespace nimba {
+namespace {
+
+using test::temp_folder;
+using test::wide;
+
+// One nimba-cli device run over the loopback bus, with everything it printed.
+struct cli_run {
+    loopback_bus bus;
+    virtual_clock clock;
+    device_environment env;
+    std::unique_ptr<headless_link> headless = std::make_unique<headless_link>();
+    cli_console console;
+    std::string out, err;
+
+    cli_run() {
+        bus.clock = &clock;
+        env.ports = loopback_port_factory(bus);
+        env.clock = &clock;
+        console.out = [this](std::string_view text) { out += text; };
+        console.err = [this](std::string_view text) { err += text; };
+    }
+    int run(const cli_arguments& args) { return run_device_cli(args, *headless, env, console); }
+    int messages_taken() {
+        const auto& r = bus.amp.received;
+        return std::accumulate(r.begin(), r.end(), 0);
+    }
+};
+
+std::vector<uint8_t> firmware_with_version(uint16_t version) {
+    std::vector<uint8_t> image(firmware_image_size);
+    for (size_t i = 0; i < image.size(); ++i) image[i] = static_cast<uint8_t>(i * 7 + (i >> 8));
+    image[0x1FFFC] = static_cast<uint8_t>(version & 0xFF);
+    image[0x1FFFD] = static_cast<uint8_t>(version >> 8);
+    return image;
+}
+
+// A short decaying IR as a 44.1 kHz float WAV file.
+std::vector<uint8_t> small_ir_wav() {
+    std::vector<float> samples(300);
+    for (size_t i = 0; i < samples.size(); ++i)
+        samples[i] = (i % 2 ? -1.0f : 1.0f) / static_cast<float>(i + 1);
+    return test::float_wav(samples, 44100);
+}
+
+TEST(DeviceArguments, Table) {
+    struct row {
+        cli_arguments args;
+        bool ok;
+        device_action action;
+        int32_t program, slot, cabinet;
+        std::wstring path;
+        const char* error; // a part of the message when refused
+    };
+    const auto A = device_action::info;
+    const row rows[] = {
+        {{L"info"}, true, device_action::info, 0, 0, 0, L"", ""},
+        {{L"read", L"127"}, true, device_action::read, 127, 0, 0, L"", ""},
+        {{L"read", L"007"}, true, device_action::read, 7, 0, 0, L"", ""},
+        {{L"upload-ir", L"5", L"my cab.wav"},
+         true,
+         device_action::upload_ir,
+         0,
+         5,
+         0,
+         L"my cab.wav",
+         ""},
+        {{L"send-factory", L"0", L"11"}, true, device_action::send_factory, 0, 0, 11, L"", ""},
+        {{L"store"}, true, device_action::store, 0, 0, 0, L"", ""},
+        {{L"update-firmware", L"fw.bin"},
+         true,
+         device_action::update_firmware,
+         0,
+         0,
+         0,
+         L"fw.bin",
+         ""},
+        {{}, false, A, 0, 0, 0, L"", "a command is missing"},
+        {{L"flash"}, false, A, 0, 0, 0, L"", "unknown command \"flash\""},
+        {{L"read"}, false, A, 0, 0, 0, L"", "usage: nimba-cli device read <program 0-127>"},
+        {{L"read", L"128"}, false, A, 0, 0, 0, L"", "from 0 to 127, not \"128\""},
+        {{L"read", L"-1"}, false, A, 0, 0, 0, L"", "from 0 to 127"},
+        {{L"read", L"1x"}, false, A, 0, 0, 0, L"", "from 0 to 127"},
+        {{L"read", L" 5"}, false, A, 0, 0, 0, L"", "from 0 to 127"},
+        {{L"read", L""}, false, A, 0, 0, 0, L"", "from 0 to 127"},
+        {{L"read", L"99999999999999999999"}, false, A, 0, 0, 0, L"", "from 0 to 127"},
+        {{L"upload-ir", L"6", L"a.wav"}, false, A, 0, 0, 0, L"", "<slot> must be"},
+        {{L"upload-ir", L"0", L""}, false, A, 0, 0, 0, L"", "file name is empty"},
+        {{L"send-factory", L"0", L"12"}, false, A, 0, 0, 0, L"", "<cabinet> must be"},
+        {{L"send-factory", L"0"}, false, A, 0, 0, 0, L"", "usage:"},
+        {{L"store", L"now"}, false, A, 0, 0, 0, L"", "usage: nimba-cli device store"},
+        {{L"update-firmware"}, false, A, 0, 0, 0, L"", "usage:"},
+    };
+    for (const row& r : rows) {
+        SCOPED_TRACE(testing::PrintToString(r.args.empty() ? std::wstring() : r.args[0]) + " " +
+                     r.error);
+        const device_parse parsed = parse_device_arguments(r.args);
+        ASSERT_EQ(parsed.request.has_value(), r.ok) << parsed.error;
+        if (!r.ok) {
+            EXPECT_NE(parsed.error.find(r.error), std::string::npos) << parsed.error;
+            continue;
+        }
+        EXPECT_EQ(parsed.request->action, r.action);
+        EXPECT_EQ(parsed.request->program, r.program);
+        EXPECT_EQ(parsed.request->slot, r.slot);
+        EXPECT_EQ(parsed.request->cabinet, r.cabinet);
+        EXPECT_EQ(parsed.request->path, r.path);
+    }
+}
+
+// A refused file or argument ends the run before any port is opened: nothing reaches the
+// amplifier, and the reason is one line.
+TEST(DeviceRefusals, NothingIsSent) {
+    temp_folder dir;
+    test::write_file(dir / "short.bin", std::vector<uint8_t>(firmware_image_size - 1));
+    test::write_file(dir / "long.bin", std::vector<uint8_t>(firmware_image_size + 1));
+    test::write_file(dir / "empty.bin", {});
+    test::write_file(dir / "text.wav", {'n', 'o', 't', ' ', 'a', ' ', 'w', 'a', 'v'});
+    test::write_file(dir / "rate.wav", test::float_wav({1.0f, 0.5f}, 22050));
+    struct row {
+        cli_arguments args;
+        int code;
+        const char* reason;
+    };
+    const row rows[] = {
+        {{L"update-firmware", wide(dir / "short.bin")}, cli_exit_refused, "131071 bytes"},
+        {{L"update-firmware", wide(dir / "long.bin")}, cli_exit_refused, "more than 131072"},
+        {{L"update-firmware", wide(dir / "empty.bin")}, cli_exit_refused, "0 bytes"},
+        {{L"update-firmware", wide(dir / "missing.bin")}, cli_exit_refused, "cannot be opened"},
+        {{L"upload-ir", L"1", wide(dir / "text.wav")}, cli_exit_refused, "not a WAV file"},
+        {{L"upload-ir", L"1", wide(dir / "rate.wav")}, cli_exit_refused, "sample rate"},
+        {{L"upload-ir", L"1", wide(dir / "missing.wav")}, cli_exit_refused, "cannot be read"},
+        {{L"read", L"200"}, cli_exit_usage, "from 0 to 127"},
+    };
+    for (const row& r : rows) {
+        SCOPED_TRACE(r.reason);
+        cli_run t;
+        EXPECT_EQ(t.run(r.args), r.code);
+        EXPECT_EQ(t.bus.port_opens, 0);
+        EXPECT_EQ(t.messages_taken(), 0);
+        EXPECT_TRUE(t.out.empty());
+        EXPECT_EQ(t.err.rfind("nimba-cli: ", 0), 0u) << t.err;
+        EXPECT_EQ(std::count(t.err.begin(), t.err.end(), '\n'), 1) << t.err;
+        EXPECT_NE(t.err.find(r.reason), std::string::npos) << t.err;
+    }
+}
+
+TEST(DeviceInfo, ShowsVersionSlotsAndProgramZero) {
+    cli_run t;
+    virtual_amp& amp = t.bus.amp;
+    amp.firmware_version = 0x0102;
+    amp.slots[1].name = "1_clean";  // the slot's own number is dropped
+    amp.slots[4].name = "3_CRUNCH"; // another slot's number is kept
+    amp.programs[0] = {1, 2, 3, 4, 1, 2, 0, 1, 1};
+    amp.midi_channel = 3;
+    amp.tolex_colour = 2;
+    ASSERT_EQ(t.run({L"info"}), cli_exit_ok) << t.err;
+    EXPECT_EQ(t.out, "firmware version 1.2.0\n"
+                     "slot 0: (empty)\n"
+                     "slot 1: CLEAN\n"
+                     "slot 2: (empty)\n"
+                     "slot 3: (empty)\n"
+                     "slot 4: 3_CRUNCH\n"
+                     "slot 5: (empty)\n"
+                     "program 0\n"
+                     "  channel        1\n"
+                     "  ir slots       1 2 3 4\n"
+                     "  galaxy modes   2 0 1\n"
+                     "  ir bypass      on\n"
+                     "  midi channel   3\n"
+                     "  tolex colour   PURPLE\n"
+                     "  global values  0 0 0 0 0 0 0\n");
+    EXPECT_TRUE(t.err.empty()) << t.err;
+    // The connect sequence of the tool never updates an amplifier.
+    EXPECT_EQ(amp.received[0x07], 0);
+    EXPECT_EQ(amp.firmware_updates, 0);
+}
+
+// The amplifier's panel moves to another program while the tool connects: the tool follows
+// it, as the editor does, and still reads program 0 for the info.
+TEST(DeviceInfo, ReadsProgramZeroWhenTheAmplifierShowsAnother) {
+    cli_run t;
+    t.bus.amp.programs[0] = {5, 5, 5, 5, 0, 0, 0, 0, 0};
+    t.console.progress_line = true;
+    bool moved = false;
+    t.console.err = [&](std::string_view text) {
+        t.err += text;
+        if (!moved && text.find("info: working...") != std::string_view::npos) {
+            moved = true;
+            front_panel_program_change(t.bus, 9);
+        }
+    };
+    ASSERT_EQ(t.run({L"info"}), cli_exit_ok) << t.err;
+    EXPECT_TRUE(moved);
+    EXPECT_NE(t.out.find("program 0\n  channel        0\n  ir slots       5 5 5 5\n"),
+              std::string::npos)
+        << t.out;
+    EXPECT_GE(t.bus.amp.received[0x02], 2); // program 9, then program 0
+}
+
+TEST(DeviceRead, PrintsTheProgramTheAmplifierSent) {
+    cli_run t;
+    t.bus.amp.programs[77] = {0, 1, 2, 3, 2, 1, 1, 0, 0};
+    ASSERT_EQ(t.run({L"read", L"77"}), cli_exit_ok) << t.err;
+    EXPECT_EQ(t.out, "program 77\n"
+                     "  channel        2\n"
+                     "  ir slots       0 1 2 3\n"
+                     "  galaxy modes   1 1 0\n"
+                     "  ir bypass      off\n");
+    EXPECT_EQ(t.bus.amp.received[0x02], 2); // the connect sequence's read, then program 77
+}
+
+TEST(DeviceCabinets, UploadPutsTheConvertedFileIntoTheSlot) {
+    temp_folder dir;
+    test::write_file(dir / "My Cab.wav", small_ir_wav());
+    const std::wstring path = wide(dir / "My Cab.wav");
+    cli_run t;
+    ASSERT_EQ(t.run({L"upload-ir", L"3", path}), cli_exit_ok) << t.err;
+    EXPECT_EQ(t.out, "slot 3: MY CAB\n");
+    const auto expected = encode_ir_image(read_ir_from_wav(path).samples);
+    ASSERT_TRUE(expected);
+    EXPECT_EQ(t.bus.amp.slots[3].image, *expected);
+    EXPECT_EQ(t.bus.amp.slots[3].name, "MY CAB");
+    EXPECT_EQ(t.bus.amp.cabinets_done, 1);
+}
+
+TEST(DeviceCabinets, FactoryCabinetGoesToTheNamedSlot) {
+    cli_run t;
+    ASSERT_EQ(t.run({L"send-factory", L"4", L"7"}), cli_exit_ok) << t.err;
+    cabinet_library cabinets;
+    fill_cabinet_library(cabinets);
+    const auto samples = cabinet_samples(cabinets[7]);
+    ASSERT_TRUE(samples);
+    const auto expected = encode_ir_image(*samples);
+    ASSERT_TRUE(expected);
+    EXPECT_EQ(t.bus.amp.slots[4].image, *expected);
+    const ir_name_field field = make_ir_name_field(cabinets[7].name);
+    const std::string name(field.begin(), std::find(field.begin(), field.end(), uint8_t{0}));
+    EXPECT_EQ(t.bus.amp.slots[4].name, name);
+    EXPECT_EQ(t.out, "slot 4: " + name + "\n");
+    for (int k : {0, 1, 2, 3, 5}) EXPECT_TRUE(t.bus.amp.slots[k].image.empty()) << k;
+}
+
+TEST(DeviceStore, SendsOneStore) {
+    cli_run t;
+    ASSERT_EQ(t.run({L"store"}), cli_exit_ok) << t.err;
+    EXPECT_EQ(t.out, "stored\n");
+    EXPECT_EQ(t.bus.amp.stores, 1);
+}
+
+TEST(DeviceFirmware, SendsTheImageAndShowsOneProgressLine) {
+    temp_folder dir;
+    const auto image = firmware_with_version(0x0203);
+    test::write_file(dir / "fw.bin", image);
+    cli_run t;
+    t.console.progress_line = true;
+    ASSERT_EQ(t.run({L"update-firmware", wide(dir / "fw.bin")}), cli_exit_ok) << t.err;
+    EXPECT_EQ(t.bus.amp.firmware_image, image);
+    EXPECT_EQ(t.bus.amp.firmware_version, 0x0203);
+    EXPECT_EQ(t.bus.amp.received[0x07], firmware_chunk_count);
+    EXPECT_EQ(t.bus.amp.link_resets, 1); // the amplifier restarts on its new firmware
+    EXPECT_EQ(t.out, "firmware 1.0.0 -> 2.3.0: 131072 bytes sent\n");
+    // The progress line is redrawn in place and cleared at the end: no line breaks.
+    EXPECT_EQ(t.err.find('\n'), std::string::npos);
+    EXPECT_NE(t.err.find("\rupdate-firmware: 50%"), std::string::npos);
+    EXPECT_NE(t.err.find("\rupdate-firmware: 100%"), std::string::npos);
+    EXPECT_EQ(t.err.back(), '\r');
+    EXPECT_TRUE(t.console.progress_shown.empty());
+}
+
+// Each failure ends the run with its own exit code and one line naming it.
+TEST(DeviceFailures, ExitCodesAndOneLine) {
+    temp_folder dir;
+    test::write_file(dir / "fw.bin", firmware_with_version(0x0200));
+    test::write_file(dir / "cab.wav", small_ir_wav());
+    const auto cabinet = encode_ir_image(read_ir_from_wav(wide(dir / "cab.wav")).samples);
+    ASSERT_TRUE(cabinet);
+    const int64_t cabinet_chunks = static_cast<int64_t>((cabinet->size() + 255) / 256);
+    // Replies of the connect sequence: version, program, six slot names.
+    constexpr int64_t connect_replies = 8;
+    struct row {
+        const char* what;
+        cli_arguments args;
+        std::function<void(cli_run&)> setup;
+        int code;
+        const char* reason;
+    };
+    const row rows[] = {
+        {"no ports",
+         {L"info"},
+         [](cli_run& t) { set_plugged(t.bus, false); },
+         cli_exit_no_device,
+         "no amplifier found"},
+        {"ports that do not open",
+         {L"store"},
+         [](cli_run& t) { t.bus.fail_open = true; },
+         cli_exit_no_device,
+         "no amplifier found"},
+        {"a silent amplifier",
+         {L"info"},
+         [](cli_run& t) { t.bus.amp.faults.silent = true; },
+         cli_exit_timeout,
+         "does not answer"},
+        {"the program reply lost",
+         {L"read", L"5"},
+         [](cli_run& t) { t.bus.amp.faults.drop_reply = connect_replies + 1; },
+         cli_exit_timeout,
+         "did not send program 5"},
+        {"the cabinet's close not acknowledged",
+         {L"upload-ir", L"0", wide(dir / "cab.wav")},
+         [=](cli_run& t) { t.bus.amp.faults.drop_reply = connect_replies + cabinet_chunks + 1; },
+         cli_exit_timeout,
+         "did not acknowledge the cabinet"},
+        {"a firmware chunk not acknowledged",
+         {L"update-firmware", wide(dir / "fw.bin")},
+         [](cli_run& t) { t.bus.amp.faults.drop_reply = connect_replies + 100; },
+         cli_exit_timeout,
+         "did not acknowledge the firmware"},
+    };
+    for (const row& r : rows) {
+        SCOPED_TRACE(r.what);
+        cli_run t;
+        r.setup(t);
+        EXPECT_EQ(t.run(r.args), r.code);
+        EXPECT_TRUE(t.out.empty()) << t.out;
+        EXPECT_EQ(std::count(t.err.begin(), t.err.end(), '\n'), 1) << t.err;
+        EXPECT_NE(t.err.find(r.reason), std::string::npos) << t.err;
+        EXPECT_EQ(t.bus.amp.firmware_updates, 0);
+    }
+}
+
+TEST(DeviceFailures, NoDeviceIsDecidedAfterTheSearchTime) {
+    cli_run t;
+    set_plugged(t.bus, false);
+    t.env.search_ms = 1500;
+    EXPECT_EQ(t.run({L"info"}), cli_exit_no_device);
+    EXPECT_GE(t.clock.now_ms(), 1500);
+    EXPECT_LT(t.clock.now_ms(), 1600);
+}
+
+// An interrupt during a firmware transfer stops it where it is: no close, no restart message.
+TEST(DeviceFailures, InterruptStopsTheTransfer) {
+    temp_folder dir;
+    test::write_file(dir / "fw.bin", firmware_with_version(0x0200));
+    cli_run t;
+    t.console.progress_line = true;
+    t.console.err = [&t](std::string_view text) {
+        t.err += text;
+        if (text.find("update-firmware: 40%") != std::string_view::npos)
+            t.headless->link->stop_requested = true;
+    };
+    EXPECT_EQ(t.run({L"update-firmware", wide(dir / "fw.bin")}), cli_exit_interrupted);
+    EXPECT_NE(t.err.find("nimba-cli: interrupted\n"), std::string::npos);
+    EXPECT_LT(t.bus.amp.received[0x07], firmware_chunk_count);
+    EXPECT_EQ(t.bus.amp.received[0x09], 0);
+    EXPECT_EQ(t.bus.amp.link_resets, 0);
+    EXPECT_EQ(t.bus.amp.firmware_updates, 0);
+}
+
+} // namespace
+} // namespace nimba

@@ -1,0 +1,174 @@
+// nimba-cli emulate: its arguments, and the served amplifier driven by the device commands
+// over ports that hand messages straight across, with the log and the received files checked.
+#include "tools/cli_emulate.h"
+
+#include <gtest/gtest.h>
+
+#include <deque>
+
+#include "ir/ir_import.h"
+#include "tests/ir/wav_builder.h"
+#include "tools/cli_device.h"
+
+namespace nimba {
+namespace {
+
+using test::temp_folder;
+using test::wide;
+using message_queue = std::deque<std::vector<uint8_t>>;
+
+struct queue_input final : midi_in_port {
+    message_queue& queue;
+    std::function<void()> before_read; // lets the other end answer first
+    bool open = false;
+    queue_input(message_queue& q, std::function<void()> pump)
+        : queue(q), before_read(std::move(pump)) {}
+    unsigned getPortCount() override { return 1; }
+    std::string getPortName(unsigned) override { return "emulator out:NIMBA virtual"; }
+    void openPort(unsigned, const std::string&) override { open = true; }
+    void closePort() override { open = false; }
+    bool isPortOpen() const override { return open; }
+    void setErrorCallback(midi_error_callback) override {}
+    void ignoreTypes(bool, bool, bool) override {}
+    void getMessage(std::vector<uint8_t>* message) override {
+        if (before_read) before_read();
+        message->clear();
+        if (queue.empty()) return;
+        *message = std::move(queue.front());
+        queue.pop_front();
+    }
+};
+
+struct queue_output final : midi_out_port {
+    message_queue& queue;
+    bool open = false;
+    explicit queue_output(message_queue& q) : queue(q) {}
+    unsigned getPortCount() override { return 1; }
+    std::string getPortName(unsigned) override { return "emulator in:NIMBA virtual"; }
+    void openPort(unsigned, const std::string&) override { open = true; }
+    void closePort() override { open = false; }
+    bool isPortOpen() const override { return open; }
+    void setErrorCallback(midi_error_callback) override {}
+    void sendMessage(const uint8_t* bytes, size_t size) override {
+        queue.emplace_back(bytes, bytes + size);
+    }
+};
+
+// An emulator session and the device tool wired together on virtual time.
+struct emulated_amp {
+    temp_folder dir;
+    emulator_session session;
+    message_queue to_amp, to_tool;
+    queue_input amp_in{to_amp, nullptr};
+    queue_output amp_out{to_tool};
+    virtual_clock clock;
+    std::string out, err;
+
+    emulated_amp() {
+        seed_emulated_amp(session.amp);
+        session.log = open_file(wide(dir / "amp.log"), "wb");
+        session.received_dir = wide(dir / "received");
+        std::filesystem::create_directories(dir / "received");
+    }
+    ~emulated_amp() {
+        if (session.log) std::fclose(session.log);
+    }
+    int device(const cli_arguments& args) {
+        device_environment env;
+        env.clock = &clock;
+        env.ports.make_input = [this](const std::string&, unsigned) {
+            return std::make_unique<queue_input>(
+                to_tool, [this] { serve_waiting_messages(session, amp_in, amp_out); });
+        };
+        env.ports.make_output = [this](const std::string&) {
+            return std::make_unique<queue_output>(to_amp);
+        };
+        cli_console console;
+        console.out = [this](std::string_view text) { out += text; };
+        console.err = [this](std::string_view text) { err += text; };
+        headless_link headless;
+        return run_device_cli(args, headless, env, console);
+    }
+    std::string log() {
+        std::fflush(session.log);
+        const auto bytes = test::read_file(dir / "amp.log");
+        return std::string(bytes.begin(), bytes.end());
+    }
+};
+
+TEST(EmulateArguments, Table) {
+    struct row {
+        cli_arguments args;
+        bool ok;
+        std::string name;
+        std::wstring log, received;
+        const char* error;
+    };
+    const row rows[] = {
+        {{}, true, "NIMBA virtual", L"", L"", ""},
+        {{L"--name", L"NIMBA test", L"--log", L"a.log"}, true, "NIMBA test", L"a.log", L"", ""},
+        {{L"--received", L"out", L"--name", L"X"}, true, "X", L"", L"out", ""},
+        {{L"--name"}, false, "", L"", L"", "--name needs a value"},
+        {{L"--log", L""}, false, "", L"", L"", "--log needs a value"},
+        {{L"--verbose"}, false, "", L"", L"", "unknown argument \"--verbose\""},
+        {{L"NIMBA"}, false, "", L"", L"", "unknown argument"},
+    };
+    for (const row& r : rows) {
+        SCOPED_TRACE(r.error);
+        const emulate_parse parsed = parse_emulate_arguments(r.args);
+        ASSERT_EQ(parsed.options.has_value(), r.ok) << parsed.error;
+        if (!r.ok) {
+            EXPECT_NE(parsed.error.find(r.error), std::string::npos) << parsed.error;
+            continue;
+        }
+        EXPECT_EQ(parsed.options->name, r.name);
+        EXPECT_EQ(parsed.options->log_path, r.log);
+        EXPECT_EQ(parsed.options->received_dir, r.received);
+    }
+}
+
+TEST(EmulatedAmp, SeededProgramsReadBack) {
+    emulated_amp t;
+    ASSERT_EQ(t.device({L"read", L"5"}), cli_exit_ok) << t.err;
+    EXPECT_EQ(t.out, "program 5\n"
+                     "  channel        2\n"
+                     "  ir slots       5 0 1 2\n"
+                     "  galaxy modes   2 0 1\n"
+                     "  ir bypass      on\n");
+    const std::string log = t.log();
+    EXPECT_EQ(log.rfind("<- 0B 4\n-> 0B 6\n", 0), 0u) << log;
+    EXPECT_NE(log.find("<- 02 5\n-> 02 23\n"), std::string::npos) << log;
+}
+
+// What the device commands send lands in the log and the received folder, and the amplifier
+// reports it back afterwards.
+TEST(EmulatedAmp, TransfersAreLoggedAndKept) {
+    emulated_amp t;
+    test::write_file(t.dir / "room.wav", test::float_wav({0.5f, -0.25f, 0.125f}, 48000));
+    std::vector<uint8_t> firmware(0x20000, 0x5A);
+    firmware[0x1FFFC] = 0x03;
+    firmware[0x1FFFD] = 0x02;
+    test::write_file(t.dir / "fw.bin", firmware);
+
+    ASSERT_EQ(t.device({L"upload-ir", L"2", wide(t.dir / "room.wav")}), cli_exit_ok) << t.err;
+    ASSERT_EQ(t.device({L"update-firmware", wide(t.dir / "fw.bin")}), cli_exit_ok) << t.err;
+    ASSERT_EQ(t.device({L"store"}), cli_exit_ok) << t.err;
+    t.out.clear();
+    ASSERT_EQ(t.device({L"info"}), cli_exit_ok) << t.err;
+
+    const auto image = encode_ir_image(read_ir_from_wav(wide(t.dir / "room.wav")).samples);
+    ASSERT_TRUE(image);
+    EXPECT_EQ(test::read_file(t.dir / "received" / "slot2.wav"), *image);
+    EXPECT_EQ(test::read_file(t.dir / "received" / "firmware.bin"), firmware);
+    const std::string log = t.log();
+    EXPECT_NE(log.find("cabinet slot 2 \"ROOM\" " + std::to_string(image->size()) + " bytes\n"),
+              std::string::npos)
+        << log;
+    EXPECT_NE(log.find("firmware 131072 bytes version 2.3.0\n"), std::string::npos);
+    EXPECT_NE(log.find("\nstored\n"), std::string::npos);
+    EXPECT_NE(t.out.find("firmware version 2.3.0\n"), std::string::npos) << t.out;
+    EXPECT_NE(t.out.find("slot 2: ROOM\n"), std::string::npos) << t.out;
+}
+
+} // namespace
+} // namespace nimba

@@ -1,0 +1,487 @@
+// nimba-cli device: argument parsing, the checks made before any port is opened, and the
+// headless device link (connect, one command, its result).
+#include "tools/cli_device.h"
+
+#include <algorithm>
+#include <array>
+#include <cstdio>
+
+#include "device/firmware.h"
+#include "device/midi_ports_rtmidi.h"
+#include "device/protocol.h"
+#include "ir/cabinet_commands.h"
+#include "ir/file_access.h"
+#include "ir/ir_import.h"
+#include "ir/ir_transfer.h"
+
+namespace nimba {
+
+namespace {
+
+struct device_verb {
+    std::wstring_view name;
+    device_action action;
+    size_t argument_count;
+    std::string_view usage;
+};
+
+constexpr device_verb verbs[] = {
+    {L"info", device_action::info, 0, "info"},
+    {L"read", device_action::read, 1, "read <program 0-127>"},
+    {L"upload-ir", device_action::upload_ir, 2, "upload-ir <slot 0-5> <file.wav>"},
+    {L"send-factory", device_action::send_factory, 2, "send-factory <slot 0-5> <cabinet 0-11>"},
+    {L"store", device_action::store, 0, "store"},
+    {L"update-firmware", device_action::update_firmware, 1, "update-firmware <image.bin>"},
+};
+
+const device_verb& verb_of(device_action action) {
+    for (const device_verb& v : verbs)
+        if (v.action == action) return v;
+    return verbs[0];
+}
+
+std::string verb_name(device_action action) {
+    return utf8_from_wide(verb_of(action).name);
+}
+
+std::string quoted(const std::wstring& text) {
+    std::string line = "\"";
+    line += utf8_from_wide(text);
+    line += '"';
+    return line;
+}
+
+constexpr const char* tolex_names[] = {"BLACK", "SNAKE SKIN", "PURPLE",
+                                       "RED",   "TURQUOISE",  "WHITE"};
+
+// "1.4.0" for 0x0104: high byte, low byte, then ".0", as the editor shows it.
+std::string version_text(uint16_t version) {
+    return std::to_string(version >> 8) + "." + std::to_string(version & 0xFF) + ".0";
+}
+
+std::string progress_label(const editor_state& state) {
+    const int32_t p = state.progress;
+    // The worker asks for a paint as it turns busy, just before it sets progress.
+    if (p == progress_idle && state.link_status == link_busy) return "working...";
+    if (p == progress_reading) return "reading...";
+    if (p == progress_storing) return "storing...";
+    if (p >= 0 && p <= 100) return std::to_string(p) + "%";
+    return {};
+}
+
+// ---- the headless loop ---------------------------------------------------------------------
+
+constexpr int32_t connection_settle_ms = 100;
+
+struct session {
+    headless_link& headless;
+    const device_environment& env;
+    cli_console& console;
+    device_link& link = *headless.link;
+    editor_state& state = *headless.state;
+};
+
+int interrupted(session& s) {
+    report_failure(s.console, "interrupted");
+    return cli_exit_interrupted;
+}
+
+int no_device(session& s, std::string_view what) {
+    std::string line(what);
+    if (s.env.describe_api && s.link.midi_in)
+        line += " (MIDI API: " + s.env.describe_api(*s.link.midi_in) + ")";
+    report_failure(s.console, line);
+    return cli_exit_no_device;
+}
+
+void cycle(session& s) {
+    worker_cycle(s.link, s.headless.services, s.headless.locals);
+}
+
+// Runs worker cycles until the amplifier is found and its connect sequence has finished.
+int connect(session& s) {
+    clock_seam& clock = *s.env.clock;
+    const int64_t give_up = clock.now_ms() + s.env.search_ms;
+    // The connect sequence is bounded by its reply waits; this only guards against a loop.
+    const int64_t hard_limit = give_up + 60000;
+    // A new connection may carry nothing for the first process cycles (JACK connects ports
+    // asynchronously), so the ports are opened a moment before the first request goes out.
+    if (find_and_open_ports(s.link) && !pause_unless_stopped(s.link, connection_settle_ms))
+        return interrupted(s);
+    for (;;) {
+        if (s.link.stop_requested) return interrupted(s);
+        cycle(s);
+        if (s.link.stop_requested) return interrupted(s);
+        const int32_t status = s.state.link_status;
+        if (status == link_connected && !s.link.resync_pending) return cli_exit_ok;
+        if (status == link_error) {
+            report_failure(s.console, "the amplifier does not answer (no reply within 1 s)");
+            return cli_exit_timeout;
+        }
+        const int64_t now = clock.now_ms();
+        if (status == link_no_device && now >= give_up)
+            return no_device(s, "no amplifier found: no MIDI ports named \"NIMBA\"");
+        if (now >= hard_limit) {
+            report_failure(s.console, "the amplifier never finished connecting");
+            return cli_exit_timeout;
+        }
+    }
+}
+
+// Posts `command` as the user interface does and runs cycles until the worker has taken it;
+// the worker carries a command out in the cycle that takes it.
+int post_command(session& s, int32_t command) {
+    s.state.command = command;
+    for (;;) {
+        if (s.link.stop_requested) return interrupted(s);
+        cycle(s);
+        if (s.link.stop_requested) return interrupted(s);
+        if (s.state.command == command_none) return cli_exit_ok;
+        if (s.state.link_status == link_no_device)
+            return no_device(s, "the amplifier's MIDI ports went away");
+    }
+}
+
+int read_program(session& s, int32_t n) {
+    s.state.program = n;
+    const int code = post_command(s, command_read_program);
+    if (code != cli_exit_ok) return code;
+    if (s.link.failure_count > 0 || s.state.programs[n].loaded == 0) {
+        report_failure(s.console, "the amplifier did not send program " + std::to_string(n));
+        return cli_exit_timeout;
+    }
+    return cli_exit_ok;
+}
+
+std::string field_text(const ir_name_field& field) {
+    return std::string(field.begin(), std::find(field.begin(), field.end(), uint8_t{0}));
+}
+
+// A cabinet transfer leaves progress at 100 once the close is acknowledged, link_status 3
+// when an acknowledge was missed and 1 when the file was refused.
+int cabinet_result(session& s, int32_t slot, const std::string& name) {
+    if (s.state.link_status == link_error) {
+        report_failure(s.console, "the amplifier did not acknowledge the cabinet");
+        return cli_exit_timeout;
+    }
+    if (s.state.link_status == link_connected) {
+        report_failure(s.console, "refused: the file cannot be turned into a cabinet");
+        return cli_exit_refused;
+    }
+    if (s.state.progress != 100) {
+        report_failure(s.console, "the cabinet was not sent: the amplifier's port is closed");
+        return cli_exit_failed;
+    }
+    clear_progress(s.console);
+    s.console.out("slot " + std::to_string(slot) + ": " + name + "\n");
+    return cli_exit_ok;
+}
+
+int update_firmware(session& s, const std::vector<uint8_t>& image) {
+    std::copy(image.begin(), image.end(), s.link.firmware_image.begin());
+    const uint16_t from = s.state.device_firmware_version;
+    const uint16_t to = firmware_image_version(s.link.firmware_image);
+    // Set as after a download, so the state reads as an update in progress.
+    s.state.available_firmware_version = to;
+    s.state.link_status = link_busy;
+    s.state.progress = 0;
+    request_repaint(s.link);
+    transfer_firmware(s.link);
+    if (s.link.stop_requested) return interrupted(s);
+    const bool done = s.state.link_status != link_error && s.state.progress == 100;
+    const bool sent = done || s.state.link_status == link_error;
+    // As the worker does after a transfer: let the amplifier restart its end of the link.
+    if (sent && pause_unless_stopped(s.link, 100)) send_link_reset(s.link);
+    if (s.link.stop_requested) return interrupted(s);
+    if (!done) {
+        if (!sent) {
+            report_failure(s.console, "the firmware was not sent: the amplifier's port is closed");
+            return cli_exit_failed;
+        }
+        report_failure(s.console, "the amplifier did not acknowledge the firmware");
+        return cli_exit_timeout;
+    }
+    clear_progress(s.console);
+    s.console.out("firmware " + version_text(from) + " -> " + version_text(to) + ": " +
+                  std::to_string(image.size()) + " bytes sent\n");
+    return cli_exit_ok;
+}
+
+int print_info(session& s) {
+    if (s.state.programs[0].loaded == 0) {
+        const int code = read_program(s, 0);
+        if (code != cli_exit_ok) return code;
+    }
+    clear_progress(s.console);
+    std::string text = "firmware version " + version_text(s.state.device_firmware_version) + "\n";
+    for (int k = 0; k < slot_count; ++k) {
+        const std::wstring name = slot_name(s.state, k);
+        text += "slot " + std::to_string(k) + ": " +
+                (name.empty() ? std::string("(empty)") : utf8_from_wide(name)) + "\n";
+    }
+    s.console.out(text + program_text(s.state, 0));
+    return cli_exit_ok;
+}
+
+int carry_out(session& s, const device_request& request, const device_payload& payload) {
+    switch (request.action) {
+    case device_action::info:
+        return print_info(s);
+    case device_action::read: {
+        const int code = read_program(s, request.program);
+        if (code == cli_exit_ok) {
+            clear_progress(s.console);
+            s.console.out(program_text(s.state, request.program));
+        }
+        return code;
+    }
+    case device_action::upload_ir: {
+        const int code = post_command(s, command_import_slot0 + request.slot);
+        if (code != cli_exit_ok) return code;
+        return cabinet_result(s, request.slot,
+                              field_text(make_ir_name_field(file_name_of(request.path))));
+    }
+    case device_action::send_factory: {
+        s.state.ir_slot_choice = request.slot + 1;
+        s.state.factory_cabinet = request.cabinet;
+        const int code = post_command(s, command_send_factory);
+        if (code != cli_exit_ok) return code;
+        return cabinet_result(
+            s, request.slot,
+            field_text(make_ir_name_field(s.state.cabinets[request.cabinet].name)));
+    }
+    case device_action::store: {
+        const int code = post_command(s, command_store);
+        if (code != cli_exit_ok) return code;
+        clear_progress(s.console);
+        s.console.out("stored\n");
+        return cli_exit_ok;
+    }
+    case device_action::update_firmware:
+        return update_firmware(s, payload.firmware_image);
+    }
+    return cli_exit_failed;
+}
+
+} // namespace
+
+// ---- arguments and files -------------------------------------------------------------------
+
+device_parse parse_device_arguments(const cli_arguments& args) {
+    device_parse parsed;
+    if (args.empty()) {
+        parsed.error = "device: a command is missing";
+        return parsed;
+    }
+    const device_verb* verb = nullptr;
+    for (const device_verb& v : verbs)
+        if (args[0] == v.name) verb = &v;
+    if (!verb) {
+        parsed.error = "device: unknown command " + quoted(args[0]);
+        return parsed;
+    }
+    const std::string usage = "usage: nimba-cli device " + std::string(verb->usage);
+    if (args.size() - 1 != verb->argument_count) {
+        parsed.error = usage;
+        return parsed;
+    }
+    device_request request;
+    request.action = verb->action;
+    const auto number = [&](size_t i, std::string_view what, int32_t high, int32_t& into) {
+        const auto value = parse_number(args[i], 0, high);
+        if (!value) {
+            parsed.error = "device " + verb_name(verb->action) + ": " + std::string(what) +
+                           " must be a number from 0 to " + std::to_string(high) + ", not " +
+                           quoted(args[i]);
+            return false;
+        }
+        into = *value;
+        return true;
+    };
+    switch (verb->action) {
+    case device_action::read:
+        if (!number(1, "<program>", program_count - 1, request.program)) return parsed;
+        break;
+    case device_action::upload_ir:
+        if (!number(1, "<slot>", slot_count - 1, request.slot)) return parsed;
+        request.path = args[2];
+        break;
+    case device_action::send_factory:
+        if (!number(1, "<slot>", slot_count - 1, request.slot)) return parsed;
+        if (!number(2, "<cabinet>", cabinet_count - 1, request.cabinet)) return parsed;
+        break;
+    case device_action::update_firmware:
+        request.path = args[1];
+        break;
+    case device_action::info:
+    case device_action::store:
+        break;
+    }
+    const bool takes_file =
+        verb->action == device_action::upload_ir || verb->action == device_action::update_firmware;
+    if (takes_file && request.path.empty()) {
+        parsed.error = "device " + verb_name(verb->action) + ": the file name is empty";
+        return parsed;
+    }
+    parsed.request = std::move(request);
+    return parsed;
+}
+
+payload_check load_device_payload(const device_request& request) {
+    payload_check check;
+    const std::string where = utf8_from_wide(request.path) + ": ";
+    if (request.action == device_action::upload_ir) {
+        const ir_conversion ir = read_ir_from_wav(request.path);
+        if (ir.rejection != ir_rejection::none) {
+            check.exit_code = cli_exit_refused;
+            check.failure = where + "refused: " + rejection_text(ir.rejection);
+        } else if (!encode_ir_image(ir.samples)) {
+            check.exit_code = cli_exit_refused;
+            check.failure = where + "refused: the IR image cannot be built";
+        }
+    } else if (request.action == device_action::update_firmware) {
+        std::FILE* file = open_file(request.path, "rb");
+        if (!file) {
+            check.exit_code = cli_exit_refused;
+            check.failure = where + "refused: the file cannot be opened";
+            return check;
+        }
+        // One byte more than an image, so a longer file is told from an image without
+        // reading all of it.
+        std::vector<uint8_t>& image = check.payload.firmware_image;
+        image.resize(firmware_image_size + 1);
+        const size_t got = std::fread(image.data(), 1, image.size(), file);
+        const bool failed = std::ferror(file) != 0;
+        std::fclose(file);
+        if (failed) {
+            check.exit_code = cli_exit_refused;
+            check.failure = where + "refused: the file cannot be read";
+        } else if (got != firmware_image_size) {
+            check.exit_code = cli_exit_refused;
+            check.failure = where + "refused: " +
+                            (got > firmware_image_size ? std::string("more than 131072")
+                                                       : std::to_string(got)) +
+                            " bytes; a firmware image holds exactly 131072 bytes";
+        }
+        image.resize(got == firmware_image_size ? firmware_image_size : 0);
+    }
+    return check;
+}
+
+// ---- the session ---------------------------------------------------------------------------
+
+void build_headless_link(headless_link& headless, const device_environment& env,
+                         const std::wstring& path) {
+    build_editor_state(*headless.state, nullptr, {});
+    headless.link->state = headless.state.get();
+    headless.link->clock = env.clock;
+    headless.services.ports = env.ports;
+    headless.services.fetch = {}; // never downloads: an amplifier is only updated when asked
+    headless.services.cabinet_command = [path](device_link& link, int32_t command) {
+        run_cabinet_command(link, command, [&path](pick_mode) { return path; });
+    };
+}
+
+int run_device_request(headless_link& headless, const device_request& request,
+                       const device_payload& payload, const device_environment& env,
+                       cli_console& console) {
+    session s{headless, env, console};
+    const std::string label = verb_name(request.action) + ": ";
+    s.link.repaint = [&s, &label] {
+        const std::string text = progress_label(s.state);
+        if (text.empty())
+            clear_progress(s.console);
+        else
+            show_progress(s.console, label + text);
+    };
+    open_worker_ports(s.link, headless.services, headless.locals);
+    int code = cli_exit_failed;
+    if (!s.link.midi_in) {
+        report_failure(console, "the MIDI system cannot be opened");
+    } else {
+        code = connect(s);
+        if (code == cli_exit_ok) code = carry_out(s, request, payload);
+        close_ports(s.link);
+    }
+    clear_progress(console);
+    s.link.repaint = nullptr;
+    return code;
+}
+
+std::string program_text(const editor_state& state, int32_t n) {
+    const program_record& p = state.programs[std::clamp<int32_t>(n, 0, program_count - 1)];
+    std::string text = "program " + std::to_string(n) + "\n";
+    const auto row = [&text](std::string_view label, const std::string& value) {
+        text += "  ";
+        text += label;
+        text.append(15 - std::min<size_t>(label.size(), 14), ' ');
+        text += value;
+        text += '\n';
+    };
+    const auto words = [](const auto& values) {
+        std::string line;
+        for (const auto& v : values) {
+            if (!line.empty()) line += ' ';
+            line += std::to_string(v.load());
+        }
+        return line;
+    };
+    row("channel", std::to_string(p.channel.load()));
+    row("ir slots", words(p.ir_slot));
+    row("galaxy modes", words(p.channel_mode));
+    row("ir bypass", p.ir_bypass != 0 ? "on" : "off");
+    if (n == 0) {
+        const int32_t channel = state.midi_channel;
+        const int32_t colour = state.tolex_colour;
+        row("midi channel", channel == 0 ? "omni" : std::to_string(channel));
+        row("tolex colour",
+            colour >= 0 && colour < 6 ? tolex_names[colour] : std::to_string(colour));
+        row("global values", words(p.global_values));
+    }
+    return text;
+}
+
+// ---- nimba-cli device ----------------------------------------------------------------------
+
+int run_device_cli(const cli_arguments& args, headless_link& headless,
+                   const device_environment& env, cli_console& console) {
+    const device_parse parsed = parse_device_arguments(args);
+    if (!parsed.request) {
+        report_failure(console, parsed.error);
+        return cli_exit_usage;
+    }
+    const device_request& request = *parsed.request;
+    const payload_check check = load_device_payload(request);
+    if (!check.failure.empty()) {
+        report_failure(console, check.failure);
+        return check.exit_code;
+    }
+    build_headless_link(headless, env, request.path);
+    const int code = run_device_request(headless, request, check.payload, env, console);
+    destroy_editor_state(*headless.state);
+    return code;
+}
+
+int device_command(const cli_arguments& args) {
+    cli_console console = standard_console();
+    device_environment env;
+    env.ports.make_input = [](const std::string& client, unsigned queue_limit) {
+        std::unique_ptr<midi_in_port> port;
+        run_with_stderr_muted([&] { port = make_rtmidi_input(client, queue_limit); });
+        return port;
+    };
+    env.ports.make_output = [](const std::string& client) {
+        std::unique_ptr<midi_out_port> port;
+        run_with_stderr_muted([&] { port = make_rtmidi_output(client); });
+        return port;
+    };
+    env.clock = &steady_clock_seam();
+    env.describe_api = [](const midi_port& port) { return rtmidi_api_name(port); };
+    headless_link headless;
+    stop_on_signals(&headless.link->stop_requested);
+    const int code = run_device_cli(args, headless, env, console);
+    stop_on_signals(nullptr);
+    return code;
+}
+
+} // namespace nimba

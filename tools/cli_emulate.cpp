@@ -1,0 +1,169 @@
+// nimba-cli emulate: arguments, the serving of messages with its log, and the RtMidi loop.
+#include "tools/cli_emulate.h"
+
+#include <chrono>
+#include <memory>
+#include <thread>
+
+#include "device/midi_ports_rtmidi.h"
+#include "ir/file_access.h"
+
+namespace nimba {
+
+namespace {
+
+bool write_file(const std::wstring& path, const std::vector<uint8_t>& bytes) {
+    std::FILE* file = open_file(path, "wb");
+    if (!file) return false;
+    const bool wrote = std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
+    return std::fclose(file) == 0 && wrote;
+}
+
+void keep_received(emulator_session& s, const std::wstring& file_name,
+                   const std::vector<uint8_t>& bytes) {
+    if (s.received_dir.empty()) return;
+    const std::wstring path = s.received_dir + L"/" + file_name;
+    if (!write_file(path, bytes)) s.failures.push_back(utf8_from_wide(path));
+}
+
+void log_line(emulator_session& s, const std::string& line) {
+    if (s.log) std::fprintf(s.log, "%s\n", line.c_str());
+}
+
+// What the message just taken completed, judged by the amplifier's counters.
+void note_events(emulator_session& s, const std::vector<uint8_t>& message) {
+    virtual_amp& amp = s.amp;
+    for (const std::string& line : amp.log) log_line(s, line);
+    amp.log.clear(); // written; the amplifier would otherwise keep every line of a long run
+    if (amp.stores != s.stores) {
+        s.stores = amp.stores;
+        log_line(s, "stored");
+    }
+    if (amp.cabinets_done != s.cabinets && message.size() > 3 && message[3] < amp.slots.size()) {
+        s.cabinets = amp.cabinets_done;
+        const int slot = message[3];
+        const amp_slot& target = amp.slots[slot];
+        log_line(s, "cabinet slot " + std::to_string(slot) + " \"" + target.name + "\" " +
+                        std::to_string(target.image.size()) + " bytes");
+        keep_received(s, L"slot" + std::to_wstring(slot) + L".wav", target.image);
+    }
+    if (amp.firmware_updates != s.firmware_updates) {
+        s.firmware_updates = amp.firmware_updates;
+        log_line(s, "firmware " + std::to_string(amp.firmware_image.size()) + " bytes version " +
+                        std::to_string(amp.firmware_version >> 8) + "." +
+                        std::to_string(amp.firmware_version & 0xFF) + ".0");
+        keep_received(s, L"firmware.bin", amp.firmware_image);
+    }
+}
+
+} // namespace
+
+emulate_parse parse_emulate_arguments(const cli_arguments& args) {
+    emulate_parse parsed;
+    emulate_options options;
+    for (size_t i = 0; i < args.size(); ++i) {
+        const std::wstring& option = args[i];
+        const bool known = option == L"--name" || option == L"--log" || option == L"--received";
+        if (!known) {
+            parsed.error = "emulate: unknown argument \"" + utf8_from_wide(option) + "\"";
+            return parsed;
+        }
+        if (i + 1 >= args.size() || args[i + 1].empty()) {
+            parsed.error = "emulate: " + utf8_from_wide(option) + " needs a value";
+            return parsed;
+        }
+        const std::wstring& value = args[++i];
+        if (option == L"--name")
+            options.name = utf8_from_wide(value);
+        else if (option == L"--log")
+            options.log_path = value;
+        else
+            options.received_dir = value;
+    }
+    parsed.options = std::move(options);
+    return parsed;
+}
+
+void seed_emulated_amp(virtual_amp& amp) {
+    for (int n = 0; n < 128; ++n) {
+        amp_program& p = amp.programs[n];
+        for (int i = 0; i < 4; ++i) p[i] = static_cast<uint8_t>((n + i) % 6);
+        p[4] = static_cast<uint8_t>(n % 3);
+        for (int i = 0; i < 3; ++i) p[5 + i] = static_cast<uint8_t>((n + i) % 3);
+        p[8] = static_cast<uint8_t>(n % 2);
+    }
+    amp.stored = amp.programs;
+}
+
+int serve_waiting_messages(emulator_session& s, midi_in_port& in, midi_out_port& out) {
+    int taken = 0;
+    for (;;) {
+        in.getMessage(&s.message);
+        if (s.message.empty()) break;
+        ++taken;
+        s.replies.clear();
+        amp_receive(s.amp, s.message, s.replies);
+        for (const auto& reply : s.replies) out.sendMessage(reply.data(), reply.size());
+        note_events(s, s.message);
+    }
+    if (taken > 0 && s.log) std::fflush(s.log);
+    return taken;
+}
+
+int emulate_command(const cli_arguments& args) {
+    cli_console console = standard_console();
+    const emulate_parse parsed = parse_emulate_arguments(args);
+    if (!parsed.options) {
+        report_failure(console, parsed.error);
+        return cli_exit_usage;
+    }
+    const emulate_options& options = *parsed.options;
+
+    auto session = std::make_unique<emulator_session>();
+    seed_emulated_amp(session->amp);
+    session->received_dir = options.received_dir;
+    if (!options.log_path.empty()) {
+        session->log = open_file(options.log_path, "wb");
+        if (!session->log) {
+            report_failure(console, utf8_from_wide(options.log_path) + ": cannot create the log");
+            return cli_exit_failed;
+        }
+    }
+    const auto close_log = [&session] {
+        if (session->log) std::fclose(session->log);
+        session->log = nullptr;
+    };
+
+    std::unique_ptr<midi_in_port> in;
+    std::unique_ptr<midi_out_port> out;
+    run_with_stderr_muted([&] {
+        in = make_rtmidi_input("emulator in", 1024);
+        out = make_rtmidi_output("emulator out");
+    });
+    if (!open_virtual_port(*in, options.name) || !open_virtual_port(*out, options.name)) {
+        report_failure(console, "virtual MIDI ports are not available here (MIDI API: " +
+                                    rtmidi_api_name(*in) + ")");
+        close_log();
+        return cli_exit_failed;
+    }
+    in->ignoreTypes(false, true, true); // System Exclusive is all the amplifier speaks
+    console.out("emulating the amplifier on MIDI ports \"" + options.name + "\" (" +
+                rtmidi_api_name(*in) + "); Ctrl+C ends\n");
+
+    std::atomic<bool> stop{false};
+    stop_on_signals(&stop);
+    size_t failures_reported = 0;
+    while (!stop) {
+        if (serve_waiting_messages(*session, *in, *out) == 0)
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        for (; failures_reported < session->failures.size(); ++failures_reported)
+            report_failure(console, session->failures[failures_reported] + ": cannot be written");
+    }
+    stop_on_signals(nullptr);
+    in->closePort();
+    out->closePort();
+    close_log();
+    return cli_exit_ok;
+}
+
+} // namespace nimba

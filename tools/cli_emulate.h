@@ -1,0 +1,76 @@
+// nimba-cli emulate: the virtual amplifier on virtual MIDI ports of its own, which the editor
+// and `nimba-cli device` find by name, until interrupted. It can log every message it takes
+// and every reply it makes, and write each completed cabinet and firmware transfer to a
+// folder, so a test can check what arrived. One thread.
+#pragma once
+
+#include <cstdio>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "device/midi_ports.h"
+#include "emulator/virtual_amp.h"
+#include "tools/cli_console.h"
+
+namespace nimba {
+
+struct emulate_options {
+    std::string name = "NIMBA virtual"; // the ports' name
+    std::wstring log_path;              // --log FILE
+    std::wstring received_dir;          // --received DIR
+};
+
+struct emulate_parse {
+    std::optional<emulate_options> options;
+    std::string error;
+};
+
+// The arguments after "emulate".
+emulate_parse parse_emulate_arguments(const cli_arguments& args);
+
+// Programs whose values differ from one program to the next, so reads can be told apart:
+// program n has ir slots (n+i) % 6, channel n % 3, modes (n+i) % 3 and bypass n % 2.
+void seed_emulated_amp(virtual_amp& amp);
+
+struct emulator_session {
+    virtual_amp amp;
+    std::FILE* log = nullptr;  // owned by the caller; may be null
+    std::wstring received_dir; // empty: transfers are not written out
+    // Events already reported, to tell new ones after each message.
+    int32_t stores = 0;
+    int32_t cabinets = 0;
+    int32_t firmware_updates = 0;
+    std::vector<std::string> failures; // received files that could not be written
+    std::vector<uint8_t> message;      // reused for every message
+    amp_replies replies;
+};
+
+// Takes every message waiting on `in`, answers each on `out`, and logs it: the amplifier's
+// own lines ("<- 0B 4", "-> 0B 6"), then "stored", "cabinet slot N \"NAME\" SIZE bytes" or
+// "firmware SIZE bytes version V" when a message completed one. Returns the messages taken.
+int serve_waiting_messages(emulator_session& session, midi_in_port& in, midi_out_port& out);
+
+// `nimba-cli emulate ...` over RtMidi's virtual ports.
+int emulate_command(const cli_arguments& args);
+// Its row in nimba-cli's command table.
+inline constexpr std::string_view emulate_usage = "[--name NAME] [--log FILE] [--received DIR]";
+inline constexpr std::string_view emulate_summary =
+    "run the virtual amplifier on virtual MIDI ports until interrupted";
+
+inline constexpr std::string_view emulate_help =
+    "Runs the virtual amplifier on virtual MIDI ports named NAME (default \"NIMBA virtual\"),\n"
+    "so the editor and `nimba-cli device` can be tried without an amplifier, until Ctrl+C or\n"
+    "SIGTERM. Needs a MIDI system with virtual ports (ALSA or a running JACK server); not\n"
+    "available on Windows.\n"
+    "\n"
+    "  --name NAME     the ports' name; the editor looks for names containing \"NIMBA\"\n"
+    "  --log FILE      write every message taken and every reply, one line each, and a line\n"
+    "                  for each store, cabinet and firmware transfer completed\n"
+    "  --received DIR  write each completed transfer there: slot<N>.wav, firmware.bin\n"
+    "\n"
+    "Exit status: 0 after an interrupt; 1 no virtual ports, or the log cannot be created;\n"
+    "64 wrong arguments.";
+
+} // namespace nimba
