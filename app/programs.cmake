@@ -24,8 +24,19 @@ set(nimba_rc ${CMAKE_SOURCE_DIR}/app/resources/nimba-editor.rc)
 set_source_files_properties(${nimba_rc} PROPERTIES
     OBJECT_DEPENDS "${nimba_icon};${CMAKE_SOURCE_DIR}/app/resources/nimba-editor.manifest")
 
+# The editor's run (window, state, worker, loop, shutdown), shared by the editions.
+add_library(nimba_editor_run STATIC ${CMAKE_SOURCE_DIR}/app/editor_win32.cpp)
+target_link_libraries(nimba_editor_run PUBLIC nimba_shell nimba_ui nimba_device)
+
 add_executable(nimba-editor WIN32 ${CMAKE_SOURCE_DIR}/app/main_win32.cpp ${nimba_rc})
 target_include_directories(nimba-editor PRIVATE ${nimba_resource_dir}
     ${CMAKE_SOURCE_DIR}/app/resources)
-target_link_libraries(nimba-editor PRIVATE nimba_ui nimba_shell)
+target_link_libraries(nimba-editor PRIVATE nimba_editor_run nimba_midi_rtmidi nimba_fetch nimba_ir)
 set_target_properties(nimba-editor PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/app)
+
+# The demo edition: the same editor on the built-in virtual amplifier.
+add_executable(nimba-editor-demo WIN32 ${CMAKE_SOURCE_DIR}/app/demo_main_win32.cpp ${nimba_rc})
+target_include_directories(nimba-editor-demo PRIVATE ${nimba_resource_dir}
+    ${CMAKE_SOURCE_DIR}/app/resources)
+target_link_libraries(nimba-editor-demo PRIVATE nimba_editor_run nimba_emulator nimba_ir)
+set_target_properties(nimba-editor-demo PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/app)

@@ -6,7 +6,8 @@
 #   3. the editor itself: its window is 1024 x 720 at 96 DPI (1016 x 693 client area under Wine
 #      without a window manager), its client area is painted, and a WM_CLOSE ends it within a
 #      second with exit code 0;
-#   4. the paint benchmark (cached bitmaps against bitmaps made per draw), reported, not judged.
+#   4. an editor whose worker never stops still ends within a second of WM_CLOSE, exit code 0;
+#   5. the paint benchmark (cached bitmaps against bitmaps made per draw), reported, not judged.
 set -uo pipefail
 root=$(cd "$(dirname "$0")/../.." && pwd)
 cd "$root"
@@ -14,7 +15,8 @@ cd "$root"
 fail() { echo "30-wine-window: $*"; exit 1; }
 
 cmake --preset windows >/dev/null || fail "configure failed"
-cmake --build --preset windows -j2 --target nimba-editor shell_tests post_close paint_bench ||
+cmake --build --preset windows -j2 --target nimba-editor shell_tests post_close stuck_worker \
+  paint_bench ||
   fail "build failed"
 exe=build/windows/app/nimba-editor.exe
 tests=build/windows/tests/shell
@@ -118,6 +120,33 @@ echo "30-wine-window: editor ended $((($(date +%s%N) - start) / 1000000)) ms aft
   "exit code $code"
 [ $code -eq 0 ] || fail "the editor's exit code was $code"
 
-# 4. The paint benchmark.
-timeout 300 wine "$tests/paint_bench.exe" 5 2>&1 | grep '^paint' || fail "paint benchmark failed"
+# 4. A worker that cannot be stopped: the process must end anyway, without waiting for it.
+wine "$tests/stuck_worker.exe" >/dev/null 2>&1 &
+editor_pid=$!
+window=""
+for _ in $(seq 1 120); do
+  window=$(xdotool search --name '^Corvane Editor$' 2>/dev/null | head -1)
+  [ -n "$window" ] && break
+  sleep 0.25
+done
+[ -n "$window" ] || fail "the stuck-worker editor's window did not appear"
+wine "$tests/post_close.exe" >/dev/null 2>&1 || fail "post_close found no stuck-worker window"
+start=$(date +%s%N)
+while kill -0 "$editor_pid" 2>/dev/null; do
+  [ $((($(date +%s%N) - start) / 1000000)) -gt 1000 ] &&
+    fail "with a stuck worker the editor did not end within a second of WM_CLOSE"
+  sleep 0.02
+done
+wait "$editor_pid"
+code=$?
+editor_pid=""
+echo "30-wine-window: with a stuck worker the editor ended" \
+  "$((($(date +%s%N) - start) / 1000000)) ms after WM_CLOSE, exit code $code"
+[ $code -eq 0 ] || fail "with a stuck worker the exit code was $code"
+
+# 5. The paint benchmark. Its figures are what counts; a Wine session that is slow to let the
+# process go after it printed them does not fail the check.
+bench=$(timeout 240 wine "$tests/paint_bench.exe" 3 2>&1 | grep '^paint')
+[ -n "$bench" ] || fail "paint benchmark failed"
+echo "$bench"
 echo "30-wine-window: ok"
