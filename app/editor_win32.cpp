@@ -20,7 +20,7 @@ namespace {
 
 // How long closing the window waits for the worker. Every wait of the worker checks the stop
 // request, so only a blocking call (a picker, a stalled download) takes longer.
-constexpr int32_t worker_stop_timeout_ms = 300;
+constexpr int32_t worker_stop_timeout_ms = 200;
 
 int exit_code_of(window_creation failure) {
     switch (failure) {

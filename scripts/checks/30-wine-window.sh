@@ -6,7 +6,8 @@
 #   3. the editor itself: its window is 1024 x 720 at 96 DPI (1016 x 693 client area under Wine
 #      without a window manager), its client area is painted, and a WM_CLOSE ends it within a
 #      second with exit code 0;
-#   4. an editor whose worker never stops still ends within a second of WM_CLOSE, exit code 0;
+#   4. an editor whose worker never stops still ends within a second of WM_CLOSE, exit code 0,
+#      and one that cannot make its window ends with the no-COM exit code;
 #   5. the paint benchmark (cached bitmaps against bitmaps made per draw), reported, not judged.
 set -uo pipefail
 root=$(cd "$(dirname "$0")/../.." && pwd)
@@ -15,7 +16,7 @@ cd "$root"
 fail() { echo "30-wine-window: $*"; exit 1; }
 
 cmake --preset windows >/dev/null || fail "configure failed"
-cmake --build --preset windows -j2 --target nimba-editor shell_tests post_close stuck_worker \
+cmake --build --preset windows -j2 --target nimba-editor shell_tests post_close editor_faults \
   paint_bench ||
   fail "build failed"
 exe=build/windows/app/nimba-editor.exe
@@ -121,7 +122,7 @@ echo "30-wine-window: editor ended $((($(date +%s%N) - start) / 1000000)) ms aft
 [ $code -eq 0 ] || fail "the editor's exit code was $code"
 
 # 4. A worker that cannot be stopped: the process must end anyway, without waiting for it.
-wine "$tests/stuck_worker.exe" >/dev/null 2>&1 &
+wine "$tests/editor_faults.exe" stuck-worker >/dev/null 2>&1 &
 editor_pid=$!
 window=""
 for _ in $(seq 1 120); do
@@ -143,6 +144,12 @@ editor_pid=""
 echo "30-wine-window: with a stuck worker the editor ended" \
   "$((($(date +%s%N) - start) / 1000000)) ms after WM_CLOSE, exit code $code"
 [ $code -eq 0 ] || fail "with a stuck worker the exit code was $code"
+
+# COM already taken in another mode on the GUI thread: no window, and an exit code, at once.
+timeout 60 wine "$tests/editor_faults.exe" com-taken >/dev/null 2>&1
+code=$?
+echo "30-wine-window: without COM the editor ended with exit code $code"
+[ $code -eq 2 ] || fail "without COM the exit code was $code, wanted 2"
 
 # 5. The paint benchmark. Its figures are what counts; a Wine session that is slow to let the
 # process go after it printed them does not fail the check.
