@@ -46,10 +46,10 @@ void store_pointer(LPARAM lparam) {
     p.pointer_y = HIWORD(lparam);
 }
 
-void paint(HWND hwnd) {
+paint_outcome paint(HWND hwnd) {
     d2d_drawing* drawing = main_window_globals().drawing;
-    if (!drawing) return;
-    paint_pass(*drawing, [hwnd](canvas&) { deliver(hwnd, event_paint); });
+    if (!drawing) return paint_outcome::no_target;
+    return paint_pass(*drawing, [hwnd](canvas&) { deliver(hwnd, event_paint); });
 }
 
 float target_dpi() {
@@ -65,10 +65,14 @@ LRESULT CALLBACK window_procedure(HWND hwnd, UINT message, WPARAM wparam, LPARAM
         SetWindowLongPtrW(hwnd, 0, reinterpret_cast<LONG_PTR>(create->lpCreateParams));
         return DefWindowProcW(hwnd, message, wparam, lparam);
     }
-    case WM_PAINT:
-        paint(hwnd);
+    case WM_PAINT: {
+        const paint_outcome outcome = paint(hwnd);
         ValidateRect(hwnd, nullptr);
+        // The lost pass showed nothing; draw again with the new target rather than leave the
+        // window stale until the next repaint request.
+        if (outcome == paint_outcome::device_lost) InvalidateRect(hwnd, nullptr, FALSE);
         return 0;
+    }
     case WM_SIZE:
         if (drawing) resize_render_target(*drawing, LOWORD(lparam), HIWORD(lparam));
         return 0;
