@@ -9,7 +9,7 @@ packages=(
   librtmidi-dev libjack-jackd2-dev libcurl4-openssl-dev
   librsvg2-dev libcairo2-dev
   mingw-w64 g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 dpf-source
-  wine wine64 fonts-wine fonts-dejavu-core xvfb xauth imagemagick xdotool
+  wine wine64 fonts-wine fonts-dejavu-core fonts-dejavu-extra xvfb xauth imagemagick xdotool
   clang libclang-rt-14-dev clang-format
   sox jackd2 python3
 )

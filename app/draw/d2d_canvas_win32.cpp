@@ -29,6 +29,11 @@ constexpr DWRITE_FONT_WEIGHT text_weight = DWRITE_FONT_WEIGHT_SEMI_BOLD;
 // under Wine only the fontconfig fonts are there.
 constexpr std::array<const wchar_t*, 4> font_preferences = {L"Segoe UI Semibold", L"Segoe UI",
                                                             L"Tahoma", L"DejaVu Sans"};
+// DejaVu Sans, the last fallback, runs much wider than Segoe UI; its condensed cut keeps the
+// labels laid out for Segoe UI inside their boxes.
+DWRITE_FONT_STRETCH font_stretch_for(const std::wstring& family) {
+    return family == L"DejaVu Sans" ? DWRITE_FONT_STRETCH_CONDENSED : DWRITE_FONT_STRETCH_NORMAL;
+}
 // Tinted masks are keyed by colour too; an animated colour must not grow the cache forever.
 constexpr size_t tinted_mask_limit = 256;
 
@@ -125,7 +130,7 @@ void make_text_resources(d2d_drawing& d) {
         if (!d.formats[i]) {
             if (FAILED(d.dwrite->CreateTextFormat(
                     d.font_family.c_str(), nullptr, text_weight, DWRITE_FONT_STYLE_NORMAL,
-                    DWRITE_FONT_STRETCH_NORMAL, format_sizes[i], L"", &d.formats[i]))) {
+                    font_stretch_for(d.font_family), format_sizes[i], L"", &d.formats[i]))) {
                 continue;
             }
             ++d.count.text_formats;

@@ -134,8 +134,10 @@ done
 wine "$tests/post_close.exe" >/dev/null 2>&1 || fail "post_close found no stuck-worker window"
 start=$(date +%s%N)
 while kill -0 "$editor_pid" 2>/dev/null; do
-  [ $((($(date +%s%N) - start) / 1000000)) -gt 1000 ] &&
-    fail "with a stuck worker the editor did not end within a second of WM_CLOSE"
+  # 200 ms for the worker, then the process is ended; Wine's teardown of a process whose
+  # thread is still busy takes a while longer on a loaded machine.
+  [ $((($(date +%s%N) - start) / 1000000)) -gt 2000 ] &&
+    fail "with a stuck worker the editor did not end within two seconds of WM_CLOSE"
   sleep 0.02
 done
 wait "$editor_pid"
