@@ -1,0 +1,191 @@
+#!/usr/bin/env bash
+# The demo edition end to end: the editor and its built-in virtual amplifier under Wine on a
+# virtual X display, driven by xdotool, checked on screen and in the amplifier's report
+# (NIMBA_DEMO_LOG: every message the amplifier takes, written as it takes it).
+#   1. start: the connect sequence reaches the amplifier (version, firmware fetch, program 0,
+#      the six slot names); time to the first painted frame and the window's appearance;
+#   2. program up: the number on screen changes and program 1 is read (request 02 01);
+#   3. IR bypass: the amplifier gets program 1's 23-byte block with the bypass byte set, and
+#      the switch changes on screen;
+#   4. a factory cabinet chosen from the list on slot 2's cabinet page, then SELECT: the
+#      amplifier's slot 2 holds that cabinet's image, byte for byte as `nimba-cli ir-export`
+#      writes it, under its name;
+#   5. the peak memory of the process, and WM_CLOSE ending it with exit code 0.
+# Every wait has a deadline; everything started here is stopped on exit.
+set -uo pipefail
+root=$(cd "$(dirname "$0")/../.." && pwd)
+cd "$root"
+
+fail() {
+  echo "60-gui-e2e: $*"
+  [ -n "${log:-}" ] && [ -f "$log" ] && { echo "--- the amplifier's report:"; tail -20 "$log"; }
+  exit 1
+}
+
+cmake --preset windows >/dev/null || fail "configure failed"
+cmake --build --preset windows -j2 --target nimba-editor-demo nimba-cli post_close ||
+  fail "build failed"
+demo=build/windows/app/nimba-editor-demo.exe
+cli=build/windows/tools/nimba-cli.exe
+post_close=build/windows/tests/shell/post_close.exe
+
+# A prefix of its own: no Wine session bound to another display is reused, and stopping its
+# wineserver touches nothing else.
+export WINEPREFIX="$root/build/windows/wineprefix-e2e"
+source scripts/wine-env.sh
+
+work=$(mktemp -d "${TMPDIR:-/tmp}/nimba-gui-e2e.XXXXXX")
+log="$work/amp.log"
+xvfb_pid=""
+demo_pid=""
+cleanup() {
+  [ -n "$demo_pid" ] && kill "$demo_pid" 2>/dev/null
+  wineserver -k 2>/dev/null
+  [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null
+  rm -rf "$work"
+}
+trap cleanup EXIT
+trap 'exit 130' INT TERM
+
+now_ms() { echo $(($(date +%s%N) / 1000000)); }
+wine_path() { echo "Z:${1//\//\\}"; }
+
+# wait_for <seconds> <command...>: true as soon as the command succeeds, false at the deadline.
+wait_for() {
+  local deadline=$(($(now_ms) + $1 * 1000))
+  shift
+  until "$@"; do
+    [ "$(now_ms)" -gt "$deadline" ] && return 1
+    sleep 0.05
+  done
+}
+logged() { grep -qE -- "$1" "$log" 2>/dev/null; }
+logged_count() { [ "$(grep -cE -- "$1" "$log" 2>/dev/null)" -ge "$2" ]; }
+
+display=""
+for n in $(seq 100 130); do
+  { [ -e "/tmp/.X$n-lock" ] || [ -e "/tmp/.X11-unix/X$n" ]; } && continue
+  Xvfb ":$n" -screen 0 1100x760x24 -br -nolisten tcp >/dev/null 2>&1 &
+  xvfb_pid=$!
+  sleep 1
+  if kill -0 "$xvfb_pid" 2>/dev/null; then
+    display=":$n"
+    break
+  fi
+  xvfb_pid=""
+done
+[ -n "$display" ] || fail "no free X display"
+export DISPLAY=$display
+
+# The factory cabinets as the command-line tool writes them; line i + 1 names cabinet i.
+mkdir -p "$work/cabinets"
+timeout 60 wine "$cli" ir-export "$(wine_path "$work/cabinets")" >"$work/export.out" 2>&1 ||
+  fail "nimba-cli ir-export failed: $(cat "$work/export.out")"
+tr -d '\r' <"$work/export.out" | grep '\.wav$' | sed 's|.*/||; s|\.wav$||' >"$work/names"
+[ "$(wc -l <"$work/names")" -eq 12 ] || fail "ir-export did not name twelve cabinets"
+
+# 1. Start.
+start=$(now_ms)
+NIMBA_DEMO_LOG="$(wine_path "$log")" wine "$demo" >/dev/null 2>&1 &
+demo_pid=$!
+
+window=""
+find_window() {
+  window=$(xdotool search --name '^Corvane Editor$' 2>/dev/null | head -1)
+  [ -n "$window" ]
+}
+wait_for 30 find_window || fail "the demo's window did not appear"
+window_ms=$(($(now_ms) - start))
+read -r wx wy < <(xdotool getwindowgeometry "$window" | awk -F'[ ,]+' '/Position/ { print $3, $4 }')
+
+# screen <file>: the whole screen; region_hash <file> <x> <y> <w> <h>: a hash of the pixels of
+# a client-area rectangle.
+screen() { import -window root "$1" 2>/dev/null; }
+region_hash() {
+  convert "$1" -crop "$4x$5+$((wx + $2))+$((wy + $3))" +repage -format '%#' info: 2>/dev/null
+}
+# Painted: the client area holds many colours (the start fill is one).
+painted() {
+  screen "$work/first.png" || return 1
+  local colours
+  colours=$(convert "$work/first.png" -crop "1016x693+$wx+$wy" +repage -format '%k' info: 2>/dev/null)
+  [ "${colours:-0}" -ge 20 ]
+}
+wait_for 30 painted || fail "the client area was never painted"
+paint_ms=$(($(now_ms) - start))
+
+wait_for 20 logged_count '^recv F0 00 04 0[0-5] F7$' 6 || fail "the connect sequence did not finish"
+connected_ms=$(($(now_ms) - start))
+for line in '^recv F0 00 0B F7$' '^fetch ' '^recv F0 00 02 00 F7$'; do
+  logged "$line" || fail "the connect sequence sent no \"$line\""
+done
+logged '^recv F0 00 07 ' && fail "the demo updated the firmware"
+echo "60-gui-e2e: window after ${window_ms} ms, first paint after ${paint_ms} ms (screen" \
+  "polled every ~0.3 s), connected after ${connected_ms} ms"
+# link_status turns 1 just after the last slot name arrives; input is taken only then.
+sleep 0.3
+
+click() {
+  xdotool mousemove --window "$window" "$1" "$2" click 1
+  sleep 0.15
+}
+rest_pointer() { xdotool mousemove --window "$window" 600 150; }
+
+# 2. Program up: the number at (673, 3, 50, 34) changes and program 1 is read.
+rest_pointer
+screen "$work/before.png"
+number_before=$(region_hash "$work/before.png" 673 3 46 34)
+logged '^recv F0 00 02 01 F7$' && fail "program 1 was read before it was visited"
+click 726 20
+wait_for 5 logged '^recv F0 00 02 01 F7$' || fail "program up did not read program 1"
+number_changed() {
+  screen "$work/after.png" && [ "$(region_hash "$work/after.png" 673 3 46 34)" != "$number_before" ]
+}
+wait_for 5 number_changed || fail "the program number on screen did not change"
+echo "60-gui-e2e: program up: program 1 read, number on screen changed"
+
+# 3. IR bypass on program 1 (stored off in the demo): its block, with byte 13 set.
+rest_pointer
+sleep 0.2
+screen "$work/before.png"
+switch_before=$(region_hash "$work/before.png" 733 51 40 20)
+click 753 61
+rest_pointer
+block_with_bypass() {
+  awk '$1 == "recv" && NF == 24 && $2 == "F0" && $4 == "01" && $5 == "01" && $24 == "F7" &&
+       $15 == "01" { found = 1 } END { exit !found }' "$log"
+}
+wait_for 5 block_with_bypass || fail "no 23-byte block for program 1 with the bypass byte set"
+switch_changed() {
+  screen "$work/after.png" && [ "$(region_hash "$work/after.png" 733 51 40 20)" != "$switch_before" ]
+}
+wait_for 5 switch_changed || fail "the IR bypass switch did not change on screen"
+echo "60-gui-e2e: IR bypass: block sent with the bypass byte set, switch changed on screen"
+
+# 4. Slot 2's cabinet page, the list, cabinet 4, SELECT.
+slot=2
+cabinet=4
+click 237 $((198 + 31 * slot + 11)) # the slot's page button
+click 375 20                        # the title opens the list
+click 375 $((42 + 31 * cabinet + 15))
+click 434 $((693 - 55 + 13)) # SELECT
+wait_for 15 logged "^slot $slot \"" || fail "no cabinet arrived in slot $slot"
+name=$(sed -n "$((cabinet + 1))p" "$work/names")
+logged "^slot $slot \"$name\" 16428 bytes$" ||
+  fail "slot $slot holds $(grep "^slot $slot" "$log"), wanted \"$name\""
+cmp -s "$log.slot$slot.wav" "$work/cabinets/$name.wav" ||
+  fail "slot $slot's image differs from the exported \"$name.wav\""
+echo "60-gui-e2e: SELECT: slot $slot holds \"$name\", byte for byte the exported image"
+
+# 5. Peak memory, then WM_CLOSE.
+memory=$(awk '/^(VmHWM|VmRSS|RssAnon|RssFile):/ { printf "%s %s %s, ", $1, $2, $3 }' \
+  "/proc/$demo_pid/status" 2>/dev/null)
+echo "60-gui-e2e: memory of the demo's process: ${memory%, }"
+timeout 30 wine "$post_close" >/dev/null 2>&1 || fail "post_close found no demo window"
+demo_ended() { ! kill -0 "$demo_pid" 2>/dev/null; }
+wait_for 5 demo_ended || fail "the demo did not end after WM_CLOSE"
+wait "$demo_pid"
+code=$?
+demo_pid=""
+[ $code -eq 0 ] || fail "the demo's exit code was $code"
+echo "60-gui-e2e: ok in $((($(now_ms) - start) / 1000)) s after the demo's start"
