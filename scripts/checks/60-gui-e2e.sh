@@ -9,8 +9,12 @@
 #      the switch changes on screen;
 #   4. a factory cabinet chosen from the list on slot 2's cabinet page, then SELECT: the
 #      amplifier's slot 2 holds that cabinet's image, byte for byte as `nimba-cli ir-export`
-#      writes it, under its name;
-#   5. the peak memory of the process, and WM_CLOSE ending it with exit code 0.
+#      writes it, under its name; then AUDITION on and the next cabinet goes to the slot at once;
+#   5. STORE: the amplifier stores;
+#   6. a WAV file imported into slot 4 through the Windows file picker: the slot holds the image
+#      `nimba-cli ir-convert` makes of it, named after the file;
+#   7. EXTRACT ALL into a folder chosen in the folder picker: the twelve files `ir-export` writes;
+#   8. the peak memory of the process, and WM_CLOSE ending it with exit code 0.
 # Every wait has a deadline; everything started here is stopped on exit.
 set -uo pipefail
 root=$(cd "$(dirname "$0")/../.." && pwd)
@@ -130,6 +134,24 @@ click() {
   sleep 0.15
 }
 rest_pointer() { xdotool mousemove --window "$window" 600 150; }
+# click_and_see <x> <y> <rectangle x y w h> <what>: points at (x, y), waits for the hover to
+# settle, clicks, and waits for the rectangle of the client area to change.
+click_and_see() {
+  local before="" previous="" i
+  xdotool mousemove --window "$window" "$1" "$2"
+  for i in $(seq 12); do
+    sleep 0.15
+    screen "$work/see.png" || continue
+    before=$(region_hash "$work/see.png" "$3" "$4" "$5" "$6")
+    [ "$before" = "$previous" ] && break
+    previous=$before
+  done
+  xdotool click 1
+  region_changed() {
+    screen "$work/see.png" && [ "$(region_hash "$work/see.png" "$3" "$4" "$5" "$6")" != "$before" ]
+  }
+  wait_for 5 region_changed "$@" || fail "$7 did not appear"
+}
 
 # 2. Program up: the number at (673, 3, 50, 34) changes and program 1 is read.
 rest_pointer
@@ -165,19 +187,85 @@ echo "60-gui-e2e: IR bypass: block sent with the bypass byte set, switch changed
 # 4. Slot 2's cabinet page, the list, cabinet 4, SELECT.
 slot=2
 cabinet=4
-click 237 $((198 + 31 * slot + 11)) # the slot's page button
-click 375 20                        # the title opens the list
+# The page's controls exist only once it has been painted, the list's rows likewise: these two
+# clicks wait for the part of the screen they change.
+click_and_see 237 $((198 + 31 * slot + 11)) 300 45 150 40 "the cabinet page"
+click_and_see 375 20 260 $((42 + 31 * cabinet)) 230 31 "the cabinet list"
 click 375 $((42 + 31 * cabinet + 15))
 click 434 $((693 - 55 + 13)) # SELECT
-wait_for 15 logged "^slot $slot \"" || fail "no cabinet arrived in slot $slot"
+# slot_holds <slot> <name> <expected image> <what>: the amplifier's report names the cabinet
+# that last arrived in the slot, and the image it kept is the expected one byte for byte.
+slot_holds() {
+  local arrived
+  arrived=$(grep "^slot $1 " "$log" | tail -1)
+  [ "$arrived" = "slot $1 \"$2\" $(stat -c %s "$3") bytes" ] ||
+    fail "$4: slot $1 holds ${arrived:-nothing}, wanted \"$2\""
+  cmp -s "$log.slot$1.wav" "$3" || fail "$4: slot $1's image differs from $3"
+  echo "60-gui-e2e: $4: slot $1 holds \"$2\", byte for byte the expected image"
+}
+wait_for 15 logged_count "^slot $slot \"" 1 || fail "no cabinet arrived in slot $slot"
 name=$(sed -n "$((cabinet + 1))p" "$work/names")
-logged "^slot $slot \"$name\" 16428 bytes$" ||
-  fail "slot $slot holds $(grep "^slot $slot" "$log"), wanted \"$name\""
-cmp -s "$log.slot$slot.wav" "$work/cabinets/$name.wav" ||
-  fail "slot $slot's image differs from the exported \"$name.wav\""
-echo "60-gui-e2e: SELECT: slot $slot holds \"$name\", byte for byte the exported image"
+slot_holds $slot "$name" "$work/cabinets/$name.wav" "SELECT"
 
-# 5. Peak memory, then WM_CLOSE.
+# AUDITION: each cabinet chosen goes to the slot at once. The page stays open across the
+# re-read that follows a transfer; wait for that to end first (link_status 1 again).
+wait_for 10 logged_count '^recv F0 00 04 05 F7$' 2 || fail "no re-read after the transfer"
+sleep 0.3
+click 400 $((693 - 85 + 10)) # AUDITION
+click 486 20                 # the next cabinet
+wait_for 15 logged_count "^slot $slot \"" 2 || fail "AUDITION sent nothing to slot $slot"
+name=$(sed -n "$((cabinet + 2))p" "$work/names")
+slot_holds $slot "$name" "$work/cabinets/$name.wav" "AUDITION"
+wait_for 10 logged_count '^recv F0 00 04 05 F7$' 3 || fail "no re-read after the audition"
+sleep 0.3
+
+# 5. STORE.
+click 228 20
+wait_for 5 logged '^stored$' || fail "STORE did not reach the amplifier"
+echo "60-gui-e2e: STORE: the amplifier stored"
+sleep 0.8 # the store is shown for half a second, during which input is not taken
+
+# Types a path into the open picker named $1 (its file name field at $2, $3) and accepts it.
+answer_picker() {
+  local dialog="" title=$1
+  find_dialog() {
+    dialog=$(xdotool search --name "^$title\$" 2>/dev/null | head -1)
+    [ -n "$dialog" ]
+  }
+  wait_for 15 find_dialog || fail "the \"$title\" picker did not open"
+  sleep 0.5
+  xdotool mousemove --window "$dialog" "$2" "$3" click 1
+  sleep 0.2
+  xdotool type --delay 10 "$4"
+  xdotool key Return
+}
+
+# 6. A WAV file of the user's into slot 4, and the image the command-line tool makes of it.
+sox -n -r 44100 -c 2 -b 16 "$work/my_cab.wav" synth 0.08 pinknoise fade 0 0.08 0.06 ||
+  fail "sox could not make a WAV file"
+timeout 60 wine "$cli" ir-convert "$(wine_path "$work/my_cab.wav")" \
+  "$(wine_path "$work/my_cab_ir.wav")" >/dev/null 2>&1 || fail "nimba-cli ir-convert failed"
+click 215 $((198 + 31 * 4 + 11)) # slot 4's import button
+answer_picker Open 430 445 "$(wine_path "$work/my_cab.wav")"
+wait_for 15 logged "^slot 4 " || fail "no cabinet arrived in slot 4 from the file picker"
+slot_holds 4 MY_CAB "$work/my_cab_ir.wav" "import"
+wait_for 10 logged_count '^recv F0 00 04 05 F7$' 4 || fail "no re-read after the import"
+sleep 0.3
+
+# 7. EXTRACT ALL (the cabinet page is still open) into a folder of its own.
+mkdir -p "$work/extracted"
+click 315 $((693 - 55 + 13))
+answer_picker "Select Folder" 500 445 "$(wine_path "$work/extracted")"
+all_extracted() { [ "$(find "$work/extracted" -name '*.wav' -size 16428c | wc -l)" -eq 12 ]; }
+wait_for 15 all_extracted || fail "EXTRACT ALL did not write twelve cabinets"
+sleep 0.2
+while read -r name; do
+  cmp -s "$work/extracted/$name.wav" "$work/cabinets/$name.wav" ||
+    fail "EXTRACT ALL: \"$name.wav\" differs from ir-export's"
+done <"$work/names"
+echo "60-gui-e2e: EXTRACT ALL: the twelve cabinets, as ir-export writes them"
+
+# 8. Peak memory, then WM_CLOSE.
 memory=$(awk '/^(VmHWM|VmRSS|RssAnon|RssFile):/ { printf "%s %s %s, ", $1, $2, $3 }' \
   "/proc/$demo_pid/status" 2>/dev/null)
 echo "60-gui-e2e: memory of the demo's process: ${memory%, }"
