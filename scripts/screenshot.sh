@@ -17,7 +17,7 @@ cmake --preset windows >/dev/null || fail "configure failed"
 cmake --build --preset windows -j2 --target nimba-editor-demo || fail "build failed"
 demo=build/windows/app/nimba-editor-demo.exe
 
-export WINEPREFIX="$root/build/windows/wineprefix-e2e"
+export WINEPREFIX="$root/build/windows/wineprefix-screenshot"
 source scripts/wine-env.sh
 
 work=$(mktemp -d "${TMPDIR:-/tmp}/nimba-screenshot.XXXXXX")
