@@ -121,6 +121,7 @@ void report_received(amp_report& report, virtual_amp& amp, std::span<const uint8
     for (const std::string& line : amp.log)
         if (line.starts_with("->")) write_line(report, "reply" + line.substr(2));
     amp.log.clear();
+    amp.blocks.clear();
 
     if (amp.stores != report.stores) {
         report.stores = amp.stores;

@@ -38,8 +38,8 @@ struct amp_report {
 firmware_fetch demo_firmware_fetch(loopback_bus& bus, amp_report& report);
 
 // The lines for one message the amplifier has just taken, then clears the amplifier's own log
-// (which would otherwise grow for as long as the demo runs). Messages up to 80 bytes are
-// written whole in hex ("recv F0 00 02 01 F7"), longer ones as code and size
+// and the blocks it keeps (both would otherwise grow for as long as the demo runs). Messages up to
+// 80 bytes are written whole in hex ("recv F0 00 02 01 F7"), longer ones as code and size
 // ("recv 08 520"); then the amplifier's replies ("reply 02 23") and what the message
 // completed: "stored", "slot K \"NAME\" SIZE bytes", "firmware V".
 // Call with the bus locked.

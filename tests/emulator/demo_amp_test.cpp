@@ -189,6 +189,7 @@ TEST(DemoAmp, ReportsEditsStoresAndCabinets) {
     EXPECT_EQ(demo.file.kept[0].first, 2);
     EXPECT_EQ(demo.file.kept[0].second, slot.image);
     EXPECT_EQ(slot.image.size(), 16428u);
+    EXPECT_TRUE(demo.bus.amp.blocks.empty()); // written out, not kept for the demo's lifetime
 }
 
 TEST(DemoAmp, ReportsOnlyWhatReachesTheAmplifier) {
