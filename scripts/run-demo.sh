@@ -7,7 +7,7 @@ cd "$root"
 bash scripts/setup.sh
 cmake --preset windows >/dev/null
 if ! cmake --build --preset windows --target nimba-editor-demo; then
-  echo "The demo edition is not built yet in this revision."
+  echo "run-demo: the demo edition did not build (see the errors above)." >&2
   exit 1
 fi
 source scripts/wine-env.sh
