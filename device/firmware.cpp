@@ -22,10 +22,6 @@ constexpr uint8_t close_target_firmware = 0x10;
 constexpr size_t close_name_field = 64;
 constexpr int32_t pause_after_close_ms = 100;
 
-bool output_open(const device_link& link) {
-    return link.midi_out != nullptr && link.midi_out->isPortOpen();
-}
-
 fetch_result fetch_guarded(const firmware_fetch& fetch, const std::string& url,
                            std::span<uint8_t> buffer) {
     try {

@@ -13,14 +13,9 @@ namespace nimba {
 namespace {
 
 constexpr int32_t wait_budget_ms = 1000;
-constexpr int32_t wait_step_ms = 5;
 constexpr size_t block_size = 23;
 constexpr size_t slot_name_reply_size = 70;
 constexpr size_t slot_name_field = 64;
-
-clock_seam& link_clock(device_link& link) {
-    return link.clock ? *link.clock : steady_clock_seam();
-}
 
 // Values live in the state as 32-bit words; inside a System Exclusive message only 7-bit data
 // bytes may travel, since any byte from 80 (hex) up would end or corrupt the message.
@@ -124,12 +119,20 @@ wait_result wait_for_reply(device_link& link, int32_t code) {
     int32_t budget = wait_budget_ms;
     for (;;) {
         if (link.last_reply == code) return wait_result::reply;
-        clock.sleep_ms(wait_step_ms);
-        budget -= wait_step_ms;
+        clock.sleep_ms(link_poll_step_ms);
+        budget -= link_poll_step_ms;
         poll_one_message(link);
         if (link.stop_requested) return wait_result::stopped;
         if (budget <= 0) return wait_result::timeout;
     }
+}
+
+clock_seam& link_clock(device_link& link) {
+    return link.clock ? *link.clock : steady_clock_seam();
+}
+
+bool output_open(const device_link& link) {
+    return link.midi_out != nullptr && link.midi_out->isPortOpen();
 }
 
 void note_timeout(device_link& link) {
@@ -143,7 +146,7 @@ void request_repaint(device_link& link) {
 }
 
 bool send_message(device_link& link, std::span<const uint8_t> bytes) {
-    if (!link.midi_out || !link.midi_out->isPortOpen()) return false;
+    if (!output_open(link)) return false;
     link.midi_out->sendMessage(bytes.data(), bytes.size());
     return true;
 }

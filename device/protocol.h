@@ -7,7 +7,16 @@
 
 namespace nimba {
 
+struct clock_seam;
 struct device_link;
+
+// The link's polling step: the reply wait and every pause look again this often.
+constexpr int32_t link_poll_step_ms = 5;
+
+// link.clock when one was given, the steady clock otherwise.
+clock_seam& link_clock(device_link& link);
+// True while the output port exists and is open.
+bool output_open(const device_link& link);
 
 // Reply codes as they land in last_reply.
 enum : int32_t {

@@ -16,7 +16,6 @@ namespace nimba {
 namespace {
 
 constexpr int32_t cycle_ms = 5;
-constexpr int32_t pause_step_ms = 5;
 constexpr int32_t link_reset_pause_ms = 1000;
 constexpr int32_t after_transfer_pause_ms = 100;
 constexpr int32_t after_update_pause_ms = 2000;
@@ -27,14 +26,6 @@ constexpr int32_t failures_after_failed_transfer = 3;
 constexpr unsigned input_queue_limit = 100;
 constexpr const char* input_client_name = "midi input client";
 constexpr const char* output_client_name = "midi client";
-
-clock_seam& link_clock(device_link& link) {
-    return link.clock ? *link.clock : steady_clock_seam();
-}
-
-bool output_open(const device_link& link) {
-    return link.midi_out != nullptr && link.midi_out->isPortOpen();
-}
 
 // Closes both ports, reopens them, tells the amplifier to reset its end and closes them again;
 // the next cycle opens them afresh and runs the connect sequence.
@@ -182,7 +173,7 @@ bool pause_unless_stopped(device_link& link, int32_t ms) {
         if (link.stop_requested) return false;
         const int64_t left = end - clock.now_ms();
         if (left <= 0) return true;
-        clock.sleep_ms(static_cast<int32_t>(std::min<int64_t>(left, pause_step_ms)));
+        clock.sleep_ms(static_cast<int32_t>(std::min<int64_t>(left, link_poll_step_ms)));
     }
 }
 

@@ -4,7 +4,6 @@
 #include <algorithm>
 
 #include "app/state.h"
-#include "device/midi_ports.h"
 #include "device/protocol.h"
 #include "ir/ir_import.h"
 
@@ -76,10 +75,6 @@ void set_progress(device_link& link, int32_t value) {
     request_repaint(link);
 }
 
-clock_seam& link_clock(device_link& link) {
-    return link.clock ? *link.clock : steady_clock_seam();
-}
-
 // Upper-cases a..z only; 7-bit characters are otherwise kept, everything else becomes "_".
 // Characters beyond the 16-bit range count as the two UTF-16 units they are on Windows.
 std::string narrow_name(std::wstring_view source) {
@@ -121,7 +116,7 @@ std::wstring_view file_name_of(std::wstring_view path) {
 
 void upload_ir_image(device_link& link, std::span<const uint8_t> image, uint8_t slot,
                      std::wstring_view name_source) {
-    if (!link.midi_out || !link.midi_out->isPortOpen()) return;
+    if (!output_open(link)) return;
     if (image.size() > max_image_size || slot >= slot_count) return;
     const size_t size = image.size();
     size_t remaining = size;
