@@ -5,14 +5,13 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
-#include <cstring>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "app/state.h"
 #include "device/firmware_fetch.h"
+#include "tests/device/fetch_cases.h"
 
 namespace nimba {
 namespace {
@@ -69,63 +68,27 @@ struct loopback_http_server {
     }
 };
 
-std::string body_of(size_t size) {
-    std::string body(size, '\0');
-    for (size_t i = 0; i < size; ++i) body[i] = static_cast<char>(i % 251);
-    return body;
-}
-
-std::string response(const char* status, const std::string& body) {
-    return std::string("HTTP/1.1 ") + status +
-           "\r\nConnection: close\r\nContent-Length: " + std::to_string(body.size()) + "\r\n\r\n" +
-           body;
-}
-
 TEST(WininetFetch, ReportsStatusAndNeverWritesPastTheBuffer) {
-    const std::string image = body_of(firmware_image_size);
-    struct case_t {
-        const char* name;
-        std::string response;
-        fetch_status status;
-        size_t received;
-    };
-    const case_t cases[] = {
-        {"whole image", response("200 OK", image), fetch_status::ok, firmware_image_size},
-        {"not found", response("404 Not Found", "no such file"), fetch_status::http_error, 0},
-        {"short body", response("200 OK", body_of(firmware_image_size - 1)), fetch_status::ok,
-         firmware_image_size - 1},
-        {"long body", response("200 OK", body_of(firmware_image_size + 1)), fetch_status::too_long,
+    const std::string image = test::body_of(firmware_image_size);
+    const test::fetch_case cases[] = {
+        {"whole image", test::http_response("200 OK", image), fetch_status::ok,
          firmware_image_size},
+        {"not found", test::http_response("404 Not Found", "no such file"),
+         fetch_status::http_error, 0},
+        {"short body", test::http_response("200 OK", test::body_of(firmware_image_size - 1)),
+         fetch_status::ok, firmware_image_size - 1},
+        {"long body", test::http_response("200 OK", test::body_of(firmware_image_size + 1)),
+         fetch_status::too_long, firmware_image_size},
     };
-    const firmware_fetch fetch = platform_firmware_fetch();
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.name);
-        loopback_http_server server(c.response);
-        ASSERT_NE(server.port, 0);
-        bytes storage(firmware_image_size + 64, 0xAA);
-        const std::span<uint8_t> buffer(storage.data() + 32, firmware_image_size);
-        const fetch_result result = fetch(server.url(), buffer);
-        EXPECT_EQ(result.status, c.status);
-        EXPECT_EQ(result.received, c.received);
-        EXPECT_TRUE(std::all_of(storage.begin(), storage.begin() + 32,
-                                [](uint8_t b) { return b == 0xAA; }));
-        EXPECT_TRUE(
-            std::all_of(storage.end() - 32, storage.end(), [](uint8_t b) { return b == 0xAA; }));
-        if (c.status == fetch_status::ok) {
-            EXPECT_EQ(std::memcmp(buffer.data(), image.data(), c.received), 0);
-        }
-        if (c.status == fetch_status::http_error) {
-            EXPECT_EQ(buffer[0], 0xAA) << "an error page landed in the buffer";
-        }
-    }
+    test::check_fetch_cases<loopback_http_server>(platform_firmware_fetch(), cases, image);
 }
 
 TEST(WininetFetch, FetchesAgainRatherThanFromTheCache) {
     bytes buffer(firmware_image_size);
-    const std::string first = body_of(firmware_image_size);
+    const std::string first = test::body_of(firmware_image_size);
     const std::string second = first.substr(1).insert(0, 1, char{0x55});
     for (const std::string* body : {&first, &second}) {
-        loopback_http_server server(response("200 OK", *body));
+        loopback_http_server server(test::http_response("200 OK", *body));
         ASSERT_NE(server.port, 0);
         // Both servers may land on the same port: a cached copy would return the first body.
         const fetch_result result = platform_firmware_fetch()(server.url(), buffer);

@@ -13,6 +13,7 @@
 #include <thread>
 #include <vector>
 
+#include "fetch_cases.h"
 #include "worker_fixture.h"
 
 #ifndef _WIN32
@@ -358,64 +359,27 @@ struct loopback_http_server {
     }
 };
 
-std::string body_of(size_t size) {
-    std::string body(size, '\0');
-    for (size_t i = 0; i < size; ++i) body[i] = static_cast<char>(i % 251);
-    return body;
-}
-
-std::string response(const char* status, const std::string& body, bool with_length = true) {
-    std::string head = std::string("HTTP/1.1 ") + status + "\r\nConnection: close\r\n";
-    if (with_length) head += "Content-Length: " + std::to_string(body.size()) + "\r\n";
-    return head + "\r\n" + body;
-}
-
 TEST(CurlFetch, ReportsStatusAndNeverWritesPastTheBuffer) {
     ::setenv("no_proxy", "*", 1);
-    const std::string image = body_of(firmware_image_size);
-    struct case_t {
-        const char* name;
-        std::string response;
-        fetch_status status;
-        size_t received;
-    };
-    const case_t cases[] = {
-        {"whole image", response("200 OK", image), fetch_status::ok, firmware_image_size},
-        {"not found", response("404 Not Found", "no such file"), fetch_status::http_error, 0},
-        {"short body", response("200 OK", body_of(firmware_image_size - 1)), fetch_status::ok,
-         firmware_image_size - 1},
-        {"long body, announced", response("200 OK", body_of(firmware_image_size + 1)),
+    const std::string image = test::body_of(firmware_image_size);
+    const test::fetch_case cases[] = {
+        {"whole image", test::http_response("200 OK", image), fetch_status::ok,
+         firmware_image_size},
+        {"not found", test::http_response("404 Not Found", "no such file"),
+         fetch_status::http_error, 0},
+        {"short body", test::http_response("200 OK", test::body_of(firmware_image_size - 1)),
+         fetch_status::ok, firmware_image_size - 1},
+        {"long body, announced",
+         test::http_response("200 OK", test::body_of(firmware_image_size + 1)),
          fetch_status::too_long, 0},
-        {"long body, unannounced", response("200 OK", body_of(firmware_image_size + 1), false),
+        {"long body, unannounced",
+         test::http_response("200 OK", test::body_of(firmware_image_size + 1), false),
          fetch_status::too_long, SIZE_MAX},
-        {"cut off mid-body", "HTTP/1.1 200 OK\r\nContent-Length: 131072\r\n\r\n" + body_of(1000),
+        {"cut off mid-body",
+         "HTTP/1.1 200 OK\r\nContent-Length: 131072\r\n\r\n" + test::body_of(1000),
          fetch_status::transport_error, 1000},
     };
-    const firmware_fetch fetch = platform_firmware_fetch();
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.name);
-        loopback_http_server server(c.response);
-        ASSERT_NE(server.port, 0);
-        // Guard bytes around the buffer catch any write past its ends.
-        bytes storage(firmware_image_size + 64, 0xAA);
-        const std::span<uint8_t> buffer(storage.data() + 32, firmware_image_size);
-        const fetch_result result = fetch(server.url(), buffer);
-        EXPECT_EQ(result.status, c.status);
-        if (c.received != SIZE_MAX) {
-            EXPECT_EQ(result.received, c.received);
-        }
-        EXPECT_LE(result.received, firmware_image_size);
-        EXPECT_TRUE(std::all_of(storage.begin(), storage.begin() + 32,
-                                [](uint8_t b) { return b == 0xAA; }));
-        EXPECT_TRUE(
-            std::all_of(storage.end() - 32, storage.end(), [](uint8_t b) { return b == 0xAA; }));
-        if (c.status == fetch_status::ok) {
-            EXPECT_EQ(std::memcmp(buffer.data(), image.data(), c.received), 0);
-        }
-        if (c.status == fetch_status::http_error) {
-            EXPECT_EQ(buffer[0], 0xAA) << "an error page landed in the buffer";
-        }
-    }
+    test::check_fetch_cases<loopback_http_server>(platform_firmware_fetch(), cases, image);
 }
 
 TEST(CurlFetch, AsksCachesToStepAsideAndFailsWithoutAServer) {
@@ -423,7 +387,7 @@ TEST(CurlFetch, AsksCachesToStepAsideAndFailsWithoutAServer) {
     bytes storage(firmware_image_size);
     std::string closed_url;
     {
-        loopback_http_server server(response("200 OK", body_of(16)));
+        loopback_http_server server(test::http_response("200 OK", test::body_of(16)));
         ASSERT_NE(server.port, 0);
         platform_firmware_fetch()(server.url(), storage);
         closed_url = server.url();
