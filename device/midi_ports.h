@@ -8,6 +8,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace nimba {
@@ -42,6 +43,23 @@ struct midi_port_factory {
     std::function<std::unique_ptr<midi_in_port>(const std::string& client, unsigned queue_limit)>
         make_input;
     std::function<std::unique_ptr<midi_out_port>(const std::string& client)> make_output;
+};
+
+// A port whose midi_port calls all go to its `port` member, which offers count(), name(i),
+// open(i, name), close(), is_open() and an on_error callback. The RtMidi and loopback ports
+// add only what they do with messages.
+template <class port_interface, class port_state> struct forwarding_port : port_interface {
+    port_state port;
+    template <class... args>
+    explicit forwarding_port(args&&... state_args) : port(std::forward<args>(state_args)...) {}
+    unsigned getPortCount() override { return port.count(); }
+    std::string getPortName(unsigned index) override { return port.name(index); }
+    void openPort(unsigned index, const std::string& name) override { port.open(index, name); }
+    void closePort() override { port.close(); }
+    bool isPortOpen() const override { return port.is_open(); }
+    void setErrorCallback(midi_error_callback callback) override {
+        port.on_error = std::move(callback);
+    }
 };
 
 inline constexpr const char* device_name_mark = "NIMBA";

@@ -136,20 +136,11 @@ template <class Midi> struct rtmidi_holder {
     }
 };
 
-struct rtmidi_input final : midi_in_port {
-    rtmidi_holder<RtMidiIn> port;
+struct rtmidi_input final : forwarding_port<midi_in_port, rtmidi_holder<RtMidiIn>> {
     rtmidi_input(const std::string& client, unsigned queue_limit)
-        : port([client, queue_limit](RtMidi::Api api) {
+        : forwarding_port([client, queue_limit](RtMidi::Api api) {
               return std::make_unique<RtMidiIn>(api, client, queue_limit);
           }) {}
-    unsigned getPortCount() override { return port.count(); }
-    std::string getPortName(unsigned index) override { return port.name(index); }
-    void openPort(unsigned index, const std::string& name) override { port.open(index, name); }
-    void closePort() override { port.close(); }
-    bool isPortOpen() const override { return port.is_open(); }
-    void setErrorCallback(midi_error_callback callback) override {
-        port.on_error = std::move(callback);
-    }
     void ignoreTypes(bool sysex, bool time, bool sense) override {
         port.guarded_void([&](RtMidiIn& m) { m.ignoreTypes(sysex, time, sense); });
     }
@@ -159,18 +150,10 @@ struct rtmidi_input final : midi_in_port {
     }
 };
 
-struct rtmidi_output final : midi_out_port {
-    rtmidi_holder<RtMidiOut> port;
+struct rtmidi_output final : forwarding_port<midi_out_port, rtmidi_holder<RtMidiOut>> {
     explicit rtmidi_output(const std::string& client)
-        : port([client](RtMidi::Api api) { return std::make_unique<RtMidiOut>(api, client); }) {}
-    unsigned getPortCount() override { return port.count(); }
-    std::string getPortName(unsigned index) override { return port.name(index); }
-    void openPort(unsigned index, const std::string& name) override { port.open(index, name); }
-    void closePort() override { port.close(); }
-    bool isPortOpen() const override { return port.is_open(); }
-    void setErrorCallback(midi_error_callback callback) override {
-        port.on_error = std::move(callback);
-    }
+        : forwarding_port(
+              [client](RtMidi::Api api) { return std::make_unique<RtMidiOut>(api, client); }) {}
     void sendMessage(const uint8_t* bytes, size_t size) override {
         port.guarded_void([&](RtMidiOut& m) { m.sendMessage(bytes, size); });
     }

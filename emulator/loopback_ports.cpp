@@ -21,7 +21,7 @@ std::vector<std::string> visible(const loopback_bus& bus, const std::vector<std:
 struct loopback_port_state {
     loopback_bus& bus;
     bool is_input;
-    bool open = false;
+    bool opened = false;
     bool on_amp = false;
     int64_t generation = 0;
     midi_error_callback on_error;
@@ -31,7 +31,7 @@ struct loopback_port_state {
         return is_input ? bus.input_names : bus.output_names;
     }
     bool connected_to_amp() const {
-        return open && on_amp && bus.plugged && generation == bus.plug_generation;
+        return opened && on_amp && bus.plugged && generation == bus.plug_generation;
     }
     void report_error() {
         // Like RtMidi with a callback installed: the callback gets it, nothing is thrown.
@@ -46,54 +46,45 @@ struct loopback_port_state {
         const auto list = visible(bus, names());
         return index < list.size() ? list[index] : std::string();
     }
-    void open_port(unsigned index) {
+    void open(unsigned index, const std::string&) {
         std::lock_guard guard(bus.lock);
-        if (open) return; // RtMidi warns and keeps the existing connection
+        if (opened) return; // RtMidi warns and keeps the existing connection
         const auto list = visible(bus, names());
         if (bus.fail_open || index >= list.size()) {
             report_error();
             return;
         }
-        open = true;
+        opened = true;
         on_amp = list[index] == bus.amp_port_name;
         generation = bus.plug_generation;
         ++bus.port_opens;
     }
     bool is_open() const {
         std::lock_guard guard(bus.lock);
-        return open;
+        return opened;
     }
-    void close_port() {
+    void close() {
         std::lock_guard guard(bus.lock);
-        open = false;
+        opened = false;
         on_amp = false;
     }
 };
 
 } // namespace
 
-struct loopback_input final : midi_in_port {
-    loopback_port_state port;
+struct loopback_input final : forwarding_port<midi_in_port, loopback_port_state> {
     size_t capacity; // RtMidi's ring buffer holds one message less than its limit
     bool ignore_sysex = true, ignore_time = true, ignore_sense = true; // RtMidi's defaults
     std::deque<std::vector<uint8_t>> queue;
 
     loopback_input(loopback_bus& bus, unsigned queue_limit)
-        : port(bus, true), capacity(queue_limit > 0 ? queue_limit - 1 : 0) {
+        : forwarding_port(bus, true), capacity(queue_limit > 0 ? queue_limit - 1 : 0) {
         std::lock_guard guard(bus.lock);
         bus.inputs.push_back(this);
     }
     ~loopback_input() override {
         std::lock_guard guard(port.bus.lock);
         std::erase(port.bus.inputs, this);
-    }
-    unsigned getPortCount() override { return port.count(); }
-    std::string getPortName(unsigned index) override { return port.name(index); }
-    void openPort(unsigned index, const std::string&) override { port.open_port(index); }
-    void closePort() override { port.close_port(); }
-    bool isPortOpen() const override { return port.is_open(); }
-    void setErrorCallback(midi_error_callback callback) override {
-        port.on_error = std::move(callback);
     }
     void ignoreTypes(bool sysex, bool time, bool sense) override {
         std::lock_guard guard(port.bus.lock);
@@ -148,23 +139,14 @@ void send_replies(loopback_bus& bus, amp_replies& replies) {
     }
 }
 
-struct loopback_output final : midi_out_port {
-    loopback_port_state port;
+struct loopback_output final : forwarding_port<midi_out_port, loopback_port_state> {
     amp_replies replies;
 
-    explicit loopback_output(loopback_bus& bus) : port(bus, false) {}
-    unsigned getPortCount() override { return port.count(); }
-    std::string getPortName(unsigned index) override { return port.name(index); }
-    void openPort(unsigned index, const std::string&) override { port.open_port(index); }
-    void closePort() override { port.close_port(); }
-    bool isPortOpen() const override { return port.is_open(); }
-    void setErrorCallback(midi_error_callback callback) override {
-        port.on_error = std::move(callback);
-    }
+    explicit loopback_output(loopback_bus& bus) : forwarding_port(bus, false) {}
     void sendMessage(const uint8_t* bytes, size_t size) override {
         loopback_bus& bus = port.bus;
         std::lock_guard guard(bus.lock);
-        if (!port.open) return;
+        if (!port.opened) return;
         if (port.on_amp && !port.connected_to_amp()) {
             port.report_error(); // the device behind the connection is gone
             return;
