@@ -1,10 +1,12 @@
-// Test ports for the protocol: an input that hands out messages at chosen polls and an output
-// that records every message sent. Single-threaded.
+// Test ports: stubs that list one port and only remember whether it is open, an input that
+// hands out messages at chosen polls and an output that records every message sent.
+// Single-threaded.
 #pragma once
 
 #include <cstdint>
 #include <deque>
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "app/state.h"
@@ -14,21 +16,30 @@ namespace nimba::test {
 
 using bytes = std::vector<uint8_t>;
 
-struct scripted_input final : midi_in_port {
+template <class port_interface> struct stub_port : port_interface {
+    std::string name = "NIMBA test";
+    bool open = true;
+    unsigned getPortCount() override { return 1; }
+    std::string getPortName(unsigned) override { return name; }
+    void openPort(unsigned, const std::string&) override { open = true; }
+    void closePort() override { open = false; }
+    bool isPortOpen() const override { return open; }
+    void setErrorCallback(midi_error_callback) override {}
+};
+
+struct stub_input : stub_port<midi_in_port> {
+    void ignoreTypes(bool, bool, bool) override {}
+};
+
+using stub_output = stub_port<midi_out_port>;
+
+struct scripted_input final : stub_input {
     struct timed_message {
         int poll; // delivered by this getMessage call (1-based) or any later one
         bytes message;
     };
     std::deque<timed_message> script;
     int polls = 0;
-    bool open = true;
-    unsigned getPortCount() override { return 1; }
-    std::string getPortName(unsigned) override { return "NIMBA test"; }
-    void openPort(unsigned, const std::string&) override { open = true; }
-    void closePort() override { open = false; }
-    bool isPortOpen() const override { return open; }
-    void setErrorCallback(midi_error_callback) override {}
-    void ignoreTypes(bool, bool, bool) override {}
     void getMessage(std::vector<uint8_t>* message) override {
         ++polls;
         message->clear();
@@ -39,15 +50,8 @@ struct scripted_input final : midi_in_port {
     }
 };
 
-struct recording_output final : midi_out_port {
+struct recording_output final : stub_output {
     std::vector<bytes> sent;
-    bool open = true;
-    unsigned getPortCount() override { return 1; }
-    std::string getPortName(unsigned) override { return "NIMBA test"; }
-    void openPort(unsigned, const std::string&) override { open = true; }
-    void closePort() override { open = false; }
-    bool isPortOpen() const override { return open; }
-    void setErrorCallback(midi_error_callback) override {}
     void sendMessage(const uint8_t* data, size_t size) override {
         sent.emplace_back(data, data + size);
     }

@@ -7,6 +7,7 @@
 #include <deque>
 
 #include "ir/ir_import.h"
+#include "tests/device/scripted_ports.h"
 #include "tests/ir/wav_builder.h"
 #include "tools/cli_device.h"
 
@@ -17,19 +18,14 @@ using test::temp_folder;
 using test::wide;
 using message_queue = std::deque<std::vector<uint8_t>>;
 
-struct queue_input final : midi_in_port {
+struct queue_input final : test::stub_input {
     message_queue& queue;
     std::function<void()> before_read; // lets the other end answer first
-    bool open = false;
     queue_input(message_queue& q, std::function<void()> pump)
-        : queue(q), before_read(std::move(pump)) {}
-    unsigned getPortCount() override { return 1; }
-    std::string getPortName(unsigned) override { return "emulator out:NIMBA virtual"; }
-    void openPort(unsigned, const std::string&) override { open = true; }
-    void closePort() override { open = false; }
-    bool isPortOpen() const override { return open; }
-    void setErrorCallback(midi_error_callback) override {}
-    void ignoreTypes(bool, bool, bool) override {}
+        : queue(q), before_read(std::move(pump)) {
+        name = "emulator out:NIMBA virtual";
+        open = false;
+    }
     void getMessage(std::vector<uint8_t>* message) override {
         if (before_read) before_read();
         message->clear();
@@ -39,16 +35,12 @@ struct queue_input final : midi_in_port {
     }
 };
 
-struct queue_output final : midi_out_port {
+struct queue_output final : test::stub_output {
     message_queue& queue;
-    bool open = false;
-    explicit queue_output(message_queue& q) : queue(q) {}
-    unsigned getPortCount() override { return 1; }
-    std::string getPortName(unsigned) override { return "emulator in:NIMBA virtual"; }
-    void openPort(unsigned, const std::string&) override { open = true; }
-    void closePort() override { open = false; }
-    bool isPortOpen() const override { return open; }
-    void setErrorCallback(midi_error_callback) override {}
+    explicit queue_output(message_queue& q) : queue(q) {
+        name = "emulator in:NIMBA virtual";
+        open = false;
+    }
     void sendMessage(const uint8_t* bytes, size_t size) override {
         queue.emplace_back(bytes, bytes + size);
     }
