@@ -4,12 +4,8 @@
 set -euo pipefail
 root=$(cd "$(dirname "$0")/../.." && pwd)
 cd "$root"
-cmake --preset fuzz >/dev/null
-cmake --build --preset fuzz -j2 --target fuzz_handle_message
-
-work=build/fuzz/runs/handle_message
-rm -rf "$work"
-mkdir -p "$work/seeds" "$work/corpus" "$work/findings"
+source scripts/lib/fuzz-run.sh
+fuzz_prepare fuzz_handle_message handle_message
 python3 - "$work/seeds" <<'PY'
 import sys, pathlib
 out = pathlib.Path(sys.argv[1])
@@ -32,5 +28,4 @@ for name, data in seeds.items():
     (out / name).write_bytes(data)
 PY
 
-build/fuzz/fuzz/fuzz_handle_message -max_total_time=60 -max_len=1024 -print_final_stats=1 \
-    -artifact_prefix="$work/findings/" "$work/corpus" "$work/seeds"
+fuzz_run fuzz_handle_message 1024

@@ -4,12 +4,8 @@
 set -euo pipefail
 root=$(cd "$(dirname "$0")/../.." && pwd)
 cd "$root"
-cmake --preset fuzz >/dev/null
-cmake --build --preset fuzz -j2 --target fuzz_wav_decode
-
-work=build/fuzz/runs/wav_decode
-rm -rf "$work"
-mkdir -p "$work/seeds" "$work/corpus" "$work/findings"
+source scripts/lib/fuzz-run.sh
+fuzz_prepare fuzz_wav_decode wav_decode
 seed() { # name, rate, channels, then sox's output options
   local name=$1 rate=$2 channels=$3
   shift 3
@@ -29,5 +25,4 @@ seed wave64.w64 44100 2 -b 16 -e signed-integer
 seed ima_adpcm.w64 96000 1 -e ima-adpcm
 seed three_channels.wav 48000 3 -b 16 -e signed-integer
 
-build/fuzz/fuzz/fuzz_wav_decode -max_total_time=60 -max_len=8192 -print_final_stats=1 \
-    -artifact_prefix="$work/findings/" "$work/corpus" "$work/seeds"
+fuzz_run fuzz_wav_decode 8192
