@@ -3,6 +3,31 @@
 
 namespace nimba {
 
+namespace {
+
+// A new call of `kind` at the scale in force.
+draw_call& add_call(recording_canvas& r, draw_kind kind) {
+    draw_call& c = r.calls.emplace_back();
+    c.kind = kind;
+    c.scale = r.current_scale;
+    return c;
+}
+
+// A new call of `kind` placed at (x, y, w, h).
+draw_call& add_placed_call(recording_canvas& r, draw_kind kind, float x, float y, float w,
+                           float h) {
+    draw_call& c = add_call(r, kind);
+    c.x = x, c.y = y, c.width = w, c.height = h;
+    c.right = x + w, c.bottom = y + h;
+    return c;
+}
+
+bool is_text(const draw_call& c) {
+    return c.kind == draw_kind::text || c.kind == draw_kind::text_box;
+}
+
+} // namespace
+
 void recording_canvas::reset() {
     calls.clear();
     current_scale = 1;
@@ -10,84 +35,53 @@ void recording_canvas::reset() {
 
 void recording_canvas::set_scale(float s) {
     current_scale = s;
-    draw_call& c = calls.emplace_back();
-    c.kind = draw_kind::scale;
-    c.scale = s;
+    add_call(*this, draw_kind::scale);
 }
 
 void recording_canvas::box(float x, float y, float w, float h, float radius, uint32_t colour) {
-    draw_call& c = calls.emplace_back();
-    c.kind = draw_kind::box;
-    c.x = x, c.y = y, c.width = w, c.height = h;
-    c.right = x + w, c.bottom = y + h;
+    draw_call& c = add_placed_call(*this, draw_kind::box, x, y, w, h);
     c.radius = radius;
     c.colour = colour;
-    c.scale = current_scale;
 }
 
 void recording_canvas::picture(float x, float y, float w, float h, blob picture) {
-    draw_call& c = calls.emplace_back();
-    c.kind = draw_kind::picture;
-    c.x = x, c.y = y, c.width = w, c.height = h;
-    c.right = x + w, c.bottom = y + h;
-    c.picture = picture;
-    c.scale = current_scale;
+    add_placed_call(*this, draw_kind::picture, x, y, w, h).picture = picture;
 }
 
 void recording_canvas::picture_part(float sx, float sy, float sw, float sh, float dx, float dy,
                                     float dw, float dh, blob picture) {
-    draw_call& c = calls.emplace_back();
-    c.kind = draw_kind::picture_part;
+    draw_call& c = add_placed_call(*this, draw_kind::picture_part, dx, dy, dw, dh);
     c.sx = sx, c.sy = sy, c.sw = sw, c.sh = sh;
-    c.x = dx, c.y = dy, c.width = dw, c.height = dh;
-    c.right = dx + dw, c.bottom = dy + dh;
     c.picture = picture;
-    c.scale = current_scale;
 }
 
 void recording_canvas::mask(float x, float y, float w, float h, blob mask, uint32_t colour) {
-    draw_call& c = calls.emplace_back();
-    c.kind = draw_kind::mask;
-    c.x = x, c.y = y, c.width = w, c.height = h;
-    c.right = x + w, c.bottom = y + h;
+    draw_call& c = add_placed_call(*this, draw_kind::mask, x, y, w, h);
     c.picture = mask;
     c.colour = colour;
-    c.scale = current_scale;
 }
 
 void recording_canvas::text(float x, float y, float w, float h, uint32_t colour, int32_t format,
                             int32_t h_align, int32_t v_align, std::wstring_view text,
                             bool single_line) {
-    draw_call& c = calls.emplace_back();
-    c.kind = draw_kind::text;
-    c.x = x, c.y = y, c.width = w, c.height = h;
-    c.right = x + w, c.bottom = y + h;
+    draw_call& c = add_placed_call(*this, draw_kind::text, x, y, w, h);
     c.colour = colour;
     c.format = format, c.h_align = h_align, c.v_align = v_align;
     c.text.assign(text);
     c.single_line = single_line;
-    c.scale = current_scale;
 }
 
 void recording_canvas::text_box(float left, float top, float right, float bottom, uint32_t colour,
                                 int32_t format, int32_t h_align, int32_t v_align,
                                 std::wstring_view text, bool wrap) {
-    draw_call& c = calls.emplace_back();
-    c.kind = draw_kind::text_box;
+    draw_call& c = add_call(*this, draw_kind::text_box);
     c.x = left, c.y = top, c.right = right, c.bottom = bottom;
     c.width = right - left, c.height = bottom - top;
     c.colour = colour;
     c.format = format, c.h_align = h_align, c.v_align = v_align;
     c.text.assign(text);
     c.single_line = !wrap;
-    c.scale = current_scale;
 }
-
-namespace {
-bool is_text(const draw_call& c) {
-    return c.kind == draw_kind::text || c.kind == draw_kind::text_box;
-}
-} // namespace
 
 const draw_call* find_text(const recording_canvas& c, std::wstring_view text) {
     for (const draw_call& call : c.calls)
