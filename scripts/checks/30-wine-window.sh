@@ -15,6 +15,34 @@ cd "$root"
 
 fail() { echo "30-wine-window: $*"; exit 1; }
 
+# Waits up to 30 s for the editor's window; $1 names the editor in the failure.
+wait_for_window() {
+  window=""
+  for _ in $(seq 1 120); do
+    window=$(xdotool search --name '^Corvane Editor$' 2>/dev/null | head -1)
+    [ -n "$window" ] && return 0
+    sleep 0.25
+  done
+  fail "$1's window did not appear"
+}
+
+# Posts WM_CLOSE and waits at most $1 ms for $editor_pid to end; sets $code to its exit code
+# and $close_ms to the time it took. $2 names the editor in failures, $3 says the limit.
+close_within() {
+  wine "$tests/post_close.exe" >/dev/null 2>&1 || fail "post_close found no window of $2"
+  local start
+  start=$(date +%s%N)
+  while kill -0 "$editor_pid" 2>/dev/null; do
+    [ $((($(date +%s%N) - start) / 1000000)) -gt "$1" ] &&
+      fail "$2 did not end within $3 of WM_CLOSE"
+    sleep 0.02
+  done
+  wait "$editor_pid"
+  code=$?
+  editor_pid=""
+  close_ms=$((($(date +%s%N) - start) / 1000000))
+}
+
 cmake --preset windows >/dev/null || fail "configure failed"
 cmake --build --preset windows -j2 --target nimba-editor shell_tests post_close editor_faults \
   paint_bench ||
@@ -63,13 +91,7 @@ echo "$out" | grep -q 'SKIPPED' && fail "shell tests skipped with a display"
 # 3. The editor.
 wine "$exe" >/dev/null 2>&1 &
 editor_pid=$!
-window=""
-for _ in $(seq 1 120); do
-  window=$(xdotool search --name '^Corvane Editor$' 2>/dev/null | head -1)
-  [ -n "$window" ] && break
-  sleep 0.25
-done
-[ -n "$window" ] || fail "the editor's window did not appear"
+wait_for_window "the editor"
 
 # Painted: many colours and hardly any of the start fill RGB(2, 2, 2) left. The first present
 # of a fresh Wine session can take seconds on a loaded machine. The non-black part of the
@@ -107,44 +129,19 @@ echo "30-wine-window: client area ${cw}x${ch} at ${cx},${cy}: window ${outer_w}x
 x_geometry=$(xdotool getwindowgeometry "$window" | awk '/Geometry/ { print $2 }')
 [ "$x_geometry" = "1016x693" ] || fail "the X window is $x_geometry, wanted 1016x693"
 
-wine "$tests/post_close.exe" >/dev/null 2>&1 || fail "post_close found no editor window"
-start=$(date +%s%N)
-while kill -0 "$editor_pid" 2>/dev/null; do
-  [ $((($(date +%s%N) - start) / 1000000)) -gt 1000 ] &&
-    fail "the editor did not end within a second of WM_CLOSE"
-  sleep 0.02
-done
-wait "$editor_pid"
-code=$?
-editor_pid=""
-echo "30-wine-window: editor ended $((($(date +%s%N) - start) / 1000000)) ms after WM_CLOSE," \
-  "exit code $code"
+close_within 1000 "the editor" "a second"
+echo "30-wine-window: editor ended $close_ms ms after WM_CLOSE, exit code $code"
 [ $code -eq 0 ] || fail "the editor's exit code was $code"
 
 # 4. A worker that cannot be stopped: the process must end anyway, without waiting for it.
 wine "$tests/editor_faults.exe" stuck-worker >/dev/null 2>&1 &
 editor_pid=$!
-window=""
-for _ in $(seq 1 120); do
-  window=$(xdotool search --name '^Corvane Editor$' 2>/dev/null | head -1)
-  [ -n "$window" ] && break
-  sleep 0.25
-done
-[ -n "$window" ] || fail "the stuck-worker editor's window did not appear"
-wine "$tests/post_close.exe" >/dev/null 2>&1 || fail "post_close found no stuck-worker window"
-start=$(date +%s%N)
-while kill -0 "$editor_pid" 2>/dev/null; do
-  # 200 ms for the worker, then the process is ended; Wine's teardown of a process whose
-  # thread is still busy takes a while longer on a loaded machine.
-  [ $((($(date +%s%N) - start) / 1000000)) -gt 2000 ] &&
-    fail "with a stuck worker the editor did not end within two seconds of WM_CLOSE"
-  sleep 0.02
-done
-wait "$editor_pid"
-code=$?
-editor_pid=""
-echo "30-wine-window: with a stuck worker the editor ended" \
-  "$((($(date +%s%N) - start) / 1000000)) ms after WM_CLOSE, exit code $code"
+wait_for_window "the stuck-worker editor"
+# 200 ms for the worker, then the process is ended; Wine's teardown of a process whose thread
+# is still busy takes a while longer on a loaded machine.
+close_within 2000 "the stuck-worker editor" "two seconds"
+echo "30-wine-window: with a stuck worker the editor ended $close_ms ms after WM_CLOSE," \
+  "exit code $code"
 [ $code -eq 0 ] || fail "with a stuck worker the exit code was $code"
 
 # COM already taken in another mode on the GUI thread: no window, and an exit code, at once.
