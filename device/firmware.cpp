@@ -6,7 +6,6 @@
 #include <algorithm>
 #include <cstring>
 
-#include "device/midi_ports.h"
 #include "device/protocol.h"
 #include "device/worker.h"
 

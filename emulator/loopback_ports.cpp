@@ -205,11 +205,6 @@ void inject_message(loopback_bus& bus, const std::vector<uint8_t>& message) {
     deliver(bus, message);
 }
 
-void inject_burst(loopback_bus& bus, int count, const std::vector<uint8_t>& message) {
-    std::lock_guard guard(bus.lock);
-    for (int i = 0; i < count; ++i) deliver(bus, message);
-}
-
 void inject_garbage(loopback_bus& bus, int count, uint32_t seed) {
     std::mt19937 random(seed);
     std::uniform_int_distribution<int> byte(0, 255), length(0, 90), code(0, 12);

@@ -59,7 +59,6 @@ void set_plugged(loopback_bus& bus, bool plugged);
 void add_ports_before_amp(loopback_bus& bus, int count);
 // Delivers bytes as if the amplifier sent them, now.
 void inject_message(loopback_bus& bus, const std::vector<uint8_t>& message);
-void inject_burst(loopback_bus& bus, int count, const std::vector<uint8_t>& message);
 // `count` random messages: random bytes, and random tails after valid-looking headers.
 void inject_garbage(loopback_bus& bus, int count, uint32_t seed);
 // The front panel selects program n (negative: the 4-byte reply 03 without a number).

@@ -420,10 +420,6 @@ void set_bitmap_caching(d2d_drawing& d, bool on) {
     }
 }
 
-const wchar_t* text_font_family(const d2d_drawing& d) {
-    return d.font_family.c_str();
-}
-
 d2d_counters counters(const d2d_drawing& d) {
     return d.count;
 }

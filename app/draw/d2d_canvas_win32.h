@@ -61,9 +61,6 @@ float render_target_dpi(const d2d_drawing& drawing);
 // releases it in every draw call (kept for the benchmark's comparison).
 void set_bitmap_caching(d2d_drawing& drawing, bool on);
 
-// The family name the text formats use after the font fallback; empty before the first pass.
-const wchar_t* text_font_family(const d2d_drawing& drawing);
-
 d2d_counters counters(const d2d_drawing& drawing);
 
 } // namespace nimba

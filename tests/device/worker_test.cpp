@@ -9,7 +9,6 @@
 #include <chrono>
 #include <thread>
 
-#include "device/protocol.h"
 #include "worker_fixture.h"
 
 namespace nimba {
