@@ -13,6 +13,7 @@
 #include "device/midi_ports.h"
 #include "device/worker.h"
 #include "emulator/loopback_ports.h"
+#include "tapped_output.h"
 
 namespace nimba::test {
 
@@ -45,23 +46,6 @@ inline bytes firmware_image_with_version(uint16_t version, size_t size = firmwar
 }
 
 struct worker_fixture {
-    struct snapshot_output final : midi_out_port {
-        std::unique_ptr<midi_out_port> inner;
-        worker_fixture* owner = nullptr;
-        unsigned getPortCount() override { return inner->getPortCount(); }
-        std::string getPortName(unsigned i) override { return inner->getPortName(i); }
-        void openPort(unsigned i, const std::string& n) override { inner->openPort(i, n); }
-        void closePort() override { inner->closePort(); }
-        bool isPortOpen() const override { return inner->isPortOpen(); }
-        void setErrorCallback(midi_error_callback c) override {
-            inner->setErrorCallback(std::move(c));
-        }
-        void sendMessage(const uint8_t* data, size_t size) override {
-            owner->sent.push_back({bytes(data, data + size), owner->screen()});
-            inner->sendMessage(data, size);
-        }
-    };
-
     loopback_bus bus;
     std::unique_ptr<editor_state> state = std::make_unique<editor_state>();
     std::unique_ptr<device_link> link = std::make_unique<device_link>();
@@ -84,9 +68,11 @@ struct worker_fixture {
         const midi_port_factory ports = loopback_port_factory(bus);
         services.ports.make_input = ports.make_input;
         services.ports.make_output = [this, ports](const std::string& client) {
-            auto out = std::make_unique<snapshot_output>();
+            auto out = std::make_unique<tapped_output>();
             out->inner = ports.make_output(client);
-            out->owner = this;
+            out->tap = [this](const uint8_t* data, size_t size) {
+                sent.push_back({bytes(data, data + size), screen()});
+            };
             return std::unique_ptr<midi_out_port>(std::move(out));
         };
         services.fetch = [this](const std::string&, std::span<uint8_t> buffer) {

@@ -7,27 +7,10 @@
 
 #include "app/state.h"
 #include "device/midi_ports.h"
-#include "device/protocol.h"
 #include "emulator/loopback_ports.h"
+#include "tests/device/tapped_output.h"
 
 namespace nimba::test {
-
-// Forwards to the loopback output and keeps a copy of each message.
-struct recording_output final : midi_out_port {
-    std::unique_ptr<midi_out_port> inner;
-    std::vector<std::vector<uint8_t>> sent;
-
-    unsigned getPortCount() override { return inner->getPortCount(); }
-    std::string getPortName(unsigned i) override { return inner->getPortName(i); }
-    void openPort(unsigned i, const std::string& n) override { inner->openPort(i, n); }
-    void closePort() override { inner->closePort(); }
-    bool isPortOpen() const override { return inner->isPortOpen(); }
-    void setErrorCallback(midi_error_callback c) override { inner->setErrorCallback(std::move(c)); }
-    void sendMessage(const uint8_t* bytes, size_t size) override {
-        sent.emplace_back(bytes, bytes + size);
-        inner->sendMessage(bytes, size);
-    }
-};
 
 struct amp_fixture {
     loopback_bus bus;
@@ -35,8 +18,9 @@ struct amp_fixture {
     std::unique_ptr<device_link> link = std::make_unique<device_link>();
     virtual_clock clock;
     std::unique_ptr<midi_in_port> in;
-    recording_output out;
-    std::vector<int32_t> progress_shown; // progress at each repaint, when it changed
+    tapped_output out;
+    std::vector<std::vector<uint8_t>> sent; // every message sent, in order
+    std::vector<int32_t> progress_shown;    // progress at each repaint, when it changed
     int repaints = 0;
 
     amp_fixture() {
@@ -47,6 +31,9 @@ struct amp_fixture {
         const midi_port_factory ports = loopback_port_factory(bus);
         in = ports.make_input("midi input client", 100);
         out.inner = ports.make_output("midi client");
+        out.tap = [this](const uint8_t* data, size_t size) {
+            sent.emplace_back(data, data + size);
+        };
         link->state = state.get();
         link->midi_in = in.get();
         link->midi_out = &out;
@@ -63,7 +50,7 @@ struct amp_fixture {
 
     std::vector<std::vector<uint8_t>> sent_with_code(uint8_t code) const {
         std::vector<std::vector<uint8_t>> out_messages;
-        for (const auto& m : out.sent)
+        for (const auto& m : sent)
             if (m.size() > 2 && m[2] == code) out_messages.push_back(m);
         return out_messages;
     }

@@ -50,12 +50,12 @@ TEST(CabinetCommands, CancelledPickerSendsNothing) {
     amp_fixture amp;
     scripted_picker picker;
     run_cabinet_command(*amp.link, command_import_slot0 + 2, picker.seam());
-    EXPECT_TRUE(amp.out.sent.empty());
+    EXPECT_TRUE(amp.sent.empty());
     EXPECT_EQ(amp.state->link_status.load(), link_connected);
     EXPECT_GE(amp.repaints, 2);
 
     run_cabinet_command(*amp.link, command_import_slot0, nullptr); // no picker at all
-    EXPECT_TRUE(amp.out.sent.empty());
+    EXPECT_TRUE(amp.sent.empty());
 }
 
 TEST(CabinetCommands, FactorySendUsesChosenCabinetAndSlot) {
@@ -76,7 +76,7 @@ TEST(CabinetCommands, FactorySendUsesChosenCabinetAndSlot) {
         run_cabinet_command(*amp.link, command_send_factory, picker.seam());
         EXPECT_TRUE(picker.asked.empty());
         if (c.expected_slot < 0) {
-            EXPECT_TRUE(amp.out.sent.empty()) << c.cabinet << " " << c.slot_choice;
+            EXPECT_TRUE(amp.sent.empty()) << c.cabinet << " " << c.slot_choice;
             EXPECT_EQ(amp.state->link_status.load(), link_connected);
             continue;
         }
@@ -100,7 +100,7 @@ TEST(CabinetCommands, ExportAsksForAFolder) {
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path),
                             std::filesystem::directory_iterator()),
               12);
-    EXPECT_TRUE(amp.out.sent.empty());
+    EXPECT_TRUE(amp.sent.empty());
     EXPECT_EQ(amp.state->link_status.load(), link_connected);
     EXPECT_EQ(amp.repaints, 1);
 }

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include "amp_fixture.h"
+#include "device/protocol.h"
 #include "ir/ir_import.h"
 #include "wav_builder.h"
 
@@ -69,7 +70,7 @@ TEST(CabinetUpload, FullImageChunksAndClose) {
               (std::vector<uint8_t>{0xF0, 0x00, 0x09, 4, 0x04, 0x00, 0x02, 0x0C}));
     EXPECT_EQ(std::string(close.begin() + 8, close.begin() + 21), "UK 412 V30 GB");
     EXPECT_EQ(close[72], 0xF7);
-    EXPECT_EQ(amp.out.sent.back(), close); // the close comes last
+    EXPECT_EQ(amp.sent.back(), close); // the close comes last
 
     with_bus(amp.bus, [&](loopback_bus& b) {
         EXPECT_EQ(b.amp.slots[4].image, image);
@@ -154,12 +155,12 @@ TEST(CabinetUpload, NothingSentWhenItCannotBeCarried) {
     amp_fixture amp;
     amp.out.closePort();
     upload_ir_image(*amp.link, image_of(10), 0, L"x");
-    EXPECT_TRUE(amp.out.sent.empty());
+    EXPECT_TRUE(amp.sent.empty());
 
     amp_fixture open;
     upload_ir_image(*open.link, image_of(10), 6, L"x"); // no such slot
     upload_ir_image(*open.link, std::vector<uint8_t>(0x10000, 0), 0, L"x");
-    EXPECT_TRUE(open.out.sent.empty());
+    EXPECT_TRUE(open.sent.empty());
     for (auto* a : {&amp, &open}) {
         EXPECT_EQ(a->state->link_status.load(), link_busy);
         EXPECT_EQ(a->repaints, 0);
@@ -217,7 +218,7 @@ TEST(CabinetImport, RefusedFileSendsNothing) {
          {wide(dir / "fast.wav"), wide(dir / "missing.wav"), std::wstring()}) {
         amp_fixture amp;
         import_user_ir(*amp.link, path, 0);
-        EXPECT_TRUE(amp.out.sent.empty());
+        EXPECT_TRUE(amp.sent.empty());
         EXPECT_EQ(amp.state->link_status.load(), link_connected);
     }
 }
@@ -231,7 +232,7 @@ TEST(CabinetImport, FactorySamplesAndTooLongIr) {
 
     amp_fixture too_long;
     send_factory_ir(*too_long.link, L"x", std::vector<float>(4097, 0.0f), 0);
-    EXPECT_TRUE(too_long.out.sent.empty());
+    EXPECT_TRUE(too_long.sent.empty());
     EXPECT_EQ(too_long.state->link_status.load(), link_connected);
 }
 
