@@ -8,28 +8,23 @@
 #include "device/midi_ports.h"
 #include "device/protocol.h"
 #include "emulator/loopback_ports.h"
+#include "tests/device/virtual_link.h"
 
 namespace nimba::test {
 
-struct loopback_link {
+struct loopback_link : virtual_link {
     loopback_bus bus;
-    std::unique_ptr<editor_state> state = std::make_unique<editor_state>();
-    std::unique_ptr<device_link> link = std::make_unique<device_link>();
-    virtual_clock clock;
     std::unique_ptr<midi_in_port> in;
     std::unique_ptr<midi_out_port> out;
     int repaints = 0;
 
     loopback_link() {
-        reset_device_part(*state);
         bus.clock = &clock;
         const midi_port_factory ports = loopback_port_factory(bus);
         in = ports.make_input("midi input client", 100);
         out = ports.make_output("midi client");
-        link->state = state.get();
         link->midi_in = in.get();
         link->midi_out = out.get();
-        link->clock = &clock;
         link->repaint = [this] { ++repaints; };
     }
     // True when a version request over the open ports is answered: they reach the amplifier.

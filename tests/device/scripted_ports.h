@@ -11,6 +11,7 @@
 
 #include "app/state.h"
 #include "device/midi_ports.h"
+#include "tests/device/virtual_link.h"
 
 namespace nimba::test {
 
@@ -58,19 +59,13 @@ struct recording_output final : stub_output {
 };
 
 // A link on virtual time over the scripted ports, with a repaint counter.
-struct scripted_link {
-    std::unique_ptr<editor_state> state = std::make_unique<editor_state>();
-    std::unique_ptr<device_link> link = std::make_unique<device_link>();
-    virtual_clock clock;
+struct scripted_link : virtual_link {
     scripted_input in;
     recording_output out;
     int repaints = 0;
     scripted_link() {
-        reset_device_part(*state);
-        link->state = state.get();
         link->midi_in = &in;
         link->midi_out = &out;
-        link->clock = &clock;
         link->repaint = [this] { ++repaints; };
     }
     void reply_at(int poll, bytes message) { in.script.push_back({poll, std::move(message)}); }

@@ -14,6 +14,7 @@
 #include "device/worker.h"
 #include "emulator/loopback_ports.h"
 #include "tapped_output.h"
+#include "virtual_link.h"
 
 namespace nimba::test {
 
@@ -45,11 +46,8 @@ inline bytes firmware_image_with_version(uint16_t version, size_t size = firmwar
     return image;
 }
 
-struct worker_fixture {
+struct worker_fixture : virtual_link {
     loopback_bus bus;
-    std::unique_ptr<editor_state> state = std::make_unique<editor_state>();
-    std::unique_ptr<device_link> link = std::make_unique<device_link>();
-    virtual_clock clock;
     std::vector<sent_message> sent;
     std::vector<screen_seen> repaints;
     // What the firmware server answers: the body and the status reported with it.
@@ -60,10 +58,7 @@ struct worker_fixture {
     worker_locals locals;
 
     worker_fixture() {
-        reset_device_part(*state);
         bus.clock = &clock;
-        link->state = state.get();
-        link->clock = &clock;
         link->repaint = [this] { repaints.push_back(screen()); };
         const midi_port_factory ports = loopback_port_factory(bus);
         services.ports.make_input = ports.make_input;

@@ -9,14 +9,12 @@
 #include "device/midi_ports.h"
 #include "emulator/loopback_ports.h"
 #include "tests/device/tapped_output.h"
+#include "tests/device/virtual_link.h"
 
 namespace nimba::test {
 
-struct amp_fixture {
+struct amp_fixture : virtual_link {
     loopback_bus bus;
-    std::unique_ptr<editor_state> state = std::make_unique<editor_state>();
-    std::unique_ptr<device_link> link = std::make_unique<device_link>();
-    virtual_clock clock;
     std::unique_ptr<midi_in_port> in;
     tapped_output out;
     std::vector<std::vector<uint8_t>> sent; // every message sent, in order
@@ -25,7 +23,6 @@ struct amp_fixture {
 
     amp_fixture() {
         fill_cabinet_library(state->cabinets);
-        reset_device_part(*state);
         state->link_status = link_busy;
         bus.clock = &clock;
         const midi_port_factory ports = loopback_port_factory(bus);
@@ -34,10 +31,8 @@ struct amp_fixture {
         out.tap = [this](const uint8_t* data, size_t size) {
             sent.emplace_back(data, data + size);
         };
-        link->state = state.get();
         link->midi_in = in.get();
         link->midi_out = &out;
-        link->clock = &clock;
         link->repaint = [this] {
             ++repaints;
             const int32_t p = state->progress;
