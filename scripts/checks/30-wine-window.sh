@@ -55,6 +55,7 @@ python3 tests/shell/check_resources.py "$exe" || fail "resources"
 # A prefix of its own, so that no Wine session bound to another display is reused.
 export WINEPREFIX="$root/build/windows/wineprefix-gui"
 source scripts/wine-env.sh
+source scripts/lib/xvfb.sh
 
 work=$(mktemp -d)
 xvfb_pid=""
@@ -66,20 +67,7 @@ cleanup() {
 }
 trap cleanup EXIT
 
-display=""
-for n in $(seq 70 99); do
-  { [ -e "/tmp/.X$n-lock" ] || [ -e "/tmp/.X11-unix/X$n" ]; } && continue
-  Xvfb ":$n" -screen 0 1280x800x24 -br -nolisten tcp >/dev/null 2>&1 &
-  xvfb_pid=$!
-  sleep 1
-  if kill -0 "$xvfb_pid" 2>/dev/null; then
-    display=":$n"
-    break
-  fi
-  xvfb_pid=""
-done
-[ -n "$display" ] || fail "no free X display"
-export DISPLAY=$display
+start_xvfb 70 99 1280x800x24
 
 # 2. The window layer's tests.
 out=$(timeout 300 wine "$tests/shell_tests.exe" --gtest_brief=1 2>&1)
