@@ -6,21 +6,16 @@
 
 #include <algorithm>
 #include <cstdlib>
-#include <cstring>
 #include <memory>
 #include <stdexcept>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "fetch_cases.h"
 #include "worker_fixture.h"
 
 #ifndef _WIN32
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
+#include "loopback_http_server.h"
 #endif
 
 namespace nimba {
@@ -313,52 +308,6 @@ TEST(FirmwareUpdate, ClosedOutputSendsNothing) {
 // Native only: the Windows build fetches through WinINet, which has its own test.
 #ifndef _WIN32
 
-// Serves one connection with a canned response on 127.0.0.1, then closes it.
-struct loopback_http_server {
-    int listener = -1;
-    uint16_t port = 0;
-    std::string request;
-    std::thread thread;
-
-    explicit loopback_http_server(std::string response) {
-        listener = ::socket(AF_INET, SOCK_STREAM, 0);
-        sockaddr_in address{};
-        address.sin_family = AF_INET;
-        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        socklen_t length = sizeof(address);
-        if (::bind(listener, reinterpret_cast<sockaddr*>(&address), length) != 0 ||
-            ::listen(listener, 1) != 0 ||
-            ::getsockname(listener, reinterpret_cast<sockaddr*>(&address), &length) != 0)
-            return;
-        port = ntohs(address.sin_port);
-        thread = std::thread([this, response = std::move(response)] { serve(response); });
-    }
-    ~loopback_http_server() {
-        if (thread.joinable()) thread.join();
-        if (listener >= 0) ::close(listener);
-    }
-    std::string url() const {
-        return "http://127.0.0.1:" + std::to_string(port) + "/fw/NIMBA.bin?v=";
-    }
-    void serve(const std::string& response) {
-        const int connection = ::accept(listener, nullptr, nullptr);
-        if (connection < 0) return;
-        char piece[1024];
-        while (request.find("\r\n\r\n") == std::string::npos) {
-            const ssize_t n = ::recv(connection, piece, sizeof(piece), 0);
-            if (n <= 0) break;
-            request.append(piece, static_cast<size_t>(n));
-        }
-        for (size_t sent = 0; sent < response.size();) {
-            const ssize_t n =
-                ::send(connection, response.data() + sent, response.size() - sent, MSG_NOSIGNAL);
-            if (n <= 0) break;
-            sent += static_cast<size_t>(n);
-        }
-        ::close(connection);
-    }
-};
-
 TEST(CurlFetch, ReportsStatusAndNeverWritesPastTheBuffer) {
     ::setenv("no_proxy", "*", 1);
     const std::string image = test::body_of(firmware_image_size);
@@ -379,7 +328,7 @@ TEST(CurlFetch, ReportsStatusAndNeverWritesPastTheBuffer) {
          "HTTP/1.1 200 OK\r\nContent-Length: 131072\r\n\r\n" + test::body_of(1000),
          fetch_status::transport_error, 1000},
     };
-    test::check_fetch_cases<loopback_http_server>(platform_firmware_fetch(), cases, image);
+    test::check_fetch_cases<test::loopback_http_server>(platform_firmware_fetch(), cases, image);
 }
 
 TEST(CurlFetch, AsksCachesToStepAsideAndFailsWithoutAServer) {
@@ -387,7 +336,7 @@ TEST(CurlFetch, AsksCachesToStepAsideAndFailsWithoutAServer) {
     bytes storage(firmware_image_size);
     std::string closed_url;
     {
-        loopback_http_server server(test::http_response("200 OK", test::body_of(16)));
+        test::loopback_http_server server(test::http_response("200 OK", test::body_of(16)));
         ASSERT_NE(server.port, 0);
         platform_firmware_fetch()(server.url(), storage);
         closed_url = server.url();
