@@ -37,6 +37,17 @@ struct fetch_case {
     size_t received; // SIZE_MAX: any count within the buffer
 };
 
+// The rows every platform's fetch answers alike: the whole image, an error page and a short
+// body. Each test adds how its platform treats a body longer than the buffer.
+inline std::vector<fetch_case> shared_fetch_cases(const std::string& image) {
+    return {
+        {"whole image", http_response("200 OK", image), fetch_status::ok, firmware_image_size},
+        {"not found", http_response("404 Not Found", "no such file"), fetch_status::http_error, 0},
+        {"short body", http_response("200 OK", body_of(firmware_image_size - 1)), fetch_status::ok,
+         firmware_image_size - 1},
+    };
+}
+
 // Serves each case from a fresh `server_type` (constructed from the response, with `port` and
 // `url()`) and checks the status, the count, the guard bytes and, on success, that the bytes
 // are `image`'s; an error page must not reach the buffer.

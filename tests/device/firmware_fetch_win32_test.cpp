@@ -19,16 +19,10 @@ using bytes = std::vector<uint8_t>;
 
 TEST(WininetFetch, ReportsStatusAndNeverWritesPastTheBuffer) {
     const std::string image = test::body_of(firmware_image_size);
-    const test::fetch_case cases[] = {
-        {"whole image", test::http_response("200 OK", image), fetch_status::ok,
-         firmware_image_size},
-        {"not found", test::http_response("404 Not Found", "no such file"),
-         fetch_status::http_error, 0},
-        {"short body", test::http_response("200 OK", test::body_of(firmware_image_size - 1)),
-         fetch_status::ok, firmware_image_size - 1},
-        {"long body", test::http_response("200 OK", test::body_of(firmware_image_size + 1)),
-         fetch_status::too_long, firmware_image_size},
-    };
+    std::vector<test::fetch_case> cases = test::shared_fetch_cases(image);
+    cases.push_back({"long body",
+                     test::http_response("200 OK", test::body_of(firmware_image_size + 1)),
+                     fetch_status::too_long, firmware_image_size});
     test::check_fetch_cases<test::loopback_http_server>(platform_firmware_fetch(), cases, image);
 }
 

@@ -311,13 +311,8 @@ TEST(FirmwareUpdate, ClosedOutputSendsNothing) {
 TEST(CurlFetch, ReportsStatusAndNeverWritesPastTheBuffer) {
     ::setenv("no_proxy", "*", 1);
     const std::string image = test::body_of(firmware_image_size);
-    const test::fetch_case cases[] = {
-        {"whole image", test::http_response("200 OK", image), fetch_status::ok,
-         firmware_image_size},
-        {"not found", test::http_response("404 Not Found", "no such file"),
-         fetch_status::http_error, 0},
-        {"short body", test::http_response("200 OK", test::body_of(firmware_image_size - 1)),
-         fetch_status::ok, firmware_image_size - 1},
+    std::vector<test::fetch_case> cases = test::shared_fetch_cases(image);
+    const test::fetch_case curl_cases[] = {
         {"long body, announced",
          test::http_response("200 OK", test::body_of(firmware_image_size + 1)),
          fetch_status::too_long, 0},
@@ -328,6 +323,7 @@ TEST(CurlFetch, ReportsStatusAndNeverWritesPastTheBuffer) {
          "HTTP/1.1 200 OK\r\nContent-Length: 131072\r\n\r\n" + test::body_of(1000),
          fetch_status::transport_error, 1000},
     };
+    cases.insert(cases.end(), std::begin(curl_cases), std::end(curl_cases));
     test::check_fetch_cases<test::loopback_http_server>(platform_firmware_fetch(), cases, image);
 }
 
