@@ -32,20 +32,8 @@ cleanup() {
 trap cleanup EXIT
 trap 'exit 130' INT TERM
 
-display=""
-for n in $(seq 140 170); do
-  { [ -e "/tmp/.X$n-lock" ] || [ -e "/tmp/.X11-unix/X$n" ]; } && continue
-  Xvfb ":$n" -screen 0 1100x760x24 -br -nolisten tcp >/dev/null 2>&1 &
-  xvfb_pid=$!
-  sleep 1
-  if kill -0 "$xvfb_pid" 2>/dev/null; then
-    display=":$n"
-    break
-  fi
-  xvfb_pid=""
-done
-[ -n "$display" ] || fail "no free X display"
-export DISPLAY=$display
+source scripts/lib/xvfb.sh
+start_xvfb 140 170 1100x760x24
 
 # The amplifier's report tells when the connect sequence is over (the sixth slot name read).
 log="$work/amp.log"

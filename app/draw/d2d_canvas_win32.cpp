@@ -355,10 +355,6 @@ d2d_drawing* create_d2d_drawing() {
     return d;
 }
 
-void destroy_d2d_drawing(d2d_drawing* drawing) {
-    delete drawing;
-}
-
 void attach_window(d2d_drawing& d, HWND__* window) {
     d.window = window;
 }

@@ -34,9 +34,9 @@ enum class paint_outcome {
 };
 
 // Makes the single-threaded Direct2D factory. Null when it cannot be made. Nothing
-// device-dependent is made until the first pass after a window is attached.
+// device-dependent is made until the first pass after a window is attached. It lives to the
+// end of the process, like the window it draws into.
 d2d_drawing* create_d2d_drawing();
-void destroy_d2d_drawing(d2d_drawing* drawing);
 
 // The window the render target draws into; set once, before the first pass.
 void attach_window(d2d_drawing& drawing, HWND__* window);

@@ -66,20 +66,8 @@ wait_for() {
 logged() { grep -qE -- "$1" "$log" 2>/dev/null; }
 logged_count() { [ "$(grep -cE -- "$1" "$log" 2>/dev/null)" -ge "$2" ]; }
 
-display=""
-for n in $(seq 100 130); do
-  { [ -e "/tmp/.X$n-lock" ] || [ -e "/tmp/.X11-unix/X$n" ]; } && continue
-  Xvfb ":$n" -screen 0 1100x760x24 -br -nolisten tcp >/dev/null 2>&1 &
-  xvfb_pid=$!
-  sleep 1
-  if kill -0 "$xvfb_pid" 2>/dev/null; then
-    display=":$n"
-    break
-  fi
-  xvfb_pid=""
-done
-[ -n "$display" ] || fail "no free X display"
-export DISPLAY=$display
+source scripts/lib/xvfb.sh
+start_xvfb 100 130 1100x760x24
 
 # The factory cabinets as the command-line tool writes them; line i + 1 names cabinet i.
 mkdir -p "$work/cabinets"
