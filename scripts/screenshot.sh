@@ -21,18 +21,9 @@ export WINEPREFIX="$root/build/windows/wineprefix-screenshot"
 source scripts/wine-env.sh
 
 work=$(mktemp -d "${TMPDIR:-/tmp}/nimba-screenshot.XXXXXX")
-xvfb_pid=""
-demo_pid=""
-cleanup() {
-  [ -n "$demo_pid" ] && kill "$demo_pid" 2>/dev/null
-  wineserver -k 2>/dev/null
-  [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null
-  rm -rf "$work"
-}
-trap cleanup EXIT
-trap 'exit 130' INT TERM
-
 source scripts/lib/xvfb.sh
+clean_up_demo_session_on_exit
+
 start_xvfb 140 170 1100x760x24
 
 # The amplifier's report tells when the connect sequence is over (the sixth slot name read).

@@ -40,16 +40,8 @@ source scripts/wine-env.sh
 
 work=$(mktemp -d "${TMPDIR:-/tmp}/nimba-gui-e2e.XXXXXX")
 log="$work/amp.log"
-xvfb_pid=""
-demo_pid=""
-cleanup() {
-  [ -n "$demo_pid" ] && kill "$demo_pid" 2>/dev/null
-  wineserver -k 2>/dev/null
-  [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null
-  rm -rf "$work"
-}
-trap cleanup EXIT
-trap 'exit 130' INT TERM
+source scripts/lib/xvfb.sh
+clean_up_demo_session_on_exit
 
 now_ms() { echo $(($(date +%s%N) / 1000000)); }
 wine_path() { echo "Z:${1//\//\\}"; }
@@ -66,7 +58,6 @@ wait_for() {
 logged() { grep -qE -- "$1" "$log" 2>/dev/null; }
 logged_count() { [ "$(grep -cE -- "$1" "$log" 2>/dev/null)" -ge "$2" ]; }
 
-source scripts/lib/xvfb.sh
 start_xvfb 100 130 1100x760x24
 
 # The factory cabinets as the command-line tool writes them; line i + 1 names cabinet i.
