@@ -23,7 +23,9 @@ std::string log_line(const char* direction, std::span<const uint8_t> m) {
 
 void emit(virtual_amp& amp, std::vector<uint8_t> reply, amp_replies& replies) {
     const int64_t number = ++amp.replies_made;
-    if (amp.faults.silent || number == amp.faults.drop_reply) return;
+    const int64_t every = amp.faults.drop_every;
+    if (amp.faults.silent || number == amp.faults.drop_reply || (every > 0 && number % every == 0))
+        return;
     if (number == amp.faults.truncate_reply && reply.size() > amp.faults.truncate_to)
         reply.resize(amp.faults.truncate_to);
     amp.log.push_back(log_line("->", reply));
@@ -65,6 +67,7 @@ bool take_parameter_block(virtual_amp& amp, std::span<const uint8_t> m) {
     std::array<uint8_t, amp_block_size> block;
     std::copy(m.begin(), m.end(), block.begin());
     amp.blocks.push_back(block);
+    amp.program = m[3];
     std::copy(m.begin() + 5, m.begin() + 14, amp.programs[m[3]].begin());
     amp.midi_channel = m[4];
     amp.tolex_colour = m[14];
@@ -127,6 +130,23 @@ std::vector<uint8_t> slot_name_reply(const virtual_amp& amp, size_t slot) {
     return reply;
 }
 
+// Request 02 makes the program the current one. With the stale fault set, the first requests
+// after a change are answered about the program the amplifier was on.
+void answer_program_request(virtual_amp& amp, int32_t n, amp_replies& replies) {
+    if (n == amp.faults.mute_program) return;
+    if (n != amp.program) {
+        amp.stale_left = amp.faults.stale_program_replies;
+        amp.stale_program = amp.program;
+        amp.program = n;
+    }
+    if (amp.stale_left > 0) {
+        --amp.stale_left;
+        emit(amp, amp_program_reply(amp, amp.stale_program), replies);
+        return;
+    }
+    emit(amp, amp_program_reply(amp, n), replies);
+}
+
 } // namespace
 
 std::vector<uint8_t> amp_program_reply(const virtual_amp& amp, int32_t n) {
@@ -169,8 +189,7 @@ void amp_receive(virtual_amp& amp, std::span<const uint8_t> m, amp_replies& repl
                  replies);
         break;
     case 0x02:
-        if ((taken = m.size() == 5 && m[3] <= 0x7F))
-            emit(amp, amp_program_reply(amp, m[3]), replies);
+        if ((taken = m.size() == 5 && m[3] <= 0x7F)) answer_program_request(amp, m[3], replies);
         break;
     case 0x04:
         if ((taken = m.size() == 5 && m[3] < amp.slots.size()))
@@ -181,7 +200,7 @@ void amp_receive(virtual_amp& amp, std::span<const uint8_t> m, amp_replies& repl
         break;
     case 0x0A:
         if ((taken = m.size() == 4)) {
-            amp.stored = amp.programs;
+            amp.stored[amp.program] = amp.programs[amp.program];
             ++amp.stores;
         }
         break;
