@@ -1,0 +1,38 @@
+# What each edition installs and the packages CPack makes of it, with the names and version of
+# cmake/version.cmake. Windows: nimba-editor-<version>-win64-setup.exe (NSIS, the script is
+# cmake/packaging/NSIS.template.in) and the portable nimba-editor-<version>-win64.zip.
+# Linux: nimba-editor_<version>_amd64.deb. Made by the `package` target.
+list(APPEND CMAKE_MODULE_PATH ${CMAKE_SOURCE_DIR}/cmake/packaging)
+
+set(CPACK_PACKAGE_NAME nimba-editor)
+set(CPACK_PACKAGE_VENDOR ${nimba_vendor})
+set(CPACK_PACKAGE_VERSION ${nimba_version})
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "Editor for the ${nimba_vendor} NIMBA guitar amplifier")
+set(CPACK_PACKAGE_INSTALL_DIRECTORY ${nimba_product})
+set(CPACK_OUTPUT_FILE_PREFIX ${CMAKE_BINARY_DIR}/packages)
+set(CPACK_PROJECT_CONFIG_FILE ${CMAKE_SOURCE_DIR}/cmake/packaging/cpack_file_names.cmake)
+set(CPACK_STRIP_FILES ON)
+
+if(WIN32)
+    nimba_version_resource(nimba-editor "${nimba_product}")
+    nimba_version_resource(nimba-editor-demo "${nimba_product} demo (built-in virtual amplifier)")
+    nimba_version_resource(nimba-cli "${nimba_product} command-line tool")
+
+    # One flat folder: the programs are static and need nothing beside them.
+    set(readme ${CMAKE_BINARY_DIR}/packaging/README.txt)
+    configure_file(${CMAKE_SOURCE_DIR}/cmake/packaging/README-windows.txt.in ${readme} @ONLY
+                   NEWLINE_STYLE CRLF)
+    install(TARGETS nimba-editor nimba-editor-demo nimba-cli RUNTIME DESTINATION .)
+    install(FILES ${readme} DESTINATION .)
+
+    set(CPACK_GENERATOR NSIS ZIP)
+    set(CPACK_PACKAGE_FILE_NAME ${CPACK_PACKAGE_NAME}-${nimba_version}-win64)
+    set(CPACK_PACKAGE_INSTALL_REGISTRY_KEY ${nimba_product})
+    set(CPACK_NSIS_DISPLAY_NAME ${nimba_product})
+    set(CPACK_NSIS_COMPRESSOR "/SOLID lzma")
+    set(CPACK_NSIS_MUI_ICON ${nimba_icon})
+    set(CPACK_NSIS_MUI_UNIICON ${nimba_icon})
+    set(CPACK_NIMBA_COPYRIGHT ${nimba_copyright})
+endif()
+
+include(CPack)
