@@ -14,15 +14,10 @@ set(CPACK_PROJECT_CONFIG_FILE ${CMAKE_SOURCE_DIR}/cmake/packaging/cpack_file_nam
 set(CPACK_STRIP_FILES ON)
 
 if(WIN32)
-    nimba_version_resource(nimba-editor "${nimba_product}")
-    nimba_version_resource(nimba-editor-demo "${nimba_product} demo (built-in virtual amplifier)")
-    nimba_version_resource(nimba-cli "${nimba_product} command-line tool")
-
-    # One flat folder: the programs are static and need nothing beside them.
+    # Beside the programs (their install rules are in app/win32 and tools), a short readme.
     set(readme ${CMAKE_BINARY_DIR}/packaging/README.txt)
     configure_file(${CMAKE_SOURCE_DIR}/cmake/packaging/README-windows.txt.in ${readme} @ONLY
                    NEWLINE_STYLE CRLF)
-    install(TARGETS nimba-editor nimba-editor-demo nimba-cli RUNTIME DESTINATION .)
     install(FILES ${readme} DESTINATION .)
 
     set(CPACK_GENERATOR NSIS ZIP)
@@ -30,8 +25,9 @@ if(WIN32)
     set(CPACK_PACKAGE_INSTALL_REGISTRY_KEY ${nimba_product})
     set(CPACK_NSIS_DISPLAY_NAME ${nimba_product})
     set(CPACK_NSIS_COMPRESSOR "/SOLID lzma")
-    set(CPACK_NSIS_MUI_ICON ${nimba_icon})
-    set(CPACK_NSIS_MUI_UNIICON ${nimba_icon})
+    get_property(icon GLOBAL PROPERTY nimba_windows_icon)
+    set(CPACK_NSIS_MUI_ICON ${icon})
+    set(CPACK_NSIS_MUI_UNIICON ${icon})
     set(CPACK_NIMBA_COPYRIGHT ${nimba_copyright})
 endif()
 

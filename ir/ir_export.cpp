@@ -3,8 +3,8 @@
 
 #include <cstdio>
 
-#include "app/state.h"
-#include "ir/file_access.h"
+#include "core/file_access.h"
+#include "core/state.h"
 #include "ir/ir_import.h"
 
 namespace nimba {

@@ -6,8 +6,8 @@
 #include <cmath>
 #include <random>
 
-#include "app/state.h"
-#include "ir/file_access.h"
+#include "core/file_access.h"
+#include "core/state.h"
 #include "wav_builder.h"
 
 namespace nimba {

@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "ir/file_access.h"
+#include "core/file_access.h"
 
 namespace nimba::test {
 

@@ -6,7 +6,7 @@
 #include <string_view>
 #include <vector>
 
-#include "app/draw/canvas.h"
+#include "core/draw/canvas.h"
 
 namespace nimba {
 
