@@ -29,6 +29,19 @@ if(WIN32)
     set(CPACK_NSIS_MUI_ICON ${icon})
     set(CPACK_NSIS_MUI_UNIICON ${icon})
     set(CPACK_NIMBA_COPYRIGHT ${nimba_copyright})
+else()
+    # Into /usr; the dependencies are the packages of the libraries the programs link
+    # (dpkg-shlibdeps).
+    set(CPACK_GENERATOR DEB)
+    set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+    set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+    set(CPACK_DEBIAN_PACKAGE_MAINTAINER ${nimba_vendor})
+    set(CPACK_DEBIAN_PACKAGE_SECTION sound)
+    # The summary line comes first by itself.
+    string(CONCAT CPACK_DEBIAN_PACKAGE_DESCRIPTION
+        "Edits the programs, cabinet slots and settings of a NIMBA connected over USB MIDI.\n"
+        "Also installs a demo edition on a built-in virtual amplifier and nimba-cli, the\n"
+        "command-line tool.")
 endif()
 
 include(CPack)
