@@ -201,6 +201,10 @@ backup_load read_backup_file(const std::wstring& path) {
 
 folder_backup write_backup_into_folder(const std::wstring& folder, const program_backup& backup) {
     folder_backup result;
+    if (folder.empty()) {
+        result.error = "no folder for backups";
+        return result;
+    }
     std::error_code error;
     const std::filesystem::path where = fs_path(folder);
     std::filesystem::create_directories(where, error);

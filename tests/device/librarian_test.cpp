@@ -4,11 +4,14 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <filesystem>
 #include <functional>
 #include <nlohmann/json.hpp>
 
 #include "emulator/demo_amp.h"
 #include "loopback_link.h"
+#include "tests/ir/wav_builder.h"
 
 namespace nimba {
 namespace {
@@ -158,6 +161,28 @@ TEST(BackupFile, RefusesAMalformedFileNamingItsField) {
         EXPECT_TRUE(load.error.starts_with(r.error)) << load.error;
     }
     EXPECT_EQ(backup_from_json("{\"format\":").error, "file: not JSON");
+}
+
+// The folder is made on the first backup; the oldest go once there are more than twenty.
+TEST(BackupFolder, KeepsTheNewestTwenty) {
+    test::temp_folder dir;
+    const std::wstring folder = test::wide(dir / "made" / "here");
+    program_backup backup;
+    backup.firmware = 0x0105;
+    for (int day = 1; day <= 22; ++day) {
+        backup.saved =
+            "2026-01-" + std::string(day < 10 ? "0" : "") + std::to_string(day) + "T12:34:56Z";
+        const folder_backup written = write_backup_into_folder(folder, backup);
+        ASSERT_TRUE(written.error.empty()) << written.error;
+        EXPECT_TRUE(read_backup_file(written.path).backup);
+    }
+    std::vector<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(dir / "made" / "here"))
+        names.push_back(entry.path().filename().string());
+    std::sort(names.begin(), names.end());
+    ASSERT_EQ(names.size(), kept_backups);
+    EXPECT_EQ(names.front(), "programs-2026-01-03-123456-firmware-1.5.0.json");
+    EXPECT_EQ(names.back(), "programs-2026-01-22-123456-firmware-1.5.0.json");
 }
 
 } // namespace
