@@ -24,13 +24,6 @@ std::wstring report_path() {
     return length > 0 && length < MAX_PATH ? std::wstring(path, length) : std::wstring();
 }
 
-void keep_image(const std::wstring& path, std::span<const uint8_t> image) {
-    std::FILE* file = nimba::open_file(path, "wb");
-    if (!file) return;
-    std::fwrite(image.data(), 1, image.size(), file);
-    std::fclose(file);
-}
-
 } // namespace
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
@@ -45,7 +38,7 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
     if (!log_path.empty()) {
         report.log = open_file(log_path, "wb");
         report.keep_slot_image = [log_path](int slot, std::span<const uint8_t> image) {
-            keep_image(log_path + L".slot" + std::to_wstring(slot) + L".wav", image);
+            write_file_safely(log_path + L".slot" + std::to_wstring(slot) + L".wav", image);
         };
     }
 

@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <fstream>
 #include <initializer_list>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -87,9 +88,12 @@ inline std::vector<uint8_t> float_wav(const std::vector<float>& samples, uint32_
 struct temp_folder {
     std::filesystem::path path;
     temp_folder() {
+        // Test programs run side by side: the name differs between processes, not only
+        // within one (an unseeded std::rand gives every process the same numbers).
+        static const unsigned process_tag = std::random_device{}();
         static int serial = 0;
         path = std::filesystem::temp_directory_path() /
-               ("nimba_ir_" + std::to_string(std::rand()) + "_" + std::to_string(++serial));
+               ("nimba_ir_" + std::to_string(process_tag) + "_" + std::to_string(++serial));
         std::filesystem::create_directories(path);
     }
     ~temp_folder() {
