@@ -9,8 +9,8 @@
 #include <memory>
 #include <vector>
 
-#include "app/state.h"
 #include "device/firmware.h"
+#include "device/link.h"
 #include "device/midi_ports.h"
 #include "device/worker.h"
 #include "emulator/loopback_ports.h"

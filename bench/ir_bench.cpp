@@ -7,7 +7,7 @@
 #include <cstring>
 #include <memory>
 
-#include "app/state.h"
+#include "device/link.h"
 #include "device/midi_ports.h"
 #include "emulator/loopback_ports.h"
 #include "ir/ir_import.h"

@@ -8,8 +8,8 @@
 #include <memory>
 #include <new>
 
-#include "app/draw/recording_canvas.h"
-#include "app/state.h"
+#include "core/draw/recording_canvas.h"
+#include "core/state.h"
 #include "ui/event_handler.h"
 
 namespace {
@@ -37,13 +37,12 @@ namespace {
 
 // A connected editor with the cabinet page and list open, so every control is registered.
 struct bench_screen {
-    main_window window;
     std::unique_ptr<editor_state> state = std::make_unique<editor_state>();
     pointer_input pointer;
     virtual_clock clock;
     ui_context ui;
     bench_screen() {
-        build_editor_state(*state, &window, {});
+        build_editor_state(*state);
         state->link_status = link_connected;
         state->ir_slot_choice = 2;
         state->cabinet_list_open = 1;

@@ -8,8 +8,8 @@
 #include <span>
 #include <string>
 
-#include "app/state.h"
 #include "device/firmware_fetch.h"
+#include "device/link.h"
 
 namespace nimba {
 

@@ -3,7 +3,7 @@
 
 #include <optional>
 
-#include "app/state.h"
+#include "device/link.h"
 #include "device/protocol.h"
 
 namespace nimba {

@@ -5,7 +5,7 @@
 #include <algorithm>
 #include <string>
 
-#include "app/state.h"
+#include "device/link.h"
 #include "device/midi_ports.h"
 
 namespace nimba {

@@ -8,8 +8,8 @@
 #include <memory>
 #include <string>
 
-#include "app/state.h"
 #include "device/firmware_fetch.h"
+#include "device/link.h"
 #include "device/midi_ports.h"
 
 namespace nimba {

@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "app/seams.h"
+#include "core/seams.h"
 #include "device/midi_ports.h"
 #include "emulator/virtual_amp.h"
 

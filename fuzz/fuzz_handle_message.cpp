@@ -5,7 +5,7 @@
 #include <memory>
 #include <span>
 
-#include "app/state.h"
+#include "device/link.h"
 #include "device/protocol.h"
 
 namespace {

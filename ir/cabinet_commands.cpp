@@ -1,7 +1,7 @@
 // The worker's cabinet commands.
 #include "ir/cabinet_commands.h"
 
-#include "app/state.h"
+#include "device/link.h"
 #include "device/protocol.h"
 #include "ir/ir_export.h"
 #include "ir/ir_transfer.h"

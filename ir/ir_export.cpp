@@ -1,8 +1,8 @@
 // Export of the factory cabinets.
 #include "ir/ir_export.h"
 
-#include "app/state.h"
-#include "ir/file_access.h"
+#include "core/file_access.h"
+#include "core/state.h"
 #include "ir/ir_import.h"
 
 namespace nimba {

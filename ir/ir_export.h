@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "app/assets/cabinets.h"
+#include "core/assets/cabinets.h"
 
 namespace nimba {
 

@@ -4,8 +4,8 @@
 #include <algorithm>
 #include <cmath>
 
-#include "app/state.h"
-#include "ir/file_access.h"
+#include "core/file_access.h"
+#include "core/state.h"
 #include "ir/wav_codec.h"
 
 namespace nimba {

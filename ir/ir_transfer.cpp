@@ -3,7 +3,7 @@
 
 #include <algorithm>
 
-#include "app/state.h"
+#include "device/link.h"
 #include "device/protocol.h"
 #include "ir/ir_import.h"
 

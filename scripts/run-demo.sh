@@ -16,5 +16,6 @@ if [ -n "${DISPLAY:-}" ]; then
   exec wine "$exe"
 else
   echo "No display: running in Xvfb on :99 (take a look with: DISPLAY=:99 import -window root shot.png)"
-  exec xvfb-run -n 99 -s "-screen 0 1280x800x24" wine "$exe"
+  # -ac: the display takes any local client, so a screenshot needs no Xauthority.
+  exec xvfb-run -n 99 -s "-ac -screen 0 1280x800x24" wine "$exe"
 fi

@@ -6,11 +6,11 @@
 #include <array>
 #include <cstdio>
 
+#include "core/file_access.h"
 #include "device/firmware.h"
 #include "device/midi_ports_rtmidi.h"
 #include "device/protocol.h"
 #include "ir/cabinet_commands.h"
-#include "ir/file_access.h"
 #include "ir/ir_import.h"
 #include "ir/ir_transfer.h"
 
@@ -359,7 +359,7 @@ payload_check load_device_payload(const device_request& request) {
 
 void build_headless_link(headless_link& headless, const device_environment& env,
                          const std::wstring& path) {
-    build_editor_state(*headless.state, nullptr, {});
+    build_editor_state(*headless.state);
     headless.link->state = headless.state.get();
     headless.link->clock = env.clock;
     headless.services.ports = env.ports;

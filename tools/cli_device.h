@@ -13,7 +13,7 @@
 #include <string>
 #include <string_view>
 
-#include "app/state.h"
+#include "device/link.h"
 #include "device/worker.h"
 #include "tools/cli_console.h"
 

@@ -5,8 +5,8 @@
 #include <memory>
 #include <thread>
 
+#include "core/file_access.h"
 #include "device/midi_ports_rtmidi.h"
-#include "ir/file_access.h"
 
 namespace nimba {
 

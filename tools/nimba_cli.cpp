@@ -6,8 +6,8 @@
 #include <string_view>
 #include <vector>
 
-#include "app/assets/cabinets.h"
-#include "ir/file_access.h"
+#include "core/assets/cabinets.h"
+#include "core/file_access.h"
 #include "ir/ir_export.h"
 #include "ir/ir_import.h"
 #include "tools/cli_device.h"

@@ -6,9 +6,9 @@
 #include <cstdint>
 #include <string_view>
 
-#include "app/assets/pictures.h"
-#include "app/draw/canvas.h"
-#include "app/state.h"
+#include "core/assets/pictures.h"
+#include "core/draw/canvas.h"
+#include "core/state.h"
 #include "ui/hit_regions.h"
 
 namespace nimba {

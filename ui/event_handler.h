@@ -6,10 +6,10 @@
 #include <cstdint>
 #include <functional>
 
-#include "app/draw/canvas.h"
-#include "app/main_window.h"
-#include "app/seams.h"
-#include "app/state.h"
+#include "core/draw/canvas.h"
+#include "core/seams.h"
+#include "core/state.h"
+#include "ui/window.h"
 
 namespace nimba {
 

@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "app/state.h"
+#include "core/state.h"
 
 namespace nimba {
 

@@ -5,9 +5,9 @@
 
 #include <cstdint>
 
-#include "app/assets/pictures.h"
-#include "app/draw/canvas.h"
-#include "app/state.h"
+#include "core/assets/pictures.h"
+#include "core/draw/canvas.h"
+#include "core/state.h"
 
 namespace nimba {
 

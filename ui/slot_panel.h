@@ -3,7 +3,7 @@
 // by the screen renderer inside its pass. GUI thread only.
 #pragma once
 
-#include "app/state.h"
+#include "core/state.h"
 #include "ui/controls.h"
 #include "ui/text_buffer.h"
 

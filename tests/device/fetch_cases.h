@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "app/state.h"
+#include "core/state.h"
 #include "device/firmware_fetch.h"
 
 namespace nimba::test {

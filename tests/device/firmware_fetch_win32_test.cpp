@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "app/state.h"
+#include "core/state.h"
 #include "device/firmware_fetch.h"
 #include "tests/device/fetch_cases.h"
 

@@ -4,7 +4,7 @@
 
 #include <memory>
 
-#include "app/state.h"
+#include "core/state.h"
 #include "device/midi_ports.h"
 #include "device/protocol.h"
 #include "emulator/loopback_ports.h"

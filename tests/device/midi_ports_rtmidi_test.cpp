@@ -8,7 +8,7 @@
 #include <atomic>
 #include <thread>
 
-#include "app/state.h"
+#include "device/link.h"
 #include "device/protocol.h"
 #include "emulator/virtual_amp.h"
 

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "app/state.h"
+#include "core/state.h"
 #include "device/midi_ports.h"
 #include "tests/device/virtual_link.h"
 

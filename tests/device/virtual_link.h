@@ -4,8 +4,8 @@
 
 #include <memory>
 
-#include "app/seams.h"
-#include "app/state.h"
+#include "core/seams.h"
+#include "device/link.h"
 
 namespace nimba::test {
 

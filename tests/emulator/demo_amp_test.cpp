@@ -9,8 +9,8 @@
 #include <set>
 #include <sstream>
 
-#include "app/state.h"
 #include "device/firmware.h"
+#include "device/link.h"
 #include "device/worker.h"
 #include "ir/cabinet_commands.h"
 

@@ -5,7 +5,7 @@
 #include <memory>
 #include <vector>
 
-#include "app/state.h"
+#include "core/state.h"
 #include "device/midi_ports.h"
 #include "emulator/loopback_ports.h"
 #include "tests/device/tapped_output.h"

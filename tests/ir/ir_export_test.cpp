@@ -11,7 +11,7 @@
 
 #include <cmath>
 
-#include "app/state.h"
+#include "core/state.h"
 #include "ir/ir_import.h"
 #include "wav_builder.h"
 

@@ -8,8 +8,8 @@
 #include <limits>
 #include <random>
 
-#include "app/state.h"
-#include "ir/file_access.h"
+#include "core/file_access.h"
+#include "core/state.h"
 #include "wav_builder.h"
 
 namespace nimba {

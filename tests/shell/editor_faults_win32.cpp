@@ -10,7 +10,7 @@
 
 #include <cstring>
 
-#include "app/editor_win32.h"
+#include "app/win32/editor_win32.h"
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR command_line, int) {
     using namespace nimba;

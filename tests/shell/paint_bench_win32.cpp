@@ -9,10 +9,10 @@
 #include <cstdlib>
 #include <memory>
 
-#include "app/assets/pictures.h"
-#include "app/draw/d2d_canvas_win32.h"
-#include "app/main_window_win32.h"
-#include "app/state.h"
+#include "app/win32/main_window_win32.h"
+#include "core/assets/pictures.h"
+#include "core/draw/d2d_canvas_win32.h"
+#include "core/state.h"
 #include "ui/renderer.h"
 
 namespace {
@@ -73,7 +73,7 @@ int main(int argc, char** argv) {
     show_main_window();
     d2d_drawing& drawing = *main_window_globals().drawing;
     auto state = std::make_unique<editor_state>();
-    build_editor_state(*state, &window, nullptr);
+    build_editor_state(*state);
     uint32_t accent = 0;
     compare(
         drawing, "whole screen", [&](canvas& c) { render_screen(*state, c, accent); }, passes);

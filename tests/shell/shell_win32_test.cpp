@@ -10,9 +10,9 @@
 #include <cstdlib>
 #include <vector>
 
-#include "app/draw/d2d_canvas_win32.h"
-#include "app/main_window_win32.h"
-#include "tests/shell/canvas_scene.h"
+#include "app/win32/main_window_win32.h"
+#include "core/draw/d2d_canvas_win32.h"
+#include "tests/core/canvas_scene.h"
 
 namespace nimba {
 namespace {

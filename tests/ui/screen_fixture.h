@@ -6,15 +6,14 @@
 
 #include <memory>
 
-#include "app/draw/recording_canvas.h"
-#include "app/state.h"
+#include "core/draw/recording_canvas.h"
+#include "core/state.h"
 #include "ui/event_handler.h"
 #include "ui/hit_regions.h"
 
 namespace nimba {
 
 struct screen {
-    main_window window;
     std::unique_ptr<editor_state> state = std::make_unique<editor_state>();
     recording_canvas canvas;
     pointer_input pointer;
@@ -24,7 +23,7 @@ struct screen {
     ui_context ui;
 
     explicit screen(int32_t width = 1024, int32_t height = 720) : canvas(width, height) {
-        build_editor_state(*state, &window, {});
+        build_editor_state(*state);
         state->link_status = link_connected;
         ui.target = &canvas;
         ui.pointer = &pointer;

@@ -1,4 +1,4 @@
-// art_raster: turns the SVG artwork under app/assets/art into the editor's picture blobs
+// art_raster: turns the SVG artwork under core/assets/art into the editor's picture blobs
 // ("RI" premultiplied RGBA colour pictures, "RM" 8-bit coverage masks), and on request draws a
 // contact sheet of every picture or a mock of the editor's screen to judge the art by eye.
 //

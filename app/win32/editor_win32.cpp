@@ -1,0 +1,69 @@
+// The editor's run on Windows: start-up in order (window, state, worker, show), the message
+// loop and the shutdown, which never frees what a still-running worker may touch.
+#include "app/win32/editor_win32.h"
+
+#include <windows.h>
+
+#include <objbase.h>
+
+#include "app/editor.h"
+#include "app/win32/main_window_win32.h"
+#include "core/draw/d2d_canvas_win32.h"
+#include "ui/event_handler.h"
+
+namespace nimba {
+
+namespace {
+
+int exit_code_of(window_creation failure) {
+    switch (failure) {
+    case window_creation::com_failed:
+        return exit_no_com;
+    case window_creation::factory_failed:
+        return exit_no_factory;
+    default:
+        return exit_no_window;
+    }
+}
+
+} // namespace
+
+int run_editor(worker_services services) {
+    main_window window;
+    const window_creation created = create_main_window(window, window_title, application_id);
+    // Without a window nothing could ever end the message loop.
+    if (created != window_creation::created) return exit_code_of(created);
+
+    main_window_values& globals = main_window_globals();
+    ui_context ui;
+    ui.target = &drawing_canvas(*globals.drawing);
+    ui.pointer = &globals.pointer;
+    ui.clock = &steady_clock_seam();
+    ui.repaint = request_repaint;
+    ui.set_arrow_cursor = set_arrow_cursor;
+
+    editor_session session;
+    editor_state& s = *session.state;
+    const bool started = start_editor(
+        session, window,
+        [&s, &ui, &globals](int32_t event) {
+            ui.dpi = render_target_dpi(*globals.drawing);
+            handle_event(s, ui, event);
+        },
+        request_repaint, std::move(services));
+    if (!started) {
+        CoUninitialize();
+        return exit_no_worker;
+    }
+
+    show_main_window();
+    run_message_loop(window);
+
+    CoUninitialize();
+    // A worker that could not be stopped keeps the state: end the process, worker and all,
+    // without running any teardown that could pull something from under it.
+    if (!stop_editor(session)) TerminateProcess(GetCurrentProcess(), 0);
+    return 0;
+}
+
+} // namespace nimba

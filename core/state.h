@@ -1,0 +1,110 @@
+// The editor state shared by the GUI thread and the device-link worker, and the program
+// record. Scalars are atomics of their declared
+// width; slot names are replaced whole under a small mutex and read as copies. The worker
+// writes link_status, progress, versions, program records and slot names; the GUI writes the
+// user's choices and posts `command`. See each field for who writes it.
+#pragma once
+
+#include <array>
+#include <atomic>
+#include <cstdint>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "core/assets/cabinets.h"
+
+namespace nimba {
+
+inline constexpr int program_count = 128;
+inline constexpr int slot_count = 6;
+inline constexpr size_t firmware_image_size = 0x20000; // 131,072 bytes
+
+// link_status values.
+enum : int32_t { link_no_device = 0, link_connected = 1, link_busy = 2, link_error = 3 };
+
+// progress values besides 0..100 percent.
+enum : int32_t { progress_idle = -1, progress_storing = 200, progress_reading = 300 };
+
+// command codes posted by the user interface and taken by the worker.
+enum : int32_t {
+    command_none = 0,
+    command_send_block = 1,
+    command_read_program = 2,
+    command_store = 3,
+    command_import_slot0 = 4, // 4..9: import a WAV file into user slot 0..5
+    command_import_slot5 = 9,
+    command_send_factory = 10,
+    command_export_all = 11,
+};
+
+// One program's settings: 19 32-bit words. Words 0..8 travel in the parameter block.
+struct program_record {
+    std::atomic<int32_t> ir_slot[4];       // words 0-3: user slot used by channel 0, 1, 2 (3)
+    std::atomic<int32_t> channel;          // word 4: active channel 0..2
+    std::atomic<int32_t> channel_mode[3];  // words 5-7: GALAXY mode of channel 0, 1, 2
+    std::atomic<int32_t> ir_bypass;        // word 8
+    std::atomic<int32_t> unused[2];        // words 9-10
+    std::atomic<int32_t> global_values[7]; // words 11-17: amplifier-wide, record 0 only
+    std::atomic<int32_t> loaded;           // word 18: 1 once read from the amplifier
+};
+static_assert(sizeof(program_record) == 19 * sizeof(int32_t));
+
+// The word of ir_slot that the current channel uses: channel clamped to at most 3.
+int32_t channel_slot_index(int32_t channel);
+
+struct hit_region {
+    int32_t id = 0;
+    int32_t x = 0, y = 0, width = 0, height = 0;
+    int32_t kind = 0; // region_hover, region_click or region_wheel
+    uint8_t hovered = 0;
+};
+enum : int32_t { region_hover = 2, region_click = 3, region_wheel = 7 };
+
+// Slot names: replaced whole by the worker, read as copies by the renderer.
+struct slot_name_table {
+    mutable std::mutex lock;
+    std::array<std::wstring, slot_count> names;
+};
+
+// "worker" and "GUI" name the thread that writes a field; the other one only reads it.
+// Both write the settings the user changes and the amplifier reports back.
+struct editor_state {
+    std::atomic<int32_t> link_status{0};                  // worker
+    std::atomic<int32_t> command{0};                      // GUI posts, worker takes (exchange)
+    std::atomic<int32_t> tolex_colour{0};                 // both: the user, the amp's reply
+    std::atomic<uint16_t> device_firmware_version{0};     // worker
+    std::atomic<uint16_t> available_firmware_version{0};  // worker
+    std::atomic<int32_t> progress{0};                     // worker
+    std::atomic<int32_t> program{0};                      // both: the user, the amp's reply
+    std::atomic<int32_t> midi_channel{0};                 // both: the user, the amp's reply
+    std::atomic<int32_t> ir_slot_choice{0};               // GUI
+    std::atomic<int32_t> cabinet_list_open{0};            // GUI
+    std::atomic<int32_t> factory_cabinet{0};              // GUI
+    std::atomic<int32_t> audition{0};                     // GUI
+    cabinet_library cabinets;                             // GUI, at build and destroy
+    slot_name_table slot_names;                           // worker
+    std::array<program_record, program_count> programs{}; // both, like program
+    std::vector<hit_region> hit_regions;                  // GUI thread only
+};
+
+// Builds a value-initialised state: the cabinet library, empty slot names, the device-part
+// reset and link_status 0. GUI thread, before the worker starts.
+void build_editor_state(editor_state& state);
+
+// Clears the device part: programs, slot names, both versions, program, midi_channel,
+// ir_slot_choice, cabinet_list_open, factory_cabinet; progress = -1. Keeps link_status,
+// command, tolex_colour, audition, the cabinets, the window and the hit regions.
+void reset_device_part(editor_state& state);
+
+// Releases what the build made: hit regions, slot names, cabinet entries.
+void destroy_editor_state(editor_state& state);
+
+std::wstring slot_name(const editor_state& state, int slot);
+void set_slot_name(editor_state& state, int slot, std::wstring name);
+
+// The record of the current program.
+program_record& current_program(editor_state& state);
+const program_record& current_program(const editor_state& state);
+
+} // namespace nimba

@@ -1,0 +1,101 @@
+// Editor state: the defaults after the build, what the device-part reset clears and keeps,
+// and the slot-name table.
+#include "core/state.h"
+
+#include <gtest/gtest.h>
+
+#include <memory>
+
+namespace nimba {
+namespace {
+
+struct built_state {
+    std::unique_ptr<editor_state> state = std::make_unique<editor_state>();
+    built_state() { build_editor_state(*state); }
+};
+
+TEST(EditorState, DefaultsAfterBuild) {
+    built_state b;
+    const editor_state& s = *b.state;
+    EXPECT_EQ(s.link_status, 0);
+    EXPECT_EQ(s.command, 0);
+    EXPECT_EQ(s.progress, -1);
+    EXPECT_EQ(s.program, 0);
+    EXPECT_EQ(s.tolex_colour, 0);
+    EXPECT_EQ(s.midi_channel, 0);
+    EXPECT_EQ(s.device_firmware_version, 0);
+    EXPECT_EQ(s.available_firmware_version, 0);
+    for (const auto& record : s.programs) EXPECT_EQ(record.loaded, 0);
+    for (int k = 0; k < slot_count; ++k) EXPECT_TRUE(slot_name(s, k).empty());
+    EXPECT_EQ(s.cabinets[1].name, L"212 V30");
+}
+
+TEST(EditorState, ResetClearsTheDevicePartAndKeepsTheRest) {
+    built_state b;
+    editor_state& s = *b.state;
+    s.link_status = link_error;
+    s.command = command_store;
+    s.tolex_colour = 4;
+    s.audition = 1;
+    s.progress = 42;
+    s.program = 17;
+    s.midi_channel = 9;
+    s.ir_slot_choice = 3;
+    s.cabinet_list_open = 1;
+    s.factory_cabinet = 7;
+    s.device_firmware_version = 0x0104;
+    s.available_firmware_version = 0x0105;
+    s.programs[5].ir_slot[2] = 4;
+    s.programs[5].loaded = 1;
+    s.programs[0].global_values[6] = 99;
+    set_slot_name(s, 3, L"CLEAN");
+    s.hit_regions.push_back({.id = 5, .x = 1, .y = 2, .width = 3, .height = 4, .kind = 3});
+
+    reset_device_part(s);
+
+    EXPECT_EQ(s.progress, -1);
+    EXPECT_EQ(s.program, 0);
+    EXPECT_EQ(s.midi_channel, 0);
+    EXPECT_EQ(s.ir_slot_choice, 0);
+    EXPECT_EQ(s.cabinet_list_open, 0);
+    EXPECT_EQ(s.factory_cabinet, 0);
+    EXPECT_EQ(s.device_firmware_version, 0);
+    EXPECT_EQ(s.available_firmware_version, 0);
+    EXPECT_EQ(s.programs[5].ir_slot[2], 0);
+    EXPECT_EQ(s.programs[5].loaded, 0);
+    EXPECT_EQ(s.programs[0].global_values[6], 0);
+    EXPECT_TRUE(slot_name(s, 3).empty());
+
+    EXPECT_EQ(s.link_status, link_error);
+    EXPECT_EQ(s.command, command_store);
+    EXPECT_EQ(s.tolex_colour, 4);
+    EXPECT_EQ(s.audition, 1);
+    EXPECT_EQ(s.hit_regions.size(), 1u);
+    EXPECT_EQ(s.cabinets[11].name, L"UK 412 JBL120 GB");
+}
+
+TEST(EditorState, SlotNamesOutsideTheSixSlotsAreIgnored) {
+    built_state b;
+    set_slot_name(*b.state, 6, L"X");
+    set_slot_name(*b.state, -1, L"X");
+    EXPECT_TRUE(slot_name(*b.state, 6).empty());
+    EXPECT_TRUE(slot_name(*b.state, -1).empty());
+}
+
+TEST(EditorState, ChannelSlotIndexClampsToThree) {
+    EXPECT_EQ(channel_slot_index(0), 0);
+    EXPECT_EQ(channel_slot_index(2), 2);
+    EXPECT_EQ(channel_slot_index(7), 3);
+    EXPECT_EQ(channel_slot_index(-2), 0);
+}
+
+TEST(EditorState, DestroyReleasesWhatTheBuildMade) {
+    built_state b;
+    set_slot_name(*b.state, 0, L"A");
+    destroy_editor_state(*b.state);
+    EXPECT_TRUE(slot_name(*b.state, 0).empty());
+    EXPECT_TRUE(b.state->cabinets[0].name.empty());
+}
+
+} // namespace
+} // namespace nimba
