@@ -5,6 +5,7 @@
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
+#include <span>
 
 #include "core/file_access.h"
 #include "device/protocol.h"
@@ -16,6 +17,8 @@ namespace {
 
 constexpr std::string_view backup_prefix = "programs-";
 constexpr std::string_view backup_suffix = ".json";
+// A backup is about 20 KB; anything much larger is not one.
+constexpr uint64_t backup_file_limit = uint64_t{1} << 20;
 
 void show_walk(device_link& link, int32_t done, int32_t total) {
     link.state->progress = progress_programs + (total > 0 ? done * 100 / total : 100);
@@ -51,24 +54,6 @@ walk_result write_program(device_link& link, const program_backup& file, int32_t
 std::filesystem::path fs_path(const std::wstring& path) {
     const std::string utf8 = utf8_from_wide(path);
     return std::filesystem::path(std::u8string(utf8.begin(), utf8.end()));
-}
-
-// Writes a temporary beside the target and renames it over the target, so the target is
-// either the old file or the whole new one.
-std::optional<std::string> write_whole_file(const std::wstring& path, std::string_view bytes) {
-    const std::wstring temporary = path + L".part";
-    std::FILE* file = open_file(temporary, "wb");
-    if (!file) return "the file cannot be created";
-    const bool written =
-        std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size() && std::fflush(file) == 0;
-    const bool closed = std::fclose(file) == 0;
-    std::error_code error;
-    if (written && closed) std::filesystem::rename(fs_path(temporary), fs_path(path), error);
-    if (!written || !closed || error) {
-        remove_file(temporary);
-        return "the file cannot be written";
-    }
-    return std::nullopt;
 }
 
 // "programs-2026-12-09-014834-firmware-1.5.0.json" for a backup saved 2026-12-09T01:48:34Z.
@@ -189,14 +174,18 @@ std::optional<std::string> write_backup_file(const std::wstring& path,
                                              const program_backup& backup) {
     if (auto fault = backup_range_fault(backup))
         return "the amplifier reported a value a backup cannot hold: " + *fault;
-    return write_whole_file(path, backup_json(backup));
+    const std::string text = backup_json(backup);
+    const std::string error = write_file_safely(
+        path, std::span(reinterpret_cast<const uint8_t*>(text.data()), text.size()));
+    if (error.empty()) return std::nullopt;
+    return error;
 }
 
 backup_load read_backup_file(const std::wstring& path) {
-    const auto bytes = read_whole_file(path);
-    if (!bytes) return {std::nullopt, "file: cannot be read"};
+    const file_read file = read_regular_file(path, backup_file_limit);
+    if (!file.error.empty()) return {std::nullopt, "file: " + file.error};
     return backup_from_json(
-        std::string_view(reinterpret_cast<const char*>(bytes->data()), bytes->size()));
+        std::string_view(reinterpret_cast<const char*>(file.bytes.data()), file.bytes.size()));
 }
 
 folder_backup write_backup_into_folder(const std::wstring& folder, const program_backup& backup) {

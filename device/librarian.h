@@ -57,11 +57,11 @@ walk_result restore_programs(device_link& link, const program_backup& file,
 // UTC now as ISO 8601, "2026-12-09T01:48:34Z".
 std::string utc_time_text();
 
-// Writes the backup as a whole file; a failure leaves no partial file. The reason when it
-// could not be written; nothing when it was.
+// Writes the backup as a whole file (write_file_safely), only when every value is in range, so a
+// written backup always loads again. The reason when it could not be written.
 std::optional<std::string> write_backup_file(const std::wstring& path,
                                              const program_backup& backup);
-// Reads and loads a backup file.
+// Reads (a regular file of at most 1 MiB) and loads a backup file.
 backup_load read_backup_file(const std::wstring& path);
 
 // Writes the backup into `folder` (made when missing) as

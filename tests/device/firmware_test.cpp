@@ -15,7 +15,7 @@
 
 #include "device/librarian.h"
 #include "fetch_cases.h"
-#include "tests/ir/wav_builder.h"
+#include "tests/core/temp_files.h"
 #include "worker_fixture.h"
 
 #ifndef _WIN32

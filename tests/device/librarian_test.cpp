@@ -11,7 +11,7 @@
 
 #include "emulator/demo_amp.h"
 #include "loopback_link.h"
-#include "tests/ir/wav_builder.h"
+#include "tests/core/temp_files.h"
 
 namespace nimba {
 namespace {

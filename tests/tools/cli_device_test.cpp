@@ -167,7 +167,7 @@ TEST(DeviceRefusals, NothingIsSent) {
         {{L"read", L"200"}, cli_exit_usage, "from 0 to 127"},
         {{L"diff", wide(dir / "newer.json")}, cli_exit_refused, "version: 2 is newer"},
         {{L"restore", wide(dir / "rate.wav")}, cli_exit_refused, "file: not JSON"},
-        {{L"restore", wide(dir / "missing.json")}, cli_exit_refused, "cannot be read"},
+        {{L"restore", wide(dir / "missing.json")}, cli_exit_refused, "file: cannot be opened"},
     };
     for (const row& r : rows) {
         SCOPED_TRACE(r.reason);
