@@ -108,7 +108,7 @@ grep -q "refused" "$work/upload-text.err" || fail "the refused WAV file gave no 
 run 0 factory device send-factory 4 7
 mkdir -p "$work/factory"
 run 0 export ir-export "$work/factory"
-cabinet_file=$(sed -n '8p' "$work/export.out")
+cabinet_file=$(sed -n '8{s/^"//;s/"$//;p}' "$work/export.out") # ir-export quotes each path
 cmp -s "$work/received/slot4.wav" "$cabinet_file" || fail "slot 4 differs from $cabinet_file"
 cabinet_name=$(sed -n 's/^slot 4: //p' "$work/factory.out")
 grep -qF "cabinet slot 4 \"$cabinet_name\" 16428 bytes" "$work/amp.log" ||
