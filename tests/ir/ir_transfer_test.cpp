@@ -139,7 +139,7 @@ TEST(CabinetUpload, EndsWithoutRetry) {
         amp.bus.amp.faults.silent = c.silent;
         amp.link->stop_requested = c.stop;
         amp.link->failure_count = 2;
-        if (c.early_acknowledge) amp.link->last_reply = reply_acknowledge;
+        if (c.early_acknowledge) amp.link->last_reply = code_acknowledge;
         upload_ir_image(*amp.link, image_of(4096), 1, L"cab");
         EXPECT_EQ(amp.sent_with_code(0x08).size(), c.chunks_sent) << c.name;
         EXPECT_EQ(amp.sent_with_code(0x09).size(), c.closes_sent) << c.name;
