@@ -100,7 +100,10 @@ TEST(CabinetUpload, EmptyIrIsOneChunkOfHeader) {
     amp_fixture amp;
     const auto image = image_of(0);
     ASSERT_EQ(image.size(), 44u);
+    const auto start = amp.clock.now.load();
     upload_ir_image(*amp.link, image, 0, L"");
+    // Each acknowledge is taken on the first 5 ms poll; then the pause after the close.
+    EXPECT_EQ(amp.clock.now.load() - start, 2 * link_poll_step_ms + transfer_pause_ms);
     const auto chunks = amp.sent_with_code(0x08);
     ASSERT_EQ(chunks.size(), 1u);
     const auto payload = chunk_payload(chunks[0]);
