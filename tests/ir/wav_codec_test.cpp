@@ -65,19 +65,36 @@ TEST(WavCodec, ScalesEachEncoding) {
     }
 }
 
+// The format comes from the sub-format GUID's first two bytes, whatever the rest says.
 TEST(WavCodec, ExtensibleFormatUsesItsSubformat) {
-    auto fmt = fmt_body({0xFFFE, 1, 48000, 16});
-    put_le(fmt, 22, 2);     // extension size
-    put_le(fmt, 16, 2);     // valid bits
-    put_le(fmt, 4, 4);      // channel mask
-    put_le(fmt, 0x0001, 2); // PCM sub-format
-    const uint8_t tail[14] = {0, 0, 0, 0, 0x10, 0, 0x80, 0, 0, 0xAA, 0, 0x38, 0x9B, 0x71};
-    fmt.insert(fmt.end(), tail, tail + 14);
-    EXPECT_EQ(decode_all(riff_wav(fmt, {0x00, 0x40})), std::vector<float>{0.5f});
-
-    auto unknown = fmt;
-    unknown.back() ^= 0xFF; // not the standard sub-format family
-    EXPECT_FALSE(open_wav(riff_wav(unknown, {0x00, 0x40})));
+    const std::vector<uint8_t> standard = {0, 0, 0,    0, 0x10, 0,    0x80,
+                                           0, 0, 0xAA, 0, 0x38, 0x9B, 0x71};
+    const std::vector<uint8_t> ambisonic = {0,    0,    0x21, 0x07, 0xD3, 0x11, 0x86,
+                                            0x44, 0xC8, 0xC1, 0xCA, 0,    0,    0};
+    const struct {
+        uint16_t bits, subformat;
+        std::vector<uint8_t> tail, data;
+        std::optional<float> sample; // nothing: refused
+    } cases[] = {
+        {16, 0x0001, standard, {0x00, 0x40}, 0.5f},
+        {16, 0x0001, ambisonic, {0x00, 0x40}, 0.5f},
+        {32, 0x0003, ambisonic, {0x00, 0x00, 0x80, 0x3E}, 0.25f},
+        {24, 0x0001, ambisonic, {0x00, 0x00, 0xC0}, -0.5f},
+        {16, 0x0055, standard, {0x00, 0x40}, std::nullopt},
+    };
+    for (const auto& c : cases) {
+        auto fmt = fmt_body({0xFFFE, 1, 48000, c.bits});
+        put_le(fmt, 22, 2);          // extension size
+        put_le(fmt, c.bits, 2);      // valid bits
+        put_le(fmt, 4, 4);           // channel mask
+        put_le(fmt, c.subformat, 2); // the GUID's first two bytes
+        fmt.insert(fmt.end(), c.tail.begin(), c.tail.end());
+        const auto bytes = riff_wav(fmt, c.data);
+        EXPECT_EQ(open_wav(bytes).has_value(), c.sample.has_value()) << c.subformat;
+        if (c.sample) {
+            EXPECT_EQ(decode_all(bytes), std::vector<float>{*c.sample}) << c.subformat;
+        }
+    }
 }
 
 TEST(WavCodec, FrameCountIsWhatTheDataHolds) {
@@ -288,6 +305,15 @@ TEST(WavCodecAgainstSox, DecodesLikeSox) {
         for (size_t i = 0; i < ours.size(); ++i)
             if (!(std::fabs(ours[i] - reference[i]) <= c.tolerance)) ++differing;
         EXPECT_EQ(differing, 0u) << c.name;
+
+        // Decoded a few blocks at a time, the frames are the same.
+        const uint64_t slice = 3 * uint64_t{file->format.frames_per_block};
+        std::vector<float> sliced;
+        for (uint64_t first = 0; first < file->format.frame_count; first += slice) {
+            const auto part = decode_wav_frames(*file, slice, first);
+            sliced.insert(sliced.end(), part.begin(), part.end());
+        }
+        EXPECT_EQ(sliced, ours) << c.name;
     }
 }
 
