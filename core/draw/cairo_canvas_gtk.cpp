@@ -1,7 +1,9 @@
 // Cairo and pango behind the canvas seam. The pango context, the font and the three layouts
 // are made once; picture and mask surfaces are made on first use and kept per blob until
-// dropped. Geometry follows the Direct2D canvas: aliased square boxes, antialiased rounded
-// ones, pictures stretched with linear interpolation and clamped at their edges.
+// dropped, and their stretched copies while consecutive passes draw them at the same place.
+// Geometry follows the Direct2D canvas: aliased square boxes, antialiased rounded ones,
+// pictures stretched with linear interpolation and clamped at their edges, masks with aliased
+// edges.
 #include "core/draw/cairo_canvas_gtk.h"
 
 #include <pango/pangocairo.h>
@@ -47,34 +49,29 @@ void set_source_argb(cairo_t* cr, uint32_t argb) {
                           (argb & 0xFF) / 255.0, (argb >> 24) / 255.0);
 }
 
-// Premultiplied RGBA bytes become cairo's native-endian premultiplied 0xAARRGGBB words.
-surface_ptr surface_from_picture(const picture_view& view) {
-    surface_ptr s(cairo_image_surface_create(CAIRO_FORMAT_ARGB32, view.width, view.height));
+// An image surface holding the view's pixels: a colour picture's premultiplied RGBA bytes
+// become cairo's native-endian premultiplied 0xAARRGGBB words (ARGB32), a mask's coverage
+// bytes are copied (A8).
+surface_ptr surface_from_view(const picture_view& view) {
+    const bool colour = view.kind == picture_kind::colour;
+    surface_ptr s(cairo_image_surface_create(colour ? CAIRO_FORMAT_ARGB32 : CAIRO_FORMAT_A8,
+                                             view.width, view.height));
     if (cairo_surface_status(s.get()) != CAIRO_STATUS_SUCCESS) return nullptr;
     cairo_surface_flush(s.get());
     unsigned char* data = cairo_image_surface_get_data(s.get());
     const int stride = cairo_image_surface_get_stride(s.get());
     for (uint32_t y = 0; y < view.height; ++y) {
         const uint8_t* in = view.pixels + static_cast<size_t>(y) * view.pitch();
-        auto* out = reinterpret_cast<uint32_t*>(data + static_cast<size_t>(y) * stride);
+        unsigned char* row = data + static_cast<size_t>(y) * stride;
+        if (!colour) {
+            std::memcpy(row, in, view.width);
+            continue;
+        }
+        auto* out = reinterpret_cast<uint32_t*>(row);
         for (uint32_t x = 0; x < view.width; ++x, in += 4) {
             out[x] = static_cast<uint32_t>(in[3]) << 24 | static_cast<uint32_t>(in[0]) << 16 |
                      static_cast<uint32_t>(in[1]) << 8 | in[2];
         }
-    }
-    cairo_surface_mark_dirty(s.get());
-    return s;
-}
-
-surface_ptr surface_from_mask(const picture_view& view) {
-    surface_ptr s(cairo_image_surface_create(CAIRO_FORMAT_A8, view.width, view.height));
-    if (cairo_surface_status(s.get()) != CAIRO_STATUS_SUCCESS) return nullptr;
-    cairo_surface_flush(s.get());
-    unsigned char* data = cairo_image_surface_get_data(s.get());
-    const int stride = cairo_image_surface_get_stride(s.get());
-    for (uint32_t y = 0; y < view.height; ++y) {
-        std::memcpy(data + static_cast<size_t>(y) * stride,
-                    view.pixels + static_cast<size_t>(y) * view.pitch(), view.width);
     }
     cairo_surface_mark_dirty(s.get());
     return s;
@@ -165,7 +162,7 @@ cairo_surface_t* surface_for(cairo_drawing& d, blob b, picture_kind kind, surfac
     if (d.caching) {
         if (auto found = cache.find(b.data); found != cache.end()) return found->second.get();
     }
-    keep = kind == picture_kind::colour ? surface_from_picture(*view) : surface_from_mask(*view);
+    keep = surface_from_view(*view);
     if (!keep) return nullptr;
     ++(kind == picture_kind::colour ? d.count.pictures : d.count.masks);
     if (!d.caching) return keep.get();
@@ -407,10 +404,6 @@ cairo_drawing_ptr create_cairo_drawing() {
     d->canvas.owner = d.get();
     make_text_resources(*d);
     return d;
-}
-
-const char* font_family(const cairo_drawing& d) {
-    return d.family.c_str();
 }
 
 void paint_pass(cairo_drawing& d, cairo_t* cr, int32_t width, int32_t height, int32_t scale,

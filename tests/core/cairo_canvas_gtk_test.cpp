@@ -16,9 +16,12 @@
 namespace nimba {
 namespace {
 
-// Pango's per-thread font map and fontconfig's caches live to the end of the process; freeing
-// them after the last test keeps the leak checker's report to the code under test.
+// Fontconfig is set up on this thread before pango would set it up on a thread of its own and
+// hand it over with GLib's futex lock, which the thread checker cannot see. Pango's per-thread
+// font map and fontconfig's caches live to the end of the process; freeing them after the last
+// test keeps the leak checker's report to the code under test.
 struct font_caches_released : ::testing::Environment {
+    void SetUp() override { FcInit(); }
     void TearDown() override {
         pango_cairo_font_map_set_default(nullptr);
         cairo_debug_reset_static_data();
