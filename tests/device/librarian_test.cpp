@@ -27,7 +27,7 @@ struct librarian_link : test::loopback_link {
         find_and_open_ports(*link);
         EXPECT_TRUE(reaches_amp());
         for (int k = 0; k < slot_count; ++k)
-            if (request_slot_name(*link, k)) wait_for_reply(*link, reply_slot_name);
+            if (request_slot_name(*link, k)) wait_for_reply(*link, code_slot_name);
     }
     backup_program amp_program_of(int32_t n) const {
         const amp_program& p = bus.amp.programs[n];
@@ -109,7 +109,7 @@ TEST(Librarian, ReadingAllProgramsThroughReplyFaults) {
         const walk_result result = read_all_programs(*t.link);
         EXPECT_EQ(result.status, r.status);
         EXPECT_EQ(result.program, r.program);
-        if (r.requests >= 0) EXPECT_EQ(t.bus.amp.received[0x02], r.requests);
+        if (r.requests >= 0) EXPECT_EQ(t.bus.amp.received[code_program], r.requests);
         if (r.status != walk_status::done) continue;
         for (int32_t n = 0; n < program_count; ++n)
             ASSERT_EQ(program_of_state(*t.state, n), t.amp_program_of(n)) << n;
