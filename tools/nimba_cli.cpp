@@ -1,5 +1,6 @@
 // nimba-cli: the editor's core from the command line. Each command is one row of the command
-// table (name, arguments, help, handler); `nimba-cli --help` lists them.
+// table (name, arguments, help, handler); `nimba-cli --help` lists them, `nimba-cli --version`
+// prints the program's version.
 #include <cstdio>
 #include <string>
 #include <string_view>
@@ -9,6 +10,7 @@
 #include "core/file_access.h"
 #include "ir/ir_export.h"
 #include "ir/ir_import.h"
+#include "nimba_version.h"
 #include "tools/cli_device.h"
 #include "tools/cli_emulate.h"
 
@@ -108,7 +110,8 @@ const cli_command* find_command(std::wstring_view name) {
 
 void print_overview(std::FILE* to) {
     std::fprintf(to, "usage: nimba-cli <command> [arguments]\n"
-                     "       nimba-cli help <command>\n\ncommands:\n");
+                     "       nimba-cli help <command>\n"
+                     "       nimba-cli --version\n\ncommands:\n");
     for (const cli_command& c : commands)
         std::fprintf(to, "  %-12.*s %.*s\n", static_cast<int>(c.name.size()), c.name.data(),
                      static_cast<int>(c.summary.size()), c.summary.data());
@@ -141,6 +144,11 @@ int run_cli(const arguments& args) {
             return exit_usage;
         }
         print_command_help(*c);
+        return exit_ok;
+    }
+    if (args[0] == L"--version") {
+        std::printf("nimba-cli %.*s\n", static_cast<int>(program_version.size()),
+                    program_version.data());
         return exit_ok;
     }
     const cli_command* c = find_command(args[0]);

@@ -12,7 +12,7 @@
 
 #include "app/win32/main_window_win32.h"
 #include "core/draw/d2d_canvas_win32.h"
-#include "tests/shell/canvas_scene.h"
+#include "tests/core/canvas_scene.h"
 
 namespace nimba {
 namespace {

@@ -1,5 +1,5 @@
 // The canvas test scene: one of each operation, at fixed places, on a dark background.
-#include "tests/shell/canvas_scene.h"
+#include "tests/core/canvas_scene.h"
 
 #include <array>
 

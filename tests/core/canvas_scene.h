@@ -1,5 +1,6 @@
 // A scene that uses every canvas operation with small pictures made here, and the places where
-// each operation must show. Drawn on the Direct2D canvas to prove that it renders. GUI thread.
+// each operation must show. Drawn on the Direct2D canvas in a window and on the cairo canvas
+// in an image surface to prove that they render. GUI thread.
 #pragma once
 
 #include <cstdint>
