@@ -154,9 +154,9 @@ GtkWidget* make_area(gtk_editor& e) {
     g_signal_connect(click, "released", G_CALLBACK(button_released), &e);
     gtk_widget_add_controller(area, GTK_EVENT_CONTROLLER(click));
 
-    GtkEventController* scroll = gtk_event_controller_scroll_new(
-        static_cast<GtkEventControllerScrollFlags>(GTK_EVENT_CONTROLLER_SCROLL_VERTICAL |
-                                                   GTK_EVENT_CONTROLLER_SCROLL_DISCRETE));
+    GtkEventController* scroll =
+        gtk_event_controller_scroll_new(static_cast<GtkEventControllerScrollFlags>(
+            GTK_EVENT_CONTROLLER_SCROLL_VERTICAL | GTK_EVENT_CONTROLLER_SCROLL_DISCRETE));
     g_signal_connect(scroll, "scroll", G_CALLBACK(wheel_turned), &e);
     gtk_widget_add_controller(area, scroll);
 
