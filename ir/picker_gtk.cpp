@@ -24,6 +24,11 @@ struct pick_request {
 };
 using request_ref = std::shared_ptr<pick_request>;
 
+// The request the main loop is to open next, handed over under a lock of the standard library
+// (so thread checkers see the hand-over; GLib's own locking is invisible to them).
+std::mutex handover_lock;
+request_ref handed_over;
+
 void answer(pick_request& request, std::wstring path) {
     {
         std::lock_guard<std::mutex> hold(request.lock);
@@ -54,8 +59,12 @@ void responded(GtkNativeDialog* dialog, int response, gpointer data) {
     g_object_unref(dialog);
 }
 
-gboolean open_dialog(gpointer data) {
-    auto* request = static_cast<request_ref*>(data);
+gboolean open_dialog(gpointer) {
+    auto* request = new request_ref;
+    {
+        std::lock_guard<std::mutex> hold(handover_lock);
+        request->swap(handed_over);
+    }
     const bool folder = (*request)->mode == pick_mode::folder;
     GtkFileChooserNative* dialog = gtk_file_chooser_native_new(
         folder ? "Select Folder" : "Open", nullptr,
@@ -79,7 +88,11 @@ gboolean open_dialog(gpointer data) {
 std::wstring pick_path(pick_mode mode) {
     auto request = std::make_shared<pick_request>();
     request->mode = mode;
-    g_idle_add(open_dialog, new request_ref(request));
+    {
+        std::lock_guard<std::mutex> hold(handover_lock);
+        handed_over = request;
+    }
+    g_idle_add(open_dialog, nullptr);
     std::unique_lock<std::mutex> hold(request->lock);
     request->answered.wait(hold, [&request] { return request->done; });
     return std::move(request->path);

@@ -1,10 +1,8 @@
 # The Linux edition under a virtual X display, for the checks. Sourced after gui-round.sh
 # (which it needs for $window, $wx, $wy and wait_for); the caller sets $root and $work.
 
-# GTK 4 on a bare display: X11, cairo drawing with GL left out (no EGL set-up, whose driver
-# leaks), settings in memory, no accessibility bus. Leak reports leave out fontconfig's caches.
-export GDK_BACKEND=x11 GSK_RENDERER=cairo GDK_DEBUG=gl-disable GSETTINGS_BACKEND=memory
-export NO_AT_BRIDGE=1
+source "$root/scripts/lib/gtk-env.sh"
+# Leak reports leave out fontconfig's caches.
 export LSAN_OPTIONS="suppressions=$root/scripts/lib/lsan-gtk.supp:print_suppressions=0"
 
 # GTK 4 drops synthetic events (xdotool's --window): the pointer moves in root coordinates.
