@@ -21,14 +21,12 @@ log="$work/amp.log"
 source scripts/lib/xvfb.sh
 if [ "$edition" = linux ]; then
   out=${1:-docs/editor-linux.png}
-  client_w=1024
-  client_h=720
   cmake --preset native-release >/dev/null || fail "configure failed"
   cmake --build --preset native-release -j2 --target nimba-editor-demo || fail "build failed"
   clean_up_demo_session_on_exit native
   start_xvfb 140 170 1100x760x24
   source scripts/lib/gui-round.sh
-  source scripts/lib/gtk-editor.sh
+  source scripts/lib/gtk-editor.sh # the drawing area's size, GTK's environment
   NIMBA_DEMO_LOG="$log" build/native-release/app/nimba-editor-demo >/dev/null 2>&1 &
 else
   out=${1:-docs/editor.png}

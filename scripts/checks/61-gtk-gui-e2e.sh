@@ -32,12 +32,8 @@ log="$work/amp.log"
 source scripts/lib/xvfb.sh
 clean_up_demo_session_on_exit native
 
-client_w=1024
-client_h=720
 source scripts/lib/gui-round.sh
 source scripts/lib/gtk-editor.sh
-host_path() { echo "$1"; }
-cli() { timeout 60 "$cli_exe" "$@"; }
 
 start_xvfb 100 130 1100x760x24
 export_factory_cabinets
@@ -47,7 +43,7 @@ start=$(now_ms)
 NIMBA_LAUNCH_MS=$start NIMBA_DEMO_LOG="$log" "$demo" 2>"$work/demo.err" &
 demo_pid=$!
 demo_started "$start"
-echo "$tag: first frame drawn $(first_frame_ms "$work/demo.err") ms after launch"
+echo "$tag: first frame drawn $(first_frame "$work/demo.err")"
 
 # The wheel, before the round's program up: down from program 0 wraps to 127 (read), up
 # comes back to the loaded program 0 (its block sent).

@@ -42,12 +42,8 @@ trap '[ -n "$editor_pid" ] && kill "$editor_pid" 2>/dev/null
       [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null; rm -rf "$work"' EXIT
 trap 'exit 130' INT TERM
 
-client_w=1024
-client_h=720
 source scripts/lib/gui-round.sh
 source scripts/lib/gtk-editor.sh
-host_path() { echo "$1"; }
-cli() { timeout 60 "$cli_exe" "$@"; }
 
 start_xvfb 100 130 1100x760x24
 start_jack_server "$work/jackd.log" || fail "jackd did not start: $(tail -3 "$work/jackd.log")"
@@ -59,7 +55,7 @@ NIMBA_LAUNCH_MS=$start "$editor" 2>"$work/editor.err" &
 editor_pid=$!
 wait_for 30 find_editor_window || fail "the editor's window did not appear"
 wait_for 30 painted || fail "the client area was never painted"
-echo "$tag: first frame drawn $(first_frame_ms "$work/editor.err") ms after launch"
+echo "$tag: first frame drawn $(first_frame "$work/editor.err")"
 point_at 600 150
 sleep 1
 screen "$work/no-device.png"

@@ -1,9 +1,16 @@
 # The Linux edition under a virtual X display, for the checks. Sourced after gui-round.sh
-# (which it needs for $window, $wx, $wy and wait_for); the caller sets $root and $work.
+# (which it needs for $window, $wx, $wy and wait_for); the caller sets $root, $work and
+# $cli_exe (the native nimba-cli). Defines gui-round.sh's hooks for a native program.
 
 source "$root/scripts/lib/gtk-env.sh"
 # Leak reports leave out fontconfig's caches.
 export LSAN_OPTIONS="suppressions=$root/scripts/lib/lsan-gtk.supp:print_suppressions=0"
+
+# The drawing area is the whole client area; paths and nimba-cli are native.
+client_w=1024
+client_h=720
+host_path() { echo "$1"; }
+cli() { timeout 60 "$cli_exe" "$@"; }
 
 # GTK 4 drops synthetic events (xdotool's --window): the pointer moves in root coordinates.
 point_at() { xdotool mousemove --sync $((wx + $1)) $((wy + $2)); }
@@ -43,5 +50,5 @@ close_editor() {
   [ $code -eq 0 ] || fail "the editor's exit code was $code"
 }
 
-# first_frame_ms <stderr file>: the time to the first frame the editor drew (NIMBA_LAUNCH_MS).
-first_frame_ms() { sed -n 's/^nimba: first frame drawn \([0-9]*\) ms after launch$/\1/p' "$1"; }
+# first_frame <stderr file>: the time to the first frame the editor drew (NIMBA_LAUNCH_MS).
+first_frame() { sed -n 's/^nimba: first frame drawn \([0-9]* ms after launch.*\)$/\1/p' "$1"; }
