@@ -215,9 +215,7 @@ int run_editor(worker_services services) {
 
     GtkApplication* application = gtk_application_new(application_id, G_APPLICATION_NON_UNIQUE);
     g_signal_connect(application, "activate", G_CALLBACK(activate), &e);
-    e.record.running = true;
     const int status = g_application_run(G_APPLICATION(application), 0, nullptr);
-    e.record.running = false;
     exiting.store(true);
 
     // A worker that could not be stopped keeps the state: end the process, worker and all,

@@ -3,8 +3,9 @@
 # $cli_exe (the native nimba-cli). Defines gui-round.sh's hooks for a native program.
 
 source "$root/scripts/lib/gtk-env.sh"
-# Leak reports leave out fontconfig's caches.
+# Leak reports leave out fontconfig's caches, thread reports what happens inside GLib.
 export LSAN_OPTIONS="suppressions=$root/scripts/lib/lsan-gtk.supp:print_suppressions=0"
+export TSAN_OPTIONS="suppressions=$root/scripts/lib/tsan-gtk.supp"
 
 # The drawing area is the whole client area; paths and nimba-cli are native.
 client_w=1024

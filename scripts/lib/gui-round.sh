@@ -131,7 +131,7 @@ demo_round() {
   # 2. Program up: the number at (673, 3, 46, 34) changes and program 1 is read.
   rest_pointer
   logged '^recv F0 00 02 01 F7$' && fail "program 1 was read before it was visited"
-  see_change 5 673 3 46 34 click 726 20 || fail "the program number on screen did not change"
+  see_change 10 673 3 46 34 click 726 20 || fail "the program number on screen did not change"
   wait_for 5 logged '^recv F0 00 02 01 F7$' || fail "program up did not read program 1"
   echo "$tag: program up: program 1 read, number on screen changed"
 
@@ -146,7 +146,7 @@ demo_round() {
     click 753 61
     rest_pointer
   }
-  see_change 5 733 51 40 20 bypass_click || fail "the IR bypass switch did not change on screen"
+  see_change 10 733 51 40 20 bypass_click || fail "the IR bypass switch did not change on screen"
   wait_for 5 block_with_bypass || fail "no 23-byte block for program 1 with the bypass byte set"
   echo "$tag: IR bypass: block sent with the bypass byte set, switch changed on screen"
 
