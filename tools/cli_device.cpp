@@ -329,41 +329,28 @@ device_parse parse_device_arguments(const cli_arguments& args) {
 
 payload_check load_device_payload(const device_request& request) {
     payload_check check;
-    const std::string where = utf8_from_wide(request.path) + ": ";
+    const std::string where = quoted_path(request.path) + ": ";
     if (request.action == device_action::upload_ir) {
         const ir_conversion ir = read_ir_from_wav(request.path);
         if (ir.rejection != ir_rejection::none) {
             check.exit_code = cli_exit_refused;
-            check.failure = where + "refused: " + rejection_text(ir.rejection);
+            check.failure = where + "refused: " + refusal_text(ir);
         } else if (!encode_ir_image(ir.samples)) {
             check.exit_code = cli_exit_refused;
             check.failure = where + "refused: the IR image cannot be built";
         }
     } else if (request.action == device_action::update_firmware) {
-        std::FILE* file = open_file(request.path, "rb");
-        if (!file) {
-            check.exit_code = cli_exit_refused;
-            check.failure = where + "refused: the file cannot be opened";
-            return check;
-        }
-        // One byte more than an image, so a longer file is told from an image without
-        // reading all of it.
-        std::vector<uint8_t>& image = check.payload.firmware_image;
-        image.resize(firmware_image_size + 1);
-        const size_t got = std::fread(image.data(), 1, image.size(), file);
-        const bool failed = std::ferror(file) != 0;
-        std::fclose(file);
-        if (failed) {
-            check.exit_code = cli_exit_refused;
-            check.failure = where + "refused: the file cannot be read";
-        } else if (got != firmware_image_size) {
+        file_read file = read_regular_file(request.path, firmware_image_size);
+        if (file.error.empty() && file.bytes.size() == firmware_image_size) {
+            check.payload.firmware_image = std::move(file.bytes);
+        } else {
             check.exit_code = cli_exit_refused;
             check.failure = where + "refused: " +
-                            (got > firmware_image_size ? std::string("more than 131072")
-                                                       : std::to_string(got)) +
-                            " bytes; a firmware image holds exactly 131072 bytes";
+                            (file.error.empty() ? "holds " + std::to_string(file.bytes.size()) +
+                                                      " bytes; a firmware image holds exactly "
+                                                      "131072 bytes"
+                                                : file.error);
         }
-        image.resize(got == firmware_image_size ? firmware_image_size : 0);
     }
     return check;
 }

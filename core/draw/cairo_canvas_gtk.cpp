@@ -1,14 +1,18 @@
 // Cairo and pango behind the canvas seam. The pango context, the font and the three layouts
 // are made once; picture and mask surfaces are made on first use and kept per blob until
-// dropped. Geometry follows the Direct2D canvas: aliased square boxes, antialiased rounded
-// ones, pictures stretched with linear interpolation and clamped at their edges.
+// dropped, and their stretched copies while consecutive passes draw them at the same place.
+// Geometry follows the Direct2D canvas: aliased square boxes, antialiased rounded ones,
+// pictures stretched with linear interpolation and clamped at their edges, masks with aliased
+// edges.
 #include "core/draw/cairo_canvas_gtk.h"
 
 #include <pango/pangocairo.h>
 
 #include <algorithm>
 #include <array>
+#include <cmath>
 #include <cstring>
+#include <map>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -45,34 +49,29 @@ void set_source_argb(cairo_t* cr, uint32_t argb) {
                           (argb & 0xFF) / 255.0, (argb >> 24) / 255.0);
 }
 
-// Premultiplied RGBA bytes become cairo's native-endian premultiplied 0xAARRGGBB words.
-surface_ptr surface_from_picture(const picture_view& view) {
-    surface_ptr s(cairo_image_surface_create(CAIRO_FORMAT_ARGB32, view.width, view.height));
+// An image surface holding the view's pixels: a colour picture's premultiplied RGBA bytes
+// become cairo's native-endian premultiplied 0xAARRGGBB words (ARGB32), a mask's coverage
+// bytes are copied (A8).
+surface_ptr surface_from_view(const picture_view& view) {
+    const bool colour = view.kind == picture_kind::colour;
+    surface_ptr s(cairo_image_surface_create(colour ? CAIRO_FORMAT_ARGB32 : CAIRO_FORMAT_A8,
+                                             view.width, view.height));
     if (cairo_surface_status(s.get()) != CAIRO_STATUS_SUCCESS) return nullptr;
     cairo_surface_flush(s.get());
     unsigned char* data = cairo_image_surface_get_data(s.get());
     const int stride = cairo_image_surface_get_stride(s.get());
     for (uint32_t y = 0; y < view.height; ++y) {
         const uint8_t* in = view.pixels + static_cast<size_t>(y) * view.pitch();
-        auto* out = reinterpret_cast<uint32_t*>(data + static_cast<size_t>(y) * stride);
+        unsigned char* row = data + static_cast<size_t>(y) * stride;
+        if (!colour) {
+            std::memcpy(row, in, view.width);
+            continue;
+        }
+        auto* out = reinterpret_cast<uint32_t*>(row);
         for (uint32_t x = 0; x < view.width; ++x, in += 4) {
             out[x] = static_cast<uint32_t>(in[3]) << 24 | static_cast<uint32_t>(in[0]) << 16 |
                      static_cast<uint32_t>(in[1]) << 8 | in[2];
         }
-    }
-    cairo_surface_mark_dirty(s.get());
-    return s;
-}
-
-surface_ptr surface_from_mask(const picture_view& view) {
-    surface_ptr s(cairo_image_surface_create(CAIRO_FORMAT_A8, view.width, view.height));
-    if (cairo_surface_status(s.get()) != CAIRO_STATUS_SUCCESS) return nullptr;
-    cairo_surface_flush(s.get());
-    unsigned char* data = cairo_image_surface_get_data(s.get());
-    const int stride = cairo_image_surface_get_stride(s.get());
-    for (uint32_t y = 0; y < view.height; ++y) {
-        std::memcpy(data + static_cast<size_t>(y) * stride,
-                    view.pixels + static_cast<size_t>(y) * view.pitch(), view.width);
     }
     cairo_surface_mark_dirty(s.get());
     return s;
@@ -96,6 +95,19 @@ struct cairo_canvas final : canvas {
                   int32_t h_align, int32_t v_align, std::wstring_view text, bool wrap) override;
 };
 
+// A picture or mask already stretched to where a pass drew it, in the frame's pixels: a pass
+// that draws it at the same place again copies these pixels instead of resampling the blob.
+struct placement {
+    const uint8_t* blob = nullptr;
+    std::array<double, 6> box{}; // destination box in frame pixels, then the frame's size
+    auto operator<=>(const placement&) const = default;
+};
+struct placed_surface {
+    int32_t x = 0, y = 0; // frame pixel of the surface's top-left pixel
+    surface_ptr surface;  // null when nothing of the box is in the frame
+    int32_t pass = 0;     // the last pass that drew it
+};
+
 struct cairo_drawing {
     std::string family;
     g_ptr<PangoContext> context;
@@ -105,10 +117,14 @@ struct cairo_drawing {
 
     std::unordered_map<const uint8_t*, surface_ptr> pictures;
     std::unordered_map<const uint8_t*, surface_ptr> masks;
+    // Dropped at the end of every pass that did not draw them.
+    std::map<placement, placed_surface> placed;
     bool caching = true;
 
-    cairo_t* cr = nullptr; // the pass's context, only inside paint_pass
-    cairo_matrix_t base{}; // the pass's drawing-unit matrix, before set_scale
+    cairo_t* cr = nullptr;   // the pass's context, only inside paint_pass
+    cairo_matrix_t base{};   // the pass's drawing-unit matrix, before set_scale
+    int32_t frame_scale = 1; // frame pixels per drawing unit
+    float scale = 1;         // the canvas scale in force
     int32_t view_width = 0;
     int32_t view_height = 0;
     cairo_counters count;
@@ -148,7 +164,7 @@ cairo_surface_t* surface_for(cairo_drawing& d, blob b, picture_kind kind, surfac
     if (d.caching) {
         if (auto found = cache.find(b.data); found != cache.end()) return found->second.get();
     }
-    keep = kind == picture_kind::colour ? surface_from_picture(*view) : surface_from_mask(*view);
+    keep = surface_from_view(*view);
     if (!keep) return nullptr;
     ++(kind == picture_kind::colour ? d.count.pictures : d.count.masks);
     if (!d.caching) return keep.get();
@@ -178,6 +194,43 @@ void fill_stretched(cairo_t* cr, cairo_surface_t* surface, double sw, double sh,
     cairo_rectangle(cr, dx, dy, dw, dh);
     cairo_fill(cr);
     cairo_pattern_destroy(pattern);
+}
+
+// The blob's surface stretched onto the destination box, clipped to the frame, in the frame's
+// pixels: kept from an earlier pass when the box, the scale and the frame are the same, else
+// made. Colour pictures get antialiased edges, masks aliased ones.
+const placed_surface& place(cairo_drawing& d, const uint8_t* blob, cairo_surface_t* source,
+                            double x, double y, double width, double height) {
+    const double unit = static_cast<double>(d.scale) * d.frame_scale; // frame pixels a unit
+    const placement key = {blob,
+                           {x * unit, y * unit, (x + width) * unit, (y + height) * unit,
+                            static_cast<double>(d.view_width) * d.frame_scale,
+                            static_cast<double>(d.view_height) * d.frame_scale}};
+    placed_surface& p = d.placed[key];
+    p.pass = d.count.passes;
+    if (p.surface) return p;
+    const double left = std::max(0.0, std::floor(key.box[0]));
+    const double top = std::max(0.0, std::floor(key.box[1]));
+    const double right = std::min(key.box[4], std::ceil(key.box[2]));
+    const double bottom = std::min(key.box[5], std::ceil(key.box[3]));
+    if (right <= left || bottom <= top) return p;
+    const cairo_format_t format = cairo_image_surface_get_format(source);
+    surface_ptr s(cairo_image_surface_create(format, static_cast<int>(right - left),
+                                             static_cast<int>(bottom - top)));
+    if (cairo_surface_status(s.get()) != CAIRO_STATUS_SUCCESS) return p;
+    cairo_t* cr = cairo_create(s.get());
+    if (format == CAIRO_FORMAT_A8) cairo_set_antialias(cr, CAIRO_ANTIALIAS_NONE);
+    cairo_translate(cr, -left, -top);
+    cairo_scale(cr, unit, unit);
+    fill_stretched(cr, source, cairo_image_surface_get_width(source),
+                   cairo_image_surface_get_height(source), x, y, width, height);
+    cairo_destroy(cr);
+    cairo_surface_set_device_scale(s.get(), d.frame_scale, d.frame_scale);
+    ++d.count.placed;
+    p.x = static_cast<int32_t>(left);
+    p.y = static_cast<int32_t>(top);
+    p.surface = std::move(s);
+    return p;
 }
 
 void make_text_resources(cairo_drawing& d) {
@@ -251,6 +304,7 @@ int32_t cairo_canvas::view_height() {
 }
 
 void cairo_canvas::set_scale(float s) {
+    owner->scale = s;
     cairo_set_matrix(owner->cr, &owner->base);
     cairo_scale(owner->cr, s, s);
 }
@@ -278,11 +332,26 @@ void cairo_canvas::box(float x, float y, float width, float height, float radius
 }
 
 void cairo_canvas::picture(float x, float y, float width, float height, blob picture) {
+    cairo_drawing& d = *owner;
     surface_ptr keep;
-    cairo_surface_t* s = surface_for(*owner, picture, picture_kind::colour, keep);
+    cairo_surface_t* s = surface_for(d, picture, picture_kind::colour, keep);
     if (!s || width <= 0 || height <= 0) return;
-    fill_stretched(owner->cr, s, cairo_image_surface_get_width(s),
-                   cairo_image_surface_get_height(s), x, y, width, height);
+    if (!d.caching) {
+        fill_stretched(d.cr, s, cairo_image_surface_get_width(s), cairo_image_surface_get_height(s),
+                       x, y, width, height);
+        return;
+    }
+    const placed_surface& placed = place(d, picture.data, s, x, y, width, height);
+    if (!placed.surface) return;
+    cairo_save(d.cr);
+    cairo_set_matrix(d.cr, &d.base);
+    const double k = d.frame_scale;
+    cairo_set_source_surface(d.cr, placed.surface.get(), placed.x / k, placed.y / k);
+    cairo_rectangle(d.cr, placed.x / k, placed.y / k,
+                    cairo_image_surface_get_width(placed.surface.get()) / k,
+                    cairo_image_surface_get_height(placed.surface.get()) / k);
+    cairo_fill(d.cr);
+    cairo_restore(d.cr);
 }
 
 // The source box is cut out as a sub-surface, so sampling clamps to it and the picture's
@@ -298,20 +367,29 @@ void cairo_canvas::picture_part(float sx, float sy, float sw, float sh, float dx
 
 // The colour painted through the mask, inside the destination box with aliased edges.
 void cairo_canvas::mask(float x, float y, float width, float height, blob mask, uint32_t colour) {
+    cairo_drawing& d = *owner;
     surface_ptr keep;
-    cairo_surface_t* s = surface_for(*owner, mask, picture_kind::mask, keep);
+    cairo_surface_t* s = surface_for(d, mask, picture_kind::mask, keep);
     if (!s || width <= 0 || height <= 0) return;
-    cairo_t* cr = owner->cr;
+    cairo_t* cr = d.cr;
     cairo_save(cr);
-    cairo_set_antialias(cr, CAIRO_ANTIALIAS_NONE);
-    cairo_rectangle(cr, x, y, width, height);
-    cairo_clip(cr);
     set_source_argb(cr, colour);
-    cairo_pattern_t* pattern =
-        stretched_pattern(s, cairo_image_surface_get_width(s), cairo_image_surface_get_height(s), x,
-                          y, width, height);
-    cairo_mask(cr, pattern);
-    cairo_pattern_destroy(pattern);
+    if (d.caching) {
+        const placed_surface& placed = place(d, mask.data, s, x, y, width, height);
+        cairo_set_matrix(cr, &d.base);
+        const double k = d.frame_scale;
+        if (placed.surface)
+            cairo_mask_surface(cr, placed.surface.get(), placed.x / k, placed.y / k);
+    } else {
+        cairo_set_antialias(cr, CAIRO_ANTIALIAS_NONE);
+        cairo_rectangle(cr, x, y, width, height);
+        cairo_clip(cr);
+        cairo_pattern_t* pattern =
+            stretched_pattern(s, cairo_image_surface_get_width(s),
+                              cairo_image_surface_get_height(s), x, y, width, height);
+        cairo_mask(cr, pattern);
+        cairo_pattern_destroy(pattern);
+    }
     cairo_restore(cr);
 }
 
@@ -335,19 +413,18 @@ cairo_drawing_ptr create_cairo_drawing() {
     return d;
 }
 
-const char* font_family(const cairo_drawing& d) {
-    return d.family.c_str();
-}
-
-void paint_pass(cairo_drawing& d, cairo_t* cr, int32_t width, int32_t height,
+void paint_pass(cairo_drawing& d, cairo_t* cr, int32_t width, int32_t height, int32_t scale,
                 const std::function<void(canvas&)>& draw) {
     cairo_save(cr);
     cairo_get_matrix(cr, &d.base);
     d.cr = cr;
+    d.frame_scale = std::max(1, scale);
+    d.scale = 1;
     d.view_width = width;
     d.view_height = height;
     ++d.count.passes;
     if (draw) draw(d.canvas);
+    std::erase_if(d.placed, [&](const auto& entry) { return entry.second.pass != d.count.passes; });
     d.cr = nullptr;
     cairo_restore(cr);
 }
@@ -362,6 +439,7 @@ cairo_surface_t* view_surface(int32_t width, int32_t height, int32_t scale) {
 void drop_surfaces(cairo_drawing& d) {
     d.pictures.clear();
     d.masks.clear();
+    d.placed.clear();
 }
 
 void set_surface_caching(cairo_drawing& d, bool on) {

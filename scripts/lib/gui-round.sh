@@ -118,7 +118,7 @@ export_factory_cabinets() {
   mkdir -p "$work/cabinets"
   cli ir-export "$(host_path "$work/cabinets")" >"$work/export.out" 2>&1 ||
     fail "nimba-cli ir-export failed: $(cat "$work/export.out")"
-  tr -d '\r' <"$work/export.out" | grep '\.wav$' | sed 's|.*/||; s|\.wav$||' >"$work/names"
+  tr -d '\r' <"$work/export.out" | grep '\.wav"$' | sed 's|.*/||; s|\.wav"$||' >"$work/names"
   [ "$(wc -l <"$work/names")" -eq 12 ] || fail "ir-export did not name twelve cabinets"
 }
 

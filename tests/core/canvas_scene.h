@@ -39,4 +39,32 @@ inline constexpr std::wstring_view scene_text =
 inline constexpr uint32_t scene_background = 0x202020;
 inline constexpr uint32_t scene_ink = 0xFFFFFF;
 
+// A drawn frame read back as 0xRRGGBB pixels, `scale` of them to a drawing unit each way.
+struct scene_pixels {
+    int32_t width = 0, height = 0; // in pixels
+    int32_t scale = 1;
+    std::vector<uint32_t> rgb;
+    uint32_t pixel(int32_t x, int32_t y) const { return rgb[static_cast<size_t>(y) * width + x]; }
+    // The pixel at the top left of the drawing unit (x, y).
+    uint32_t at(int32_t x, int32_t y) const { return pixel(x * scale, y * scale); }
+};
+
+// Every channel within `tolerance` of the other colour's.
+bool near_colour(uint32_t a, uint32_t b, int tolerance = 12);
+
+// Rows and columns, in pixels, of a box (in drawing units) that hold text ink: bright pixels
+// on the dark background.
+struct ink_extent {
+    int32_t top = -1, bottom = -1, left = -1, right = -1;
+    bool any() const { return top >= 0; }
+};
+ink_extent ink_in(const scene_pixels& p, scene_box box);
+
+// Checks every probe of the scene.
+void expect_scene_probes(const scene_pixels& p);
+
+// Checks the scene's two texts: one line inside its box ending in an ellipsis, and the same
+// text wrapped over three lines or more.
+void expect_scene_texts(const scene_pixels& p);
+
 } // namespace nimba
