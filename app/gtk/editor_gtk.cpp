@@ -77,7 +77,7 @@ int64_t wall_clock_ms() {
 
 void draw(GtkDrawingArea*, cairo_t* cr, int width, int height, gpointer data) {
     auto& e = *static_cast<gtk_editor*>(data);
-    paint_pass(*e.drawing, cr, width, height, [&e](canvas& target) {
+    paint_pass(*e.drawing, cr, width, height, e.scale, [&e](canvas& target) {
         e.ui.target = &target;
         deliver(e, event_paint);
         e.ui.target = nullptr;
