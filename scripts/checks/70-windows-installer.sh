@@ -2,8 +2,9 @@
 # The Windows packages, installed under Wine in a fresh prefix:
 #   1. the `package` target makes the setup and the portable zip (three programs, the readme);
 #   2. setup.exe /S installs for the current user: the files, two Start-menu shortcuts, the
-#      uninstall entry with its fields; each program's VERSIONINFO reads back (mingw windres);
-#      the installed nimba-cli prints the version and the installed editor opens its window;
+#      uninstall entry with its fields; each program's VERSIONINFO and manifest version read
+#      back (mingw windres); the installed nimba-cli prints the version and the installed
+#      editor opens its window;
 #   3. the setup of the next version (the build reconfigured with -DNIMBA_VERSION, then put
 #      back) upgrades in place: the installed version's uninstaller ran first (a value planted
 #      in its entry is gone), one entry, one folder, the new version;
@@ -148,6 +149,8 @@ check_files() {
       grep -q "VALUE $value" <<<"$rc" || fail "$p.exe: VERSIONINFO lacks $value"
     done
     grep -q "FILEVERSION ${1//./, }, 0" <<<"$rc" || fail "$p.exe: FILEVERSION is not $1"
+    [ "$p" = nimba-cli ] || grep -q "assemblyIdentity .* version=\"\"$1.0\"\"" <<<"$rc" ||
+      fail "$p.exe: the manifest's version is not $1.0"
   done
   [ "$(wine "$folder/nimba-cli.exe" --version 2>/dev/null | tr -d '\r')" = "nimba-cli $1" ] ||
     fail "the installed nimba-cli does not say $1"
