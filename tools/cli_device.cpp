@@ -249,8 +249,9 @@ int diff_with_file(session& s, const program_backup& file) {
         if (d.program >= 0) text += "program " + std::to_string(d.program) + " ";
         text += d.field + ": file " + d.first + ", amplifier " + d.second + "\n";
     }
-    text += differences.empty() ? std::string("nothing differs\n")
-                                : std::to_string(differences.size()) + " values differ\n";
+    text += differences.empty()       ? std::string("nothing differs\n")
+            : differences.size() == 1 ? std::string("1 value differs\n")
+                                      : std::to_string(differences.size()) + " values differ\n";
     clear_progress(s.console);
     s.console.out(text);
     return differences.empty() ? cli_exit_ok : cli_exit_failed;
