@@ -12,7 +12,6 @@ namespace nimba {
 
 namespace {
 
-constexpr int32_t wait_budget_ms = 1000;
 constexpr size_t block_size = 23;
 constexpr size_t slot_name_reply_size = 70;
 constexpr size_t slot_name_field = 64;
@@ -116,14 +115,13 @@ void handle_message(device_link& link, std::span<const uint8_t> m) {
 
 wait_result wait_for_reply(device_link& link, int32_t code) {
     clock_seam& clock = link_clock(link);
-    int32_t budget = wait_budget_ms;
+    const int64_t start = clock.now_ms();
     for (;;) {
         if (link.last_reply == code) return wait_result::reply;
         clock.sleep_ms(link_poll_step_ms);
-        budget -= link_poll_step_ms;
         poll_one_message(link);
         if (link.stop_requested) return wait_result::stopped;
-        if (budget <= 0) return wait_result::timeout;
+        if (clock.now_ms() - start >= reply_budget_ms) return wait_result::timeout;
     }
 }
 
