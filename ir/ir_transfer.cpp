@@ -23,30 +23,23 @@ void put_nibbles16(uint8_t* out, uint32_t value) {
 // Message 08 for the chunk at `offset`, in the link's message buffer; returns the image
 // bytes it carries. Positions past the image's end travel as 00 00.
 size_t build_chunk(device_link& link, std::span<const uint8_t> image, size_t offset) {
-    uint8_t* m = link.message_buffer.data();
-    m[0] = 0xF0;
-    m[1] = 0x00;
-    m[2] = 0x08;
-    put_nibbles16(m + 3, static_cast<uint32_t>(offset));
-    const size_t carried = std::min(cabinet_chunk_bytes, image.size() - offset);
-    for (size_t i = 0; i < cabinet_chunk_bytes; ++i) {
-        const uint8_t byte = i < carried ? image[offset + i] : 0;
-        m[7 + 2 * i] = byte >> 4;
-        m[8 + 2 * i] = byte & 0x0F;
+    const auto m =
+        build_frame(link.message_buffer, code_cabinet_chunk, cabinet_chunk_size - frame_overhead);
+    put_nibbles16(&m[cabinet_offset_at], static_cast<uint32_t>(offset));
+    const size_t carried = std::min(chunk_bytes, image.size() - offset);
+    for (size_t i = 0; i < carried; ++i) {
+        m[cabinet_data_at + 2 * i] = image[offset + i] >> 4;
+        m[cabinet_data_at + 2 * i + 1] = image[offset + i] & 0x0F;
     }
-    m[cabinet_chunk_size - 1] = 0xF7;
     return carried;
 }
 
 void build_close(device_link& link, uint8_t slot, size_t image_size, const ir_name_field& name) {
-    uint8_t* m = link.message_buffer.data();
-    m[0] = 0xF0;
-    m[1] = 0x00;
-    m[2] = 0x09;
-    m[3] = slot;
-    put_nibbles16(m + 4, static_cast<uint32_t>(image_size));
-    std::copy(name.begin(), name.end(), m + 8);
-    m[cabinet_close_size - 1] = 0xF7;
+    const auto m =
+        build_frame(link.message_buffer, code_transfer_close, transfer_close_size - frame_overhead);
+    m[close_at::target] = slot;
+    put_nibbles16(&m[close_at::size], static_cast<uint32_t>(image_size));
+    std::copy(name.begin(), name.end(), m.begin() + close_at::name);
 }
 
 // An acknowledge that arrived before this send must not count for it.
@@ -58,7 +51,7 @@ void send_built(device_link& link, size_t size) {
 // False when the transfer must end: on a timeout the failure is noted, on a stop request
 // nothing is touched.
 bool acknowledged(device_link& link) {
-    switch (wait_for_reply(link, reply_acknowledge)) {
+    switch (wait_for_reply(link, code_acknowledge)) {
     case wait_result::reply:
         return true;
     case wait_result::timeout:
@@ -129,11 +122,11 @@ void upload_ir_image(device_link& link, std::span<const uint8_t> image, uint8_t 
             set_progress(link, static_cast<int32_t>(100.0 - static_cast<double>(left)));
         }
         if (!acknowledged(link)) return;
-        offset += cabinet_chunk_bytes;
+        offset += chunk_bytes;
     } while (remaining > 0);
 
     build_close(link, slot, size, make_ir_name_field(name_source));
-    send_built(link, cabinet_close_size);
+    send_built(link, transfer_close_size);
     if (!acknowledged(link)) return;
     set_progress(link, 100);
     link_clock(link).sleep_ms(transfer_pause_ms);

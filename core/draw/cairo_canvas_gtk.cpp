@@ -1,7 +1,9 @@
 // Cairo and pango behind the canvas seam. The pango context, the font and the three layouts
 // are made once; picture and mask surfaces are made on first use and kept per blob until
-// dropped. Geometry follows the Direct2D canvas: aliased square boxes, antialiased rounded
-// ones, pictures stretched with linear interpolation and clamped at their edges.
+// dropped, and their stretched copies while consecutive passes draw them at the same place.
+// Geometry follows the Direct2D canvas: aliased square boxes, antialiased rounded ones,
+// pictures stretched with linear interpolation and clamped at their edges, masks with aliased
+// edges.
 #include "core/draw/cairo_canvas_gtk.h"
 
 #include <pango/pangocairo.h>
@@ -22,7 +24,7 @@ namespace nimba {
 
 namespace {
 
-constexpr std::array<double, 3> format_sizes = {10.0, 11.0, 13.0};
+constexpr std::array<double, text_style_count> style_sizes = {10.0, 11.0, 13.0};
 constexpr PangoWeight text_weight = PANGO_WEIGHT_SEMIBOLD;
 // Families tried in order, as on Windows; DejaVu Sans runs much wider than Segoe UI, so its
 // condensed cut keeps the labels laid out for Segoe UI inside their boxes.
@@ -47,34 +49,29 @@ void set_source_argb(cairo_t* cr, uint32_t argb) {
                           (argb & 0xFF) / 255.0, (argb >> 24) / 255.0);
 }
 
-// Premultiplied RGBA bytes become cairo's native-endian premultiplied 0xAARRGGBB words.
-surface_ptr surface_from_picture(const picture_view& view) {
-    surface_ptr s(cairo_image_surface_create(CAIRO_FORMAT_ARGB32, view.width, view.height));
+// An image surface holding the view's pixels: a colour picture's premultiplied RGBA bytes
+// become cairo's native-endian premultiplied 0xAARRGGBB words (ARGB32), a mask's coverage
+// bytes are copied (A8).
+surface_ptr surface_from_view(const picture_view& view) {
+    const bool colour = view.kind == picture_kind::colour;
+    surface_ptr s(cairo_image_surface_create(colour ? CAIRO_FORMAT_ARGB32 : CAIRO_FORMAT_A8,
+                                             view.width, view.height));
     if (cairo_surface_status(s.get()) != CAIRO_STATUS_SUCCESS) return nullptr;
     cairo_surface_flush(s.get());
     unsigned char* data = cairo_image_surface_get_data(s.get());
     const int stride = cairo_image_surface_get_stride(s.get());
     for (uint32_t y = 0; y < view.height; ++y) {
         const uint8_t* in = view.pixels + static_cast<size_t>(y) * view.pitch();
-        auto* out = reinterpret_cast<uint32_t*>(data + static_cast<size_t>(y) * stride);
+        unsigned char* row = data + static_cast<size_t>(y) * stride;
+        if (!colour) {
+            std::memcpy(row, in, view.width);
+            continue;
+        }
+        auto* out = reinterpret_cast<uint32_t*>(row);
         for (uint32_t x = 0; x < view.width; ++x, in += 4) {
             out[x] = static_cast<uint32_t>(in[3]) << 24 | static_cast<uint32_t>(in[0]) << 16 |
                      static_cast<uint32_t>(in[1]) << 8 | in[2];
         }
-    }
-    cairo_surface_mark_dirty(s.get());
-    return s;
-}
-
-surface_ptr surface_from_mask(const picture_view& view) {
-    surface_ptr s(cairo_image_surface_create(CAIRO_FORMAT_A8, view.width, view.height));
-    if (cairo_surface_status(s.get()) != CAIRO_STATUS_SUCCESS) return nullptr;
-    cairo_surface_flush(s.get());
-    unsigned char* data = cairo_image_surface_get_data(s.get());
-    const int stride = cairo_image_surface_get_stride(s.get());
-    for (uint32_t y = 0; y < view.height; ++y) {
-        std::memcpy(data + static_cast<size_t>(y) * stride,
-                    view.pixels + static_cast<size_t>(y) * view.pitch(), view.width);
     }
     cairo_surface_mark_dirty(s.get());
     return s;
@@ -92,10 +89,8 @@ struct cairo_canvas final : canvas {
     void picture_part(float sx, float sy, float sw, float sh, float dx, float dy, float dw,
                       float dh, blob picture) override;
     void mask(float x, float y, float width, float height, blob mask, uint32_t colour) override;
-    void text(float x, float y, float width, float height, uint32_t colour, int32_t format,
-              int32_t h_align, int32_t v_align, std::wstring_view text, bool single_line) override;
-    void text_box(float left, float top, float right, float bottom, uint32_t colour, int32_t format,
-                  int32_t h_align, int32_t v_align, std::wstring_view text, bool wrap) override;
+    void text(float left, float top, float right, float bottom, uint32_t colour, text_style style,
+              int32_t h_align, int32_t v_align, std::wstring_view text, text_flow flow) override;
 };
 
 // A picture or mask already stretched to where a pass drew it, in the frame's pixels: a pass
@@ -114,9 +109,9 @@ struct placed_surface {
 struct cairo_drawing {
     std::string family;
     g_ptr<PangoContext> context;
-    std::array<g_ptr<PangoLayout>, 3> layouts;
-    // Wrapped text keeps the trimming its format last had; a single line switches it on.
-    std::array<bool, 3> trimming{};
+    std::array<g_ptr<PangoLayout>, text_style_count> layouts; // one per text_style
+    // Wrapped text keeps the trimming its style last had; a single line switches it on.
+    std::array<bool, text_style_count> trimming{};
 
     std::unordered_map<const uint8_t*, surface_ptr> pictures;
     std::unordered_map<const uint8_t*, surface_ptr> masks;
@@ -167,7 +162,7 @@ cairo_surface_t* surface_for(cairo_drawing& d, blob b, picture_kind kind, surfac
     if (d.caching) {
         if (auto found = cache.find(b.data); found != cache.end()) return found->second.get();
     }
-    keep = kind == picture_kind::colour ? surface_from_picture(*view) : surface_from_mask(*view);
+    keep = surface_from_view(*view);
     if (!keep) return nullptr;
     ++(kind == picture_kind::colour ? d.count.pictures : d.count.masks);
     if (!d.caching) return keep.get();
@@ -252,22 +247,23 @@ void make_text_resources(cairo_drawing& d) {
     pango_font_description_set_weight(font, text_weight);
     pango_font_description_set_stretch(font, font_stretch_for(d.family));
     for (size_t i = 0; i < d.layouts.size(); ++i) {
-        pango_font_description_set_absolute_size(font, format_sizes[i] * PANGO_SCALE);
+        pango_font_description_set_absolute_size(font, style_sizes[i] * PANGO_SCALE);
         d.layouts[i].reset(pango_layout_new(d.context.get()));
         pango_layout_set_font_description(d.layouts[i].get(), font);
     }
     pango_font_description_free(font);
 }
 
-// Lays the text out in the box with the format's settings for this call and draws it: one line
+// Lays the text out in the box with the style's settings for this call and draws it: one line
 // trimmed at a character with an ellipsis, or word-wrapped (trimmed to the box's height once
-// the format has had a single line), aligned in the box on both axes.
+// the style has had a single line), aligned in the box on both axes.
 void draw_text_in(cairo_drawing& d, double left, double top, double right, double bottom,
-                  uint32_t colour, int32_t format, int32_t h_align, int32_t v_align,
+                  uint32_t colour, text_style style, int32_t h_align, int32_t v_align,
                   std::wstring_view text, bool one_line) {
-    if (format < 0 || format >= static_cast<int32_t>(d.layouts.size()) || text.empty()) return;
-    PangoLayout* layout = d.layouts[static_cast<size_t>(format)].get();
-    bool& trimmed = d.trimming[static_cast<size_t>(format)];
+    const auto index = static_cast<int32_t>(style);
+    if (index < 0 || index >= text_style_count || text.empty()) return;
+    PangoLayout* layout = d.layouts[static_cast<size_t>(index)].get();
+    bool& trimmed = d.trimming[static_cast<size_t>(index)];
     if (one_line) trimmed = true;
     std::string utf8 = utf8_from_wide(text);
     if (!g_utf8_validate(utf8.data(), static_cast<gssize>(utf8.size()), nullptr)) {
@@ -396,17 +392,11 @@ void cairo_canvas::mask(float x, float y, float width, float height, blob mask, 
     cairo_restore(cr);
 }
 
-void cairo_canvas::text(float x, float y, float width, float height, uint32_t colour,
-                        int32_t format, int32_t h_align, int32_t v_align, std::wstring_view text,
-                        bool single_line) {
-    draw_text_in(*owner, x, y - 1.0, x + width, y + height, colour, format, h_align, v_align, text,
-                 single_line);
-}
-
-void cairo_canvas::text_box(float left, float top, float right, float bottom, uint32_t colour,
-                            int32_t format, int32_t h_align, int32_t v_align,
-                            std::wstring_view text, bool wrap) {
-    draw_text_in(*owner, left, top, right, bottom, colour, format, h_align, v_align, text, !wrap);
+void cairo_canvas::text(float left, float top, float right, float bottom, uint32_t colour,
+                        text_style style, int32_t h_align, int32_t v_align, std::wstring_view text,
+                        text_flow flow) {
+    draw_text_in(*owner, left, top, right, bottom, colour, style, h_align, v_align, text,
+                 flow == text_flow::one_line);
 }
 
 cairo_drawing_ptr create_cairo_drawing() {
@@ -414,10 +404,6 @@ cairo_drawing_ptr create_cairo_drawing() {
     d->canvas.owner = d.get();
     make_text_resources(*d);
     return d;
-}
-
-const char* font_family(const cairo_drawing& d) {
-    return d.family.c_str();
 }
 
 void paint_pass(cairo_drawing& d, cairo_t* cr, int32_t width, int32_t height, int32_t scale,

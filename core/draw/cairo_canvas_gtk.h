@@ -28,21 +28,19 @@ struct cairo_counters {
     int32_t passes = 0;   // passes that reached the draw callback
 };
 
-// Picks the font family and makes the pango context and the text layouts. No surface is made
-// until a pass draws a picture or a mask.
+// Picks the font family (the first of Segoe UI Semibold, Segoe UI, Tahoma and DejaVu Sans, in
+// its condensed cut, that the system has; else the first family it has) and makes the pango
+// context and the text layouts. No surface is made until a pass draws a picture or a mask.
 cairo_drawing_ptr create_cairo_drawing();
-
-// The family the text is set in: the first of Segoe UI Semibold, Segoe UI, Tahoma and DejaVu
-// Sans (its condensed cut) that the system has, else the first family it has.
-const char* font_family(const cairo_drawing& drawing);
 
 // One drawing pass onto `cr`, whose user space is in drawing units, and whose target has
 // `scale` pixels to a drawing unit (GTK's integer scale factor; 1 when below 1). A
 // GtkDrawingArea's draw function gives such a cr (GTK applies the widget's scale factor
 // itself); an off-screen frame uses view_surface. width x height is the view in drawing units.
-// Runs `draw` with the canvas and leaves the cr's state as it found it; the target is not
-// cleared. Pictures and masks drawn at the same place, size and scale as in the pass before are
-// copied from their stretched pixels, pixel for pixel when the cr's origin is on a pixel.
+// Runs `draw` with the canvas (valid only inside it) and leaves the cr's state as it found it;
+// the target is not cleared. Pictures and masks drawn at the same place, size and scale as in
+// the pass before are copied from their stretched pixels, pixel for pixel when the cr's origin
+// is on a pixel.
 void paint_pass(cairo_drawing& drawing, cairo_t* cr, int32_t width, int32_t height, int32_t scale,
                 const std::function<void(canvas&)>& draw);
 

@@ -2,8 +2,9 @@
 # The Windows packages, installed under Wine in a fresh prefix:
 #   1. the `package` target makes the setup and the portable zip (three programs, the readme);
 #   2. setup.exe /S installs for the current user: the files, two Start-menu shortcuts, the
-#      uninstall entry with its fields; each program's VERSIONINFO reads back (mingw windres);
-#      the installed nimba-cli prints the version and the installed editor opens its window;
+#      uninstall entry with its fields; each program's VERSIONINFO and manifest version read
+#      back (mingw windres); the installed nimba-cli prints the version and the installed
+#      editor opens its window;
 #   3. the setup of the next version (the build reconfigured with -DNIMBA_VERSION, then put
 #      back) upgrades in place: the installed version's uninstaller ran first (a value planted
 #      in its entry is gone), one entry, one folder, the new version;
@@ -73,11 +74,13 @@ source scripts/wine-env.sh
 drive_c="$WINEPREFIX/drive_c"
 
 now_ms() { echo $(($(date +%s%N) / 1000000)); }
-# reg_value ROOT NAME: the data of the entry's value NAME under ROOT (HKCU or HKLM).
-reg_value() {
-  wine reg query "$1\\$uninstall_key" /v "$2" 2>/dev/null | tr -d '\r' |
-    sed -n "s/^ *$2 *REG_[A-Z_]* *//p"
+# read_entry ROOT: the product's uninstall entry under ROOT (HKCU or HKLM) into $entry, one
+# "name<TAB>data" line per value; field NAME: the data of one of them.
+read_entry() {
+  entry=$(wine reg query "$1\\$uninstall_key" 2>/dev/null | tr -d '\r' |
+    sed -n 's/^    \([A-Za-z]*\)    REG_[A-Z_]*    \(.*\)$/\1\t\2/p')
 }
+field() { awk -F'\t' -v name="$1" '$1 == name { print $2 }' <<<"$entry"; }
 # entries: how many uninstall entries of the product both roots hold.
 entries() {
   local r
@@ -99,7 +102,8 @@ run_setup() {
 # uninstall ROOT: runs the entry's QuietUninstallString, as `wine "C:\...\Uninstall.exe" args`.
 uninstall() {
   local quiet exe args
-  quiet=$(reg_value "$1" QuietUninstallString)
+  read_entry "$1"
+  quiet=$(field QuietUninstallString)
   [[ $quiet =~ ^\"([^\"]+)\"\ (.*)$ ]] || fail "QuietUninstallString is '$quiet'"
   exe=${BASH_REMATCH[1]} args=${BASH_REMATCH[2]}
   [[ $args == *"/S"* ]] || fail "QuietUninstallString has no /S: '$quiet'"
@@ -110,19 +114,20 @@ uninstall() {
 # check_entry ROOT VERSION: the entry's fields; sets $folder to the install folder.
 check_entry() {
   local location name
-  location=$(reg_value "$1" InstallLocation)
+  read_entry "$1"
+  location=$(field InstallLocation)
   folder=$(unix_path "$location")
   [ -n "$location" ] && [ -d "$folder" ] || fail "$1: InstallLocation '$location' is no folder"
-  [ "$(reg_value "$1" DisplayName)" = "NIMBA Editor" ] || fail "$1: DisplayName"
-  [ "$(reg_value "$1" DisplayVersion)" = "$2" ] || fail "$1: DisplayVersion is not $2"
-  [ "$(reg_value "$1" Publisher)" = "Corvane" ] || fail "$1: Publisher"
-  [ "$(reg_value "$1" DisplayIcon)" = "$location\\nimba-editor.exe,0" ] || fail "$1: DisplayIcon"
+  [ "$(field DisplayName)" = "NIMBA Editor" ] || fail "$1: DisplayName"
+  [ "$(field DisplayVersion)" = "$2" ] || fail "$1: DisplayVersion is not $2"
+  [ "$(field Publisher)" = "Corvane" ] || fail "$1: Publisher"
+  [ "$(field DisplayIcon)" = "$location\\nimba-editor.exe,0" ] || fail "$1: DisplayIcon"
   for name in UninstallString QuietUninstallString; do
-    [[ $(reg_value "$1" $name) == "\"$location\\Uninstall.exe\""* ]] ||
+    [[ $(field $name) == "\"$location\\Uninstall.exe\""* ]] ||
       fail "$1: $name does not run $location\\Uninstall.exe"
   done
   local size kb
-  size=$(($(reg_value "$1" EstimatedSize)))
+  size=$(($(field EstimatedSize)))
   kb=$(du -sk "$folder" | cut -f1)
   { [ "$size" -gt $((kb * 9 / 10)) ] && [ "$size" -lt $((kb * 11 / 10)) ]; } ||
     fail "$1: EstimatedSize $size KB, the folder holds $kb KB"
@@ -144,6 +149,8 @@ check_files() {
       grep -q "VALUE $value" <<<"$rc" || fail "$p.exe: VERSIONINFO lacks $value"
     done
     grep -q "FILEVERSION ${1//./, }, 0" <<<"$rc" || fail "$p.exe: FILEVERSION is not $1"
+    [ "$p" = nimba-cli ] || grep -q "assemblyIdentity .* version=\"\"$1.0\"\"" <<<"$rc" ||
+      fail "$p.exe: the manifest's version is not $1.0"
   done
   [ "$(wine "$folder/nimba-cli.exe" --version 2>/dev/null | tr -d '\r')" = "nimba-cli $1" ] ||
     fail "the installed nimba-cli does not say $1"
@@ -187,7 +194,8 @@ say "the installed editor opened its window and closed with 0"
 wine reg add "HKCU\\$uninstall_key" /v Planted /d old /f >/dev/null 2>&1
 run_setup "$work/next.exe"
 say "upgrade to $next took $install_ms ms"
-[ -z "$(reg_value HKCU Planted)" ] || fail "the installed version was not uninstalled first"
+read_entry HKCU
+[ -z "$(field Planted)" ] || fail "the installed version was not uninstalled first"
 [ "$(entries)" -eq 1 ] || fail "$(entries) uninstall entries after the upgrade"
 check_entry HKCU "$next"
 [ "$folder" = "$user_folder" ] || fail "the upgrade went to $folder"
@@ -206,7 +214,8 @@ uninstall HKCU
 run_setup "$work/setup.exe" /AllUsers
 check_entry HKLM "$version"
 case $folder in */Program\ Files/NIMBA\ Editor) ;; *) fail "/AllUsers installed into $folder" ;; esac
-[ -z "$(reg_value HKCU DisplayName)" ] || fail "/AllUsers wrote a per-user entry"
+read_entry HKCU
+[ -z "$entry" ] || fail "/AllUsers wrote a per-user entry"
 [ "$(shortcuts | grep -c "/ProgramData/$menu/")" -eq 2 ] || fail "/AllUsers shortcuts: $(shortcuts)"
 uninstall HKLM
 [ ! -e "$folder" ] && [ -z "$(shortcuts)" ] && [ "$(entries)" -eq 0 ] ||

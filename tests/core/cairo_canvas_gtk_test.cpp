@@ -1,6 +1,6 @@
 // The cairo canvas drawn onto image surfaces at scale 1 and 2 and read back pixel by pixel:
 // one group per kind of canvas call, the surface cache's lifecycle, and the text rules
-// (sizes, ellipsis, wrapping, trimming kept by the format, the layout box).
+// (sizes, ellipsis, wrapping, trimming kept by the style, the layout box).
 #include <fontconfig/fontconfig.h>
 #include <pango/pangocairo.h>
 
@@ -16,9 +16,12 @@
 namespace nimba {
 namespace {
 
-// Pango's per-thread font map and fontconfig's caches live to the end of the process; freeing
-// them after the last test keeps the leak checker's report to the code under test.
+// Fontconfig is set up on this thread before pango would set it up on a thread of its own and
+// hand it over with GLib's futex lock, which the thread checker cannot see. Pango's per-thread
+// font map and fontconfig's caches live to the end of the process; freeing them after the last
+// test keeps the leak checker's report to the code under test.
 struct font_caches_released : ::testing::Environment {
+    void SetUp() override { FcInit(); }
     void TearDown() override {
         pango_cairo_font_map_set_default(nullptr);
         cairo_debug_reset_static_data();
@@ -187,8 +190,9 @@ TEST_P(CairoCanvas, BadPicturesAndFormatsDrawNothing) {
             c.mask(10, 10, 64, 64, b, 0xFFFFFFFF);
         }
         c.picture(10, 10, 64, 64, blob_of(pictures.disc));
-        for (int32_t format : {-1, 3, 1000}) {
-            c.text(10, 10, 200, 40, 0xFFFFFFFF, format, 0, 0, L"XXXXXXXX", true);
+        for (int32_t style : {-1, 3, 1000}) {
+            c.text(10, 9, 210, 50, 0xFFFFFFFF, static_cast<text_style>(style), 0, 0, L"XXXXXXXX",
+                   text_flow::one_line);
         }
         c.box(250, 10, 10, 10, 0, 0xFF00FF00);
     });
@@ -204,22 +208,20 @@ TEST_P(CairoCanvas, SingleLineTextEndsInAnEllipsisAndTheSameTextWraps) {
     expect_scene_texts(paint(480, 240, [&](canvas& c) { draw_canvas_scene(c, pictures); }));
 }
 
-// Formats 0, 1 and 2 set the same capitals in growing sizes; text() and text_box() with a top
-// one unit higher lay out the same box.
-TEST_P(CairoCanvas, TheThreeFormatsGrowAndTextStartsOneUnitAboveItsBox) {
+// The three styles set the same capitals in growing sizes; a text that fits lays out alike on
+// one line and wrapped.
+TEST_P(CairoCanvas, TheThreeStylesGrowAndAFittingTextIsTheSameInBothFlows) {
     std::vector<int32_t> heights;
-    for (int32_t format : {0, 1, 2}) {
-        const scene_pixels p = paint(200, 40, [&](canvas& c) {
-            c.box(0, 0, 200, 40, 0, 0xFF000000);
-            c.text(10, 10, 180, 20, 0xFFFFFFFF, format, align_leading, valign_centre, L"HHHH",
-                   true);
-        });
-        const scene_pixels same = paint(200, 40, [&](canvas& c) {
-            c.box(0, 0, 200, 40, 0, 0xFF000000);
-            c.text_box(10, 9, 190, 30, 0xFFFFFFFF, format, align_leading, valign_centre, L"HHHH",
-                       false);
-        });
-        EXPECT_EQ(p.rgb, same.rgb) << "format " << format;
+    for (text_style style : {text_style::small, text_style::regular, text_style::large}) {
+        auto draw = [&](text_flow flow) {
+            return paint(200, 40, [&](canvas& c) {
+                c.box(0, 0, 200, 40, 0, 0xFF000000);
+                c.text(10, 9, 190, 30, 0xFFFFFFFF, style, align_leading, valign_centre, L"HHHH",
+                       flow);
+            });
+        };
+        const scene_pixels p = draw(text_flow::one_line);
+        EXPECT_EQ(p.rgb, draw(text_flow::wrapped).rgb) << "style " << static_cast<int>(style);
         const ink_extent e = ink_in(p, {0, 0, 200, 40});
         heights.push_back(e.bottom - e.top);
     }
@@ -243,8 +245,8 @@ TEST_P(CairoCanvas, TextIsAlignedOnBothAxes) {
     for (const place& at : places) {
         const scene_pixels p = paint(240, 140, [&](canvas& c) {
             c.box(0, 0, 240, 140, 0, 0xFF000000);
-            c.text_box(box.left, box.top, box.right, box.bottom, 0xFFFFFFFF, 2, at.h, at.v, L"Amp",
-                       false);
+            c.text(box.left, box.top, box.right, box.bottom, 0xFFFFFFFF, text_style::large, at.h,
+                   at.v, L"Amp", text_flow::one_line);
         });
         const ink_extent e = ink_in(p, box);
         ASSERT_TRUE(e.any());
@@ -259,19 +261,20 @@ TEST_P(CairoCanvas, TextIsAlignedOnBothAxes) {
     }
 }
 
-// Wrapped text runs past a short box until its format has drawn a single line; from then on
-// the format trims, and the wrapped text stops inside the box.
-TEST_P(CairoCanvas, WrappedTextKeepsTheTrimmingItsFormatLastHad) {
+// Wrapped text runs past a short box until its style has drawn a single line; from then on
+// the style trims, and the wrapped text stops inside the box.
+TEST_P(CairoCanvas, WrappedTextKeepsTheTrimmingItsStyleLastHad) {
     const scene_box box = {10, 10, 110, 40};
     auto wrapped = [&](canvas& c) {
         c.box(0, 0, 120, 120, 0, 0xFF000000);
-        c.text_box(box.left, box.top, box.right, box.bottom, 0xFFFFFFFF, 1, align_leading,
-                   valign_top, scene_text, true);
+        c.text(box.left, box.top, box.right, box.bottom, 0xFFFFFFFF, text_style::regular,
+               align_leading, valign_top, scene_text, text_flow::wrapped);
     };
     const scene_pixels before = paint(120, 120, wrapped);
     EXPECT_TRUE(ink_in(before, {0, box.bottom + 2, 120, 120}).any());
     paint(120, 120, [&](canvas& c) {
-        c.text(0, 0, 50, 20, 0xFFFFFFFF, 1, align_leading, valign_centre, L"x", true);
+        c.text(0, -1, 50, 20, 0xFFFFFFFF, text_style::regular, align_leading, valign_centre, L"x",
+               text_flow::one_line);
     });
     const scene_pixels after = paint(120, 120, wrapped);
     EXPECT_FALSE(ink_in(after, {0, box.bottom + 2, 120, 120}).any());
