@@ -1,7 +1,7 @@
 // The editor state shared by the GUI thread and the device-link worker, and the program
-// record. Scalars are atomics of their declared
-// width; slot names are replaced whole under a small mutex and read as copies. The worker
-// writes link_status, progress, versions, program records and slot names; the GUI writes the
+// record. Scalars are atomics of their declared width; slot names and the latest outcome are
+// replaced whole under small mutexes and read as copies. The worker writes link_status,
+// progress, versions, program records, slot names and the latest outcome; the GUI writes the
 // user's choices and posts `command`. See each field for who writes it.
 #pragma once
 
@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "core/assets/cabinets.h"
+#include "core/outcome.h"
 
 namespace nimba {
 
@@ -84,6 +85,7 @@ struct editor_state {
     std::atomic<int32_t> audition{0};                     // GUI
     cabinet_library cabinets;                             // GUI, at build and destroy
     slot_name_table slot_names;                           // worker
+    outcome_record outcome;                               // worker, through post_outcome
     std::array<program_record, program_count> programs{}; // both, like program
     std::vector<hit_region> hit_regions;                  // GUI thread only
 };

@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <span>
 
+#include "core/outcome.h"
+
 namespace nimba {
 
 struct clock_seam;
@@ -35,8 +37,9 @@ enum class wait_result { reply, timeout, stopped };
 // The caller sets last_reply to 0 before it sends. Touches no status.
 wait_result wait_for_reply(device_link& link, int32_t code);
 
-// A timed-out exchange: link_status = 3, repaint, failure_count + 1.
-void note_timeout(device_link& link);
+// A timed-out exchange: link_status = 3, failure_count + 1 and `failure` posted as the outcome.
+void note_timeout(device_link& link,
+                  outcome failure = make_outcome(outcome_code::amp_not_answering));
 void request_repaint(device_link& link);
 
 // Sends bytes whole when the output port is open; false when it is not.

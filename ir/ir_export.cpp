@@ -6,6 +6,7 @@
 #include "core/file_access.h"
 #include "core/state.h"
 #include "ir/ir_import.h"
+#include "ir/ir_transfer.h"
 
 namespace nimba {
 
@@ -72,6 +73,14 @@ std::string export_outcome_text(export_outcome outcome) {
         return "writing the file failed";
     }
     return "export failed";
+}
+
+outcome outcome_of(const export_report& report) {
+    if (report.outcome == export_outcome::done)
+        return make_outcome(outcome_code::export_done, {std::to_string(report.written)});
+    return make_outcome(
+        outcome_code::export_stopped,
+        {utf8_from_wide(file_name_of(report.failed_path)), export_outcome_text(report.outcome)});
 }
 
 } // namespace nimba

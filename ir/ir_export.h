@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "core/assets/cabinets.h"
+#include "core/outcome.h"
 
 namespace nimba {
 
@@ -38,5 +39,9 @@ export_report export_factory_irs(editor_state& state, const std::wstring& folder
 
 // One line for a person about how an export ended.
 std::string export_outcome_text(export_outcome outcome);
+
+// The export's outcome: export_done with the count, or export_stopped naming the file (its last
+// component) and why.
+outcome outcome_of(const export_report& report);
 
 } // namespace nimba

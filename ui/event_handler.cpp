@@ -235,7 +235,13 @@ void wheel_turned(editor_state& state, ui_context& ui) {
 
 void handle_event(editor_state& state, ui_context& ui, int32_t event) {
     if (event == event_paint) {
-        if (ui.target) render_screen(state, *ui.target, ui.accent);
+        if (ui.target)
+            render_screen(state, *ui.target, ui.accent,
+                          outcome_to_show(ui.outcome, state, clock_of(ui).now_ms()));
+        return;
+    }
+    if (event == event_timer) {
+        if (outcome_expired(ui.outcome, clock_of(ui).now_ms())) request_repaint(ui);
         return;
     }
     if (event != event_pointer_move && event != event_left_down && event != event_wheel) return;

@@ -205,14 +205,27 @@ text_buffer version_text(uint16_t version) {
     return t;
 }
 
-void draw_status_texts(frame& f) {
+// The outcome line, as wide as the bar allows before "POWERED BY".
+void draw_outcome(frame& f, std::wstring_view outcome) {
+    draw_text(f, {10, f.height - 21, f.width - 200, 21}, colour_white, 1, align_leading, outcome);
+}
+
+void draw_status_texts(frame& f, std::wstring_view outcome) {
     const int32_t W = f.width, H = f.height;
     const int32_t link_status = f.state.link_status;
     const int32_t page = f.state.ir_slot_choice;
     const uint16_t device_version = f.state.device_firmware_version;
+    const int32_t progress = f.state.progress;
+    // A transfer under way and a store keep their progress in view; any other left text gives
+    // way to the outcome line.
+    const bool outcome_in_place =
+        !outcome.empty() && progress != progress_storing && !(progress >= 0 && progress < 100);
     if (link_status == link_connected && page < 1) {
-        draw_text(f, {10, H - 21, 280, 21}, colour_white, 1, align_leading,
-                  version_text(device_version).view());
+        if (outcome_in_place)
+            draw_outcome(f, outcome);
+        else
+            draw_text(f, {10, H - 21, 280, 21}, colour_white, 1, align_leading,
+                      version_text(device_version).view());
         return;
     }
     if (link_status != link_connected && page < 1)
@@ -220,23 +233,26 @@ void draw_status_texts(frame& f) {
     else
         draw_box(f, {250, 0, W - 250, H - 21}, 0, colour_veil);
 
-    const int32_t progress = f.state.progress;
-    if (progress == progress_storing) {
+    const bool percent =
+        progress >= 0 && progress != progress_storing && progress != progress_reading;
+    if (outcome_in_place) {
+        draw_outcome(f, outcome);
+    } else if (progress == progress_storing) {
         draw_text_in(f, 10, H - 22, 90, H, colour_white, 1, align_leading, valign_centre,
                      L"STORING...");
     } else if (progress == progress_reading) {
         draw_text(f, {10, H - 21, 80, 21}, colour_white, 1, align_leading, L"READING...");
-    } else if (progress >= 0) {
-        text_buffer percent;
-        percent.append_decimal(progress).append(L"%");
-        draw_text(f, {10, H - 21, 80, 21}, colour_white, 1, align_leading, percent.view());
-        if (f.state.available_firmware_version > device_version)
-            draw_text(f, {10, H - 21, W - 10, 21}, colour_white, 1, align_centre,
-                      L"UPDATE IN PROGRESS... DO NOT POWER DOWN");
+    } else if (percent) {
+        text_buffer text;
+        text.append_decimal(progress).append(L"%");
+        draw_text(f, {10, H - 21, 80, 21}, colour_white, 1, align_leading, text.view());
     } else if (link_status != link_no_device) {
         draw_text_in(f, 10, H - 22, 290, H, colour_white, 1, align_leading, valign_centre,
                      version_text(device_version).view());
     }
+    if (percent && f.state.available_firmware_version > device_version)
+        draw_text(f, {10, H - 21, W - 10, 21}, colour_white, 1, align_centre,
+                  L"UPDATE IN PROGRESS... DO NOT POWER DOWN");
 }
 
 void draw_link_pill(frame& f) {
@@ -285,7 +301,8 @@ amplifier_placement place_amplifier(int32_t view_width, int32_t view_height) {
     return {s, x0, y0};
 }
 
-void render_screen(editor_state& state, canvas& target, uint32_t& accent) {
+void render_screen(editor_state& state, canvas& target, uint32_t& accent,
+                   std::wstring_view outcome) {
     const program_record& program = current_program(state);
     const channel_look look = channel_look_of(program);
     accent = look.accent;
@@ -298,7 +315,7 @@ void render_screen(editor_state& state, canvas& target, uint32_t& accent) {
     draw_switch_row(f, program);
     draw_slot_panel(f, program);
     draw_status_bar(f);
-    draw_status_texts(f);
+    draw_status_texts(f, outcome);
     draw_link_pill(f);
     if (state.ir_slot_choice >= 1) draw_cabinet_page(f);
 }

@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <fstream>
 #include <initializer_list>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -87,9 +88,11 @@ inline std::vector<uint8_t> float_wav(const std::vector<float>& samples, uint32_
 struct temp_folder {
     std::filesystem::path path;
     temp_folder() {
+        // Random per process: test programs run in parallel and must never share a folder.
         static int serial = 0;
-        path = std::filesystem::temp_directory_path() /
-               ("nimba_ir_" + std::to_string(std::rand()) + "_" + std::to_string(++serial));
+        path =
+            std::filesystem::temp_directory_path() /
+            ("nimba_ir_" + std::to_string(std::random_device{}()) + "_" + std::to_string(++serial));
         std::filesystem::create_directories(path);
     }
     ~temp_folder() {

@@ -253,6 +253,63 @@ TEST(StatusTexts, VersionProgressAndVeil) {
     }
 }
 
+// The worker's post, as the editor state holds it.
+void post(editor_state& state, const char* text) {
+    const std::lock_guard<std::mutex> hold(state.outcome.lock);
+    state.outcome.latest = {outcome_code::import_refused, text};
+    ++state.outcome.sequence;
+}
+
+// The latest outcome takes the version's place, in its font and colour, for 6 s of the user
+// interface's clock from the paint that first shows it; a transfer's percentage and a store keep
+// theirs. The timer repaints once when it expires.
+TEST(StatusTexts, OutcomeTakesTheLeftTextForSixSeconds) {
+    constexpr const wchar_t* shown = L"IMPORT REFUSED: SAMPLE RATE OUTSIDE 44100 TO 96000 HZ";
+    screen sc;
+    sc.s().device_firmware_version = 0x0104;
+    sc.paint();
+    const draw_call version = *find_text(sc.canvas, L"FIRMWARE VERSION 1.4.0");
+    post(sc.s(), "import refused: sample rate outside 44100 to 96000 Hz");
+    sc.clock.now = 1000;
+    sc.paint();
+    const draw_call* line = find_text(sc.canvas, shown);
+    ASSERT_NE(line, nullptr);
+    EXPECT_TRUE(find_texts_containing(sc.canvas, L"FIRMWARE").empty());
+    EXPECT_EQ(line->x, version.x);
+    EXPECT_EQ(line->y, version.y);
+    EXPECT_EQ(line->format, version.format);
+    EXPECT_EQ(line->colour, version.colour);
+
+    const auto timer_at = [&](int64_t ms) {
+        sc.clock.now = ms;
+        const int before = sc.repaints;
+        handle_event(sc.s(), sc.ui, event_timer);
+        return sc.repaints - before;
+    };
+    EXPECT_EQ(timer_at(6999), 0);
+    sc.paint();
+    EXPECT_NE(find_text(sc.canvas, shown), nullptr);
+    EXPECT_EQ(timer_at(7000), 1);
+    sc.paint();
+    EXPECT_EQ(find_text(sc.canvas, shown), nullptr);
+    EXPECT_NE(find_text(sc.canvas, L"FIRMWARE VERSION 1.4.0"), nullptr);
+    EXPECT_EQ(timer_at(8000), 0);
+
+    const struct {
+        int32_t progress;
+        const wchar_t* kept; // nullptr: the outcome is shown
+    } rows[] = {{37, L"37%"}, {0, L"0%"}, {200, L"STORING..."}, {100, nullptr}, {300, nullptr}};
+    for (const auto& r : rows) {
+        SCOPED_TRACE(r.progress);
+        sc.s().link_status = link_busy;
+        sc.s().progress = r.progress;
+        post(sc.s(), "import refused: sample rate outside 44100 to 96000 Hz");
+        sc.paint();
+        EXPECT_EQ(find_text(sc.canvas, shown) == nullptr, r.kept != nullptr);
+        if (r.kept) EXPECT_NE(find_text(sc.canvas, r.kept), nullptr);
+    }
+}
+
 TEST(StatusTexts, VersionBytesAreDecimal) {
     screen sc;
     sc.s().device_firmware_version = 0xFF0A;
