@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The demo edition end to end: the editor and its built-in virtual amplifier under Wine on a
 # virtual X display, driven by xdotool, checked on screen and in the amplifier's report
-# (NIMBA_DEMO_LOG: every message the amplifier takes, written as it takes it).
+# (NIMBA_DEMO_LOG: every message the amplifier takes, written as it takes it, and every outcome
+# the editor tells the user, as "outcome <text>").
 #   1. start: the connect sequence reaches the amplifier (version, firmware fetch, program 0,
 #      the six slot names); time to the first painted frame and the window's appearance;
 #   2. program up: the number on screen changes and program 1 is read (request 02 01);
@@ -11,8 +12,9 @@
 #      amplifier's slot 2 holds that cabinet's image, byte for byte as `nimba-cli ir-export`
 #      writes it, under its name; then AUDITION on and the next cabinet goes to the slot at once;
 #   5. STORE: the amplifier stores;
-#   6. a WAV file imported into slot 4 through the Windows file picker: the slot holds the image
-#      `nimba-cli ir-convert` makes of it, named after the file;
+#   6. a 22050 Hz WAV file refused: its reason reaches the report and the status bar changes;
+#      then a WAV file imported into slot 4 through the Windows file picker: the slot holds the
+#      image `nimba-cli ir-convert` makes of it, named after the file, and the outcome says so;
 #   7. EXTRACT ALL into a folder chosen in the folder picker: the twelve files `ir-export` writes;
 #   8. the peak memory of the process, and WM_CLOSE ending it with exit code 0.
 # Every wait has a deadline; everything started here is stopped on exit.
@@ -219,7 +221,27 @@ answer_picker() {
   xdotool key Return
 }
 
-# 6. A WAV file of the user's into slot 4, and the image the command-line tool makes of it.
+# 6. A WAV file at a sample rate the amplifier cannot take: refused, with the reason on screen
+# (the status bar's left text changes) and in the report; nothing reaches the amplifier.
+sox -n -r 22050 -c 1 -b 16 "$work/low_rate.wav" synth 0.05 pinknoise ||
+  fail "sox could not make a WAV file"
+rest_pointer
+sleep 0.2
+status_bar() { region_hash "$1" 10 672 600 21; }
+screen "$work/before.png"
+bar_before=$(status_bar "$work/before.png")
+received_before=$(grep -c '^recv' "$log")
+click 215 $((198 + 31 * 4 + 11)) # slot 4's import button
+answer_picker Open 430 445 "$(wine_path "$work/low_rate.wav")"
+refusal='^outcome import refused: sample rate outside 44100 to 96000 Hz$'
+wait_for 15 logged "$refusal" || fail "the refused file's reason was not told"
+rest_pointer
+bar_changed() { screen "$work/after.png" && [ "$(status_bar "$work/after.png")" != "$bar_before" ]; }
+wait_for 5 bar_changed || fail "the refusal did not show in the status bar"
+[ "$(grep -c '^recv' "$log")" -eq "$received_before" ] || fail "a refused file reached the amplifier"
+echo "60-gui-e2e: refused import: \"$(grep -E "$refusal" "$log" | sed 's/^outcome //')\", shown"
+
+# A WAV file of the user's into slot 4, and the image the command-line tool makes of it.
 sox -n -r 44100 -c 2 -b 16 "$work/my_cab.wav" synth 0.08 pinknoise fade 0 0.08 0.06 ||
   fail "sox could not make a WAV file"
 timeout 60 wine "$cli" ir-convert "$(wine_path "$work/my_cab.wav")" \
@@ -228,6 +250,8 @@ click 215 $((198 + 31 * 4 + 11)) # slot 4's import button
 answer_picker Open 430 445 "$(wine_path "$work/my_cab.wav")"
 wait_for 15 logged "^slot 4 " || fail "no cabinet arrived in slot 4 from the file picker"
 slot_holds 4 MY_CAB "$work/my_cab_ir.wav" "import"
+wait_for 5 logged '^outcome cabinet sent to slot 4: MY_CAB$' || fail "the import's outcome was not told"
+echo "60-gui-e2e: import: \"cabinet sent to slot 4: MY_CAB\" told"
 wait_for 10 logged_count '^recv F0 00 04 05 F7$' 4 || fail "no re-read after the import"
 sleep 0.3
 
