@@ -15,13 +15,6 @@ namespace {
 loopback_bus bus;
 amp_report report;
 
-void keep_image(const std::wstring& path, std::span<const uint8_t> image) {
-    std::FILE* file = open_file(path, "wb");
-    if (!file) return;
-    std::fwrite(image.data(), 1, image.size(), file);
-    std::fclose(file);
-}
-
 } // namespace
 
 worker_services demo_services(const std::wstring& report_path, path_picker pick) {
@@ -30,7 +23,7 @@ worker_services demo_services(const std::wstring& report_path, path_picker pick)
     if (!report_path.empty()) {
         report.log = open_file(report_path, "wb");
         report.keep_slot_image = [report_path](int slot, std::span<const uint8_t> image) {
-            keep_image(report_path + L".slot" + std::to_wstring(slot) + L".wav", image);
+            write_file_safely(report_path + L".slot" + std::to_wstring(slot) + L".wav", image);
         };
     }
 

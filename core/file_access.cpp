@@ -1,5 +1,10 @@
-// Wide paths and whole-file reads.
+// Wide paths, quoting, and what the platform halves of file access share.
 #include "core/file_access.h"
+
+#include <algorithm>
+#include <atomic>
+
+#include "core/file_access_platform.h"
 
 namespace nimba {
 
@@ -94,42 +99,68 @@ std::wstring wide_from_utf8(std::string_view text) {
     return out;
 }
 
-std::FILE* open_file(const std::wstring& path, const char* mode) {
-    if (path.empty()) return nullptr;
-#ifdef _WIN32
-    const std::wstring wide_mode(mode, mode + std::char_traits<char>::length(mode));
-    return _wfopen(path.c_str(), wide_mode.c_str());
-#else
-    return std::fopen(utf8_from_wide(path).c_str(), mode);
-#endif
-}
-
-bool remove_file(const std::wstring& path) {
-    if (path.empty()) return false;
-#ifdef _WIN32
-    return _wremove(path.c_str()) == 0;
-#else
-    return std::remove(utf8_from_wide(path).c_str()) == 0;
-#endif
-}
-
-std::optional<std::vector<uint8_t>> read_whole_file(const std::wstring& path) {
-    std::FILE* file = open_file(path, "rb");
-    if (!file) return std::nullopt;
-    std::vector<uint8_t> bytes;
-    uint8_t chunk[65536];
-    bool failed = false;
-    try {
-        size_t got;
-        while ((got = std::fread(chunk, 1, sizeof chunk, file)) > 0)
-            bytes.insert(bytes.end(), chunk, chunk + got);
-    } catch (const std::bad_alloc&) {
-        failed = true;
+std::string quoted_path(std::wstring_view path) {
+    static constexpr char hex[] = "0123456789ABCDEF";
+    std::string out = "\"";
+    for (const wchar_t c : path) {
+        const auto unit = static_cast<uint32_t>(c);
+        const bool raw_byte = unit >= 0xDC80 && unit <= 0xDCFF; // kept from invalid UTF-8
+        const uint32_t code = raw_byte ? unit - 0xDC00 : unit;
+        if (code == '\n') {
+            out += "\\n";
+        } else if (code == '\t') {
+            out += "\\t";
+        } else if (code == '"') {
+            out += "\\\"";
+        } else if (raw_byte || code < 0x20 || (code >= 0x7F && code <= 0x9F)) {
+            out += "\\x";
+            out += hex[code >> 4];
+            out += hex[code & 0x0F];
+        } else {
+            out += utf8_from_wide(std::wstring_view(&c, 1));
+        }
     }
-    failed = failed || std::ferror(file);
-    std::fclose(file);
-    if (failed || bytes.empty()) return std::nullopt;
-    return bytes;
+    return out + "\"";
 }
+
+namespace file_access_parts {
+
+std::string too_large(uint64_t max_bytes) {
+    return "holds more than " + std::to_string(max_bytes) + " bytes";
+}
+
+std::string because(const char* what, const std::string& reason) {
+    return std::string(what) + " (" + reason + ")";
+}
+
+std::wstring temporary_beside(const std::wstring& path, unsigned long process_id) {
+    static std::atomic<unsigned> counter{0};
+    const size_t slash = path.find_last_of(L"/\\");
+    const std::wstring folder = slash == std::wstring::npos ? L"" : path.substr(0, slash + 1);
+    return folder + L".nimba-" + std::to_wstring(process_id) + L"-" +
+           std::to_wstring(counter.fetch_add(1)) + L".tmp";
+}
+
+std::string read_bounded(const std::function<int64_t(uint8_t*, size_t, std::string&)>& read_some,
+                         uint64_t expected, uint64_t max_bytes, std::vector<uint8_t>& into) {
+    into.resize(static_cast<size_t>(std::min(expected, max_bytes) + 1));
+    size_t held = 0;
+    for (;;) {
+        if (held == into.size()) {
+            if (held > max_bytes) return too_large(max_bytes); // it grew while being read
+            into.resize(static_cast<size_t>(std::min<uint64_t>(max_bytes + 1, held * 2)));
+        }
+        std::string reason;
+        const int64_t got = read_some(into.data() + held, into.size() - held, reason);
+        if (got < 0) return because("cannot be read", reason);
+        if (got == 0) break;
+        held += static_cast<size_t>(got);
+    }
+    into.resize(held);
+    if (held > max_bytes) return too_large(max_bytes);
+    return {};
+}
+
+} // namespace file_access_parts
 
 } // namespace nimba

@@ -1,11 +1,11 @@
-// Files named by wide paths: opening (UTF-16 on Windows, UTF-8 elsewhere), reading a whole
-// file, and the conversions between wide strings and UTF-8 used for paths and messages.
-// Any thread.
+// Files named by wide paths: opening (UTF-16 on Windows, UTF-8 elsewhere), the bounded read
+// of a regular file, the one safe way every file the editor makes is written, the conversions
+// between wide strings and UTF-8, and paths quoted for messages. Any thread.
 #pragma once
 
 #include <cstdint>
 #include <cstdio>
-#include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -17,14 +17,30 @@ namespace nimba {
 std::string utf8_from_wide(std::wstring_view text);
 std::wstring wide_from_utf8(std::string_view text);
 
-// fopen for a wide path; mode is "rb" or "wb". nullptr when it cannot be opened.
+// The path in double quotes for a one-line message: control characters (C0, DEL, C1), bytes
+// that were not UTF-8 and the quote itself are written as escapes (\n, \t, \xNN, \").
+std::string quoted_path(std::wstring_view path);
+
+// fopen for a wide path; mode is "rb" or "wb". nullptr when it cannot be opened. Only for
+// logs the user asked for by name; files the editor makes go through write_file_safely.
 std::FILE* open_file(const std::wstring& path, const char* mode);
 
-// Deletes a file; false when it could not be deleted.
-bool remove_file(const std::wstring& path);
+// Far above any impulse response or firmware image, and small enough to hold in memory.
+inline constexpr uint64_t max_read_bytes = uint64_t{256} << 20;
 
-// The whole file, or nothing when the path is empty, it cannot be opened or read, or it
-// holds no bytes.
-std::optional<std::vector<uint8_t>> read_whole_file(const std::wstring& path);
+struct file_read {
+    std::vector<uint8_t> bytes;
+    std::string error; // why nothing was read, as "cannot be opened (...)"; empty when read
+};
+
+// A regular file of at most max_bytes, read whole. A directory, FIFO, device or socket is
+// refused at once without blocking, and the size is checked before anything is read.
+file_read read_regular_file(const std::wstring& path, uint64_t max_bytes = max_read_bytes);
+
+// Writes `bytes` as the whole content of `path`: a new temporary file in the same folder is
+// written, flushed, closed and renamed over `path`. On any failure the temporary is removed
+// and `path` is left as it was; a path that exists and is not a regular file is refused.
+// Returns why it failed, empty when written.
+std::string write_file_safely(const std::wstring& path, std::span<const uint8_t> bytes);
 
 } // namespace nimba

@@ -13,12 +13,6 @@ namespace nimba {
 
 namespace {
 
-constexpr uint8_t sysex_start = 0xF0;
-constexpr uint8_t sysex_end = 0xF7;
-constexpr uint8_t code_firmware_chunk = 0x07;
-constexpr uint8_t code_transfer_close = 0x09;
-constexpr uint8_t close_target_firmware = 0x10;
-constexpr size_t close_name_field = 64;
 constexpr int32_t pause_after_close_ms = 100;
 
 fetch_result fetch_guarded(const firmware_fetch& fetch, const std::string& url,
@@ -52,7 +46,7 @@ std::string refusal_reason(const fetch_result& result) {
 
 // "chunk 3 of 512" for the chunk at `address`.
 std::string chunk_text(uint32_t address) {
-    return "chunk " + std::to_string(address / firmware_chunk_bytes + 1) + " of " +
+    return "chunk " + std::to_string(address / chunk_bytes + 1) + " of " +
            std::to_string(firmware_chunk_count);
 }
 
@@ -78,35 +72,25 @@ std::string firmware_version_text(uint16_t version) {
 
 size_t build_firmware_chunk(std::span<const uint8_t, firmware_image_size> image, uint32_t address,
                             std::span<uint8_t> out) {
-    if (out.size() < firmware_chunk_message_size ||
-        address > firmware_image_size - firmware_chunk_bytes)
-        return 0;
-    size_t at = 0;
-    out[at++] = sysex_start;
-    out[at++] = 0x00;
-    out[at++] = code_firmware_chunk;
-    for (int shift = 20; shift >= 0; shift -= 4) out[at++] = (address >> shift) & 0x0F;
-    for (uint8_t byte : image.subspan(address, firmware_chunk_bytes)) {
-        out[at++] = byte >> 4;
-        out[at++] = byte & 0x0F;
+    if (address > firmware_image_size - chunk_bytes) return 0;
+    const auto frame = build_frame(out, code_firmware_chunk, firmware_chunk_size - frame_overhead);
+    if (frame.empty()) return 0;
+    size_t at = firmware_address_at;
+    for (int shift = 20; shift >= 0; shift -= 4) frame[at++] = (address >> shift) & 0x0F;
+    for (uint8_t byte : image.subspan(address, chunk_bytes)) {
+        frame[at++] = byte >> 4;
+        frame[at++] = byte & 0x0F;
     }
-    out[at++] = sysex_end;
-    return at;
+    return frame.size();
 }
 
 size_t build_firmware_close(std::span<uint8_t> out) {
-    if (out.size() < firmware_close_message_size) return 0;
-    size_t at = 0;
-    out[at++] = sysex_start;
-    out[at++] = 0x00;
-    out[at++] = code_transfer_close;
-    out[at++] = close_target_firmware;
-    for (int i = 0; i < 4; ++i) out[at++] = 0x0F;
-    std::fill_n(out.begin() + at, close_name_field, uint8_t{0});
-    std::memcpy(&out[at], firmware_file_name, std::strlen(firmware_file_name));
-    at += close_name_field;
-    out[at++] = sysex_end;
-    return at;
+    const auto frame = build_frame(out, code_transfer_close, transfer_close_size - frame_overhead);
+    if (frame.empty()) return 0;
+    frame[close_at::target] = close_target_firmware;
+    std::fill_n(frame.begin() + close_at::size, 4, uint8_t{0x0F});
+    std::memcpy(&frame[close_at::name], firmware_file_name, std::strlen(firmware_file_name));
+    return frame.size();
 }
 
 void transfer_firmware(device_link& link) {
@@ -120,16 +104,16 @@ void transfer_firmware(device_link& link) {
     std::span<uint8_t> buffer(link.message_buffer);
 
     size_t remaining = firmware_image_size;
-    for (uint32_t address = 0; remaining > 0; address += firmware_chunk_bytes) {
+    for (uint32_t address = 0; remaining > 0; address += chunk_bytes) {
         const size_t size = build_firmware_chunk(image, address, buffer);
-        remaining -= firmware_chunk_bytes;
+        remaining -= chunk_bytes;
         link.last_reply = 0;
         send_message(link, buffer.first(size));
         if (remaining > 0) {
             state.progress = transfer_percent(remaining);
             request_repaint(link);
         }
-        const wait_result waited = wait_for_reply(link, reply_acknowledge);
+        const wait_result waited = wait_for_reply(link, code_acknowledge);
         if (waited == wait_result::stopped) return;
         if (waited == wait_result::timeout) {
             note_timeout(link,
@@ -141,7 +125,7 @@ void transfer_firmware(device_link& link) {
     const size_t size = build_firmware_close(buffer);
     link.last_reply = 0;
     send_message(link, buffer.first(size));
-    const wait_result waited = wait_for_reply(link, reply_acknowledge);
+    const wait_result waited = wait_for_reply(link, code_acknowledge);
     if (waited == wait_result::stopped) return;
     if (waited == wait_result::timeout) {
         note_timeout(link, make_outcome(outcome_code::firmware_timed_out, {"the closing message"}));

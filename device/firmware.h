@@ -13,13 +13,11 @@
 
 #include "device/firmware_fetch.h"
 #include "device/link.h"
+#include "device/messages.h"
 
 namespace nimba {
 
-inline constexpr size_t firmware_chunk_bytes = 256;        // image bytes per chunk message
-inline constexpr size_t firmware_chunk_message_size = 522; // F0 00 07, 6 nibbles, 512, F7
-inline constexpr size_t firmware_close_message_size = 73;
-inline constexpr int32_t firmware_chunk_count = firmware_image_size / firmware_chunk_bytes;
+inline constexpr int32_t firmware_chunk_count = firmware_image_size / chunk_bytes;
 inline constexpr const char* firmware_file_name = "NIMBA.bin";
 
 // Zeroes the image buffer and fetches the image into it. Takes only a successful response of

@@ -14,64 +14,51 @@ namespace nimba {
 namespace {
 
 constexpr int32_t wait_budget_ms = 1000;
-constexpr size_t block_size = 23;
-constexpr size_t slot_name_reply_size = 70;
-constexpr size_t slot_name_field = 64;
-
 // Values live in the state as 32-bit words; inside a System Exclusive message only 7-bit data
 // bytes may travel, since any byte from 80 (hex) up would end or corrupt the message.
 uint8_t data_byte(int32_t value) {
     return static_cast<uint8_t>(value & 0x7F);
 }
 
-bool send_short_request(device_link& link, uint8_t code) {
-    auto& b = link.message_buffer;
-    b[0] = 0xF0;
-    b[1] = 0x00;
-    b[2] = code;
-    b[3] = 0xF7;
-    return send_message(link, std::span(b.data(), 4));
+bool send_short_request(device_link& link, message_code code) {
+    return send_message(link, build_frame(link.message_buffer, code, 0));
 }
 
-bool send_indexed_request(device_link& link, uint8_t code, int32_t index) {
-    auto& b = link.message_buffer;
-    b[0] = 0xF0;
-    b[1] = 0x00;
-    b[2] = code;
-    b[3] = data_byte(index);
-    b[4] = 0xF7;
-    return send_message(link, std::span(b.data(), 5));
+bool send_indexed_request(device_link& link, message_code code, int32_t index) {
+    const auto frame = build_frame(link.message_buffer, code, 1);
+    frame[frame_data_at] = data_byte(index);
+    return send_message(link, frame);
 }
 
 // Reply 02. A reply shorter than the full block is applied field by field up to, but not
 // including, its last byte (the F7 that ends it); fields it does not carry keep their values.
 void apply_program_reply(device_link& link, std::span<const uint8_t> m) {
     editor_state& state = *link.state;
-    const size_t n = m[3];
+    const size_t n = m[block_at::program];
     if (n >= program_count) return; // not a data byte: the reply names no program
     const auto has = [&](size_t i) { return i + 1 < m.size(); };
 
-    link.last_reply = reply_program;
+    link.last_reply = code_program;
     program_record& record = state.programs[n];
-    if (n == 0) state.midi_channel = m[4] & 0x1F;
-    for (size_t i = 0; i < 4; ++i) record.ir_slot[i] = m[5 + i];
-    record.channel = m[9];
-    for (size_t i = 0; i < 3; ++i) record.channel_mode[i] = m[10 + i];
-    record.ir_bypass = m[13];
-    if (n == 0) state.tolex_colour = m[14];
+    if (n == 0) state.midi_channel = m[block_at::midi_channel] & 0x1F;
+    for (size_t i = 0; i < 4; ++i) record.ir_slot[i] = m[block_at::ir_slots + i];
+    record.channel = m[block_at::channel];
+    for (size_t i = 0; i < 3; ++i) record.channel_mode[i] = m[block_at::channel_modes + i];
+    record.ir_bypass = m[block_at::ir_bypass];
+    if (n == 0) state.tolex_colour = m[block_at::tolex_colour];
     program_record& globals = state.programs[0];
     for (size_t i = 0; i < 7; ++i)
-        if (has(15 + i)) globals.global_values[i] = m[15 + i];
+        if (has(block_at::globals + i)) globals.global_values[i] = m[block_at::globals + i];
     record.loaded = 1;
 }
 
 // Reply 04: bytes 5..68 hold the name, NUL-padded; a name that starts with the slot's own
 // "k_" prefix loses it.
 void apply_slot_name_reply(device_link& link, std::span<const uint8_t> m) {
-    link.last_reply = reply_slot_name;
-    const int k = m[4];
-    if (k >= slot_count || m[5] == 0) return;
-    const auto field = m.subspan(5, slot_name_field);
+    link.last_reply = code_slot_name;
+    const int k = m[slot_name_at::slot];
+    if (k >= slot_count || m[slot_name_at::name] == 0) return;
+    const auto field = m.subspan(slot_name_at::name, name_field_size);
     const auto end = std::find(field.begin(), field.end(), uint8_t{0});
     std::string name(field.begin(), end);
     const std::string prefix = std::to_string(k) + "_";
@@ -86,29 +73,30 @@ void apply_slot_name_reply(device_link& link, std::span<const uint8_t> m) {
 } // namespace
 
 void handle_message(device_link& link, std::span<const uint8_t> m) {
-    if (m.size() < 3 || m[1] != 0x00 || !link.state) return;
-    switch (m[2]) {
-    case reply_program:
-        if (m.size() >= 20) apply_program_reply(link, m);
+    if (m.size() < 3 || m[1] != sysex_zero || !link.state) return;
+    switch (m[frame_code_at]) {
+    case code_program:
+        if (m.size() >= program_reply_min_size) apply_program_reply(link, m);
         break;
-    case reply_program_changed:
+    case code_program_changed:
         if (m.size() != 4 && m.size() != 5) break;
-        if (m.size() == 5 && m[3] <= 0x7F) link.state->program = m[3];
-        link.last_reply = reply_program_changed;
+        if (m.size() == 5 && m[frame_data_at] <= 0x7F) link.state->program = m[frame_data_at];
+        link.last_reply = code_program_changed;
         link.resync_pending = true;
         break;
-    case reply_slot_name:
+    case code_slot_name:
         if (m.size() >= slot_name_reply_size) apply_slot_name_reply(link, m);
         break;
-    case reply_acknowledge:
-        if (m.size() >= 4) link.last_reply = reply_acknowledge;
+    case code_acknowledge:
+        if (m.size() >= frame_overhead) link.last_reply = code_acknowledge;
         break;
-    case reply_version:
+    case code_version:
         // Only a reply that carries both version bytes before its F7 is taken: a partial
         // version could start a firmware update the amplifier does not need.
-        if (m.size() < 6) break;
-        link.state->device_firmware_version = static_cast<uint16_t>(m[3] * 256 + m[4]);
-        link.last_reply = reply_version;
+        if (m.size() < version_reply_size) break;
+        link.state->device_firmware_version =
+            static_cast<uint16_t>(m[version_at::major] * 256 + m[version_at::minor]);
+        link.last_reply = code_version;
         break;
     default:
         break;
@@ -154,14 +142,14 @@ bool send_message(device_link& link, std::span<const uint8_t> bytes) {
 
 bool send_version_request(device_link& link) {
     link.last_reply = 0;
-    return send_short_request(link, 0x0B);
+    return send_short_request(link, code_version);
 }
 
 void request_program(device_link& link) {
     if (!link.state) return;
     link.last_reply = 0;
-    if (!send_indexed_request(link, 0x02, link.state->program)) return;
-    switch (wait_for_reply(link, reply_program)) {
+    if (!send_indexed_request(link, code_program, link.state->program)) return;
+    switch (wait_for_reply(link, code_program)) {
     case wait_result::reply:
         link.failure_count = 0;
         break;
@@ -175,7 +163,7 @@ void request_program(device_link& link) {
 
 bool request_slot_name(device_link& link, int slot) {
     link.last_reply = 0;
-    return send_indexed_request(link, 0x04, slot);
+    return send_indexed_request(link, code_slot_name, slot);
 }
 
 bool send_parameter_block(device_link& link) {
@@ -183,28 +171,26 @@ bool send_parameter_block(device_link& link) {
     const editor_state& state = *link.state;
     const program_record& record = current_program(state);
     const program_record& globals = state.programs[0];
-    auto& b = link.message_buffer;
-    b[0] = 0xF0;
-    b[1] = 0x00;
-    b[2] = 0x01;
-    b[3] = data_byte(state.program);
-    b[4] = static_cast<uint8_t>(state.midi_channel & 0x1F);
-    for (size_t i = 0; i < 4; ++i) b[5 + i] = data_byte(record.ir_slot[i]);
-    b[9] = data_byte(record.channel);
-    for (size_t i = 0; i < 3; ++i) b[10 + i] = data_byte(record.channel_mode[i]);
-    b[13] = data_byte(record.ir_bypass);
-    b[14] = data_byte(state.tolex_colour);
-    for (size_t i = 0; i < 7; ++i) b[15 + i] = data_byte(globals.global_values[i]);
-    b[22] = 0xF7;
-    return send_message(link, std::span(b.data(), block_size));
+    const auto b = build_frame(link.message_buffer, code_parameter_block,
+                               parameter_block_size - frame_overhead);
+    b[block_at::program] = data_byte(state.program);
+    b[block_at::midi_channel] = static_cast<uint8_t>(state.midi_channel & 0x1F);
+    for (size_t i = 0; i < 4; ++i) b[block_at::ir_slots + i] = data_byte(record.ir_slot[i]);
+    b[block_at::channel] = data_byte(record.channel);
+    for (size_t i = 0; i < 3; ++i)
+        b[block_at::channel_modes + i] = data_byte(record.channel_mode[i]);
+    b[block_at::ir_bypass] = data_byte(record.ir_bypass);
+    b[block_at::tolex_colour] = data_byte(state.tolex_colour);
+    for (size_t i = 0; i < 7; ++i) b[block_at::globals + i] = data_byte(globals.global_values[i]);
+    return send_message(link, b);
 }
 
 bool send_store(device_link& link) {
-    return send_short_request(link, 0x0A);
+    return send_short_request(link, code_store);
 }
 
 bool send_link_reset(device_link& link) {
-    return send_short_request(link, 0x0C);
+    return send_short_request(link, code_link_reset);
 }
 
 } // namespace nimba

@@ -6,6 +6,7 @@
 #include <span>
 
 #include "core/outcome.h"
+#include "device/messages.h"
 
 namespace nimba {
 
@@ -20,16 +21,8 @@ clock_seam& link_clock(device_link& link);
 // True while the output port exists and is open.
 bool output_open(const device_link& link);
 
-// Reply codes as they land in last_reply.
-enum : int32_t {
-    reply_program = 0x02,
-    reply_program_changed = 0x03,
-    reply_slot_name = 0x04,
-    reply_acknowledge = 0x08,
-    reply_version = 0x0B,
-};
-
 // Decodes one received message into the editor state and the link; malformed ones are dropped.
+// A reply taken leaves its message_code in last_reply.
 void handle_message(device_link& link, std::span<const uint8_t> message);
 
 enum class wait_result { reply, timeout, stopped };

@@ -65,7 +65,7 @@ void read_slot_names(device_link& link) {
     for (int slot = 0; slot < slot_count; ++slot) {
         link.last_reply = 0;
         request_slot_name(link, slot);
-        const wait_result waited = wait_for_reply(link, reply_slot_name);
+        const wait_result waited = wait_for_reply(link, code_slot_name);
         if (waited == wait_result::stopped) return;
         if (waited == wait_result::timeout) {
             note_timeout(link);
@@ -88,7 +88,7 @@ sequence_end run_connect_sequence(device_link& link, const worker_services& serv
     if (output_open(link)) {
         link.last_reply = 0;
         send_version_request(link);
-        switch (wait_for_reply(link, reply_version)) {
+        switch (wait_for_reply(link, code_version)) {
         case wait_result::reply:
             link.failure_count = 0;
             break;

@@ -7,6 +7,8 @@
 #include <memory>
 #include <mutex>
 
+#include "core/state.h"
+
 namespace nimba {
 
 namespace {
@@ -93,7 +95,7 @@ void seed_demo_amp(virtual_amp& amp) {
 firmware_fetch demo_firmware_fetch(loopback_bus& bus, amp_report& report) {
     return [&bus, &report](const std::string&, std::span<uint8_t> buffer) {
         fetch_result result;
-        if (buffer.size() < amp_firmware_size) {
+        if (buffer.size() < firmware_image_size) {
             result.status = fetch_status::too_long;
             return result;
         }
@@ -102,11 +104,11 @@ firmware_fetch demo_firmware_fetch(loopback_bus& bus, amp_report& report) {
             if (report.log) std::fflush(report.log);
             return b.amp.firmware_version;
         });
-        std::fill(buffer.begin(), buffer.begin() + amp_firmware_size, uint8_t{0});
+        std::fill(buffer.begin(), buffer.begin() + firmware_image_size, uint8_t{0});
         buffer[firmware_version_at] = static_cast<uint8_t>(version & 0xFF);
         buffer[firmware_version_at + 1] = static_cast<uint8_t>(version >> 8);
         result.status = fetch_status::ok;
-        result.received = amp_firmware_size;
+        result.received = firmware_image_size;
         return result;
     };
 }

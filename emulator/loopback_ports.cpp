@@ -211,7 +211,7 @@ void inject_garbage(loopback_bus& bus, int count, uint32_t seed) {
     std::lock_guard guard(bus.lock);
     for (int i = 0; i < count; ++i) {
         std::vector<uint8_t> m;
-        if (i % 2) m = {0xF0, 0x00, static_cast<uint8_t>(code(random))};
+        if (i % 2) m = {sysex_start, sysex_zero, static_cast<uint8_t>(code(random))};
         const int n = length(random);
         for (int k = 0; k < n; ++k) m.push_back(static_cast<uint8_t>(byte(random)));
         deliver(bus, m);

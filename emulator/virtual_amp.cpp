@@ -5,20 +5,23 @@
 #include <algorithm>
 #include <cstdio>
 
+#include "core/state.h"
+
 namespace nimba {
 
 namespace {
 
-constexpr size_t name_field = 64;
-constexpr size_t cabinet_chunk_size = 520;
-constexpr size_t firmware_chunk_size = 522;
-constexpr size_t close_size = 73;
-constexpr uint8_t firmware_close_slot = 0x10;
-
 std::string log_line(const char* direction, std::span<const uint8_t> m) {
     char line[32];
-    std::snprintf(line, sizeof line, "%s %02X %zu", direction, m.size() > 2 ? m[2] : 0, m.size());
+    std::snprintf(line, sizeof line, "%s %02X %zu", direction,
+                  m.size() > frame_code_at ? m[frame_code_at] : 0, m.size());
     return line;
+}
+
+std::vector<uint8_t> reply_frame(message_code code, size_t data_size) {
+    std::vector<uint8_t> reply(data_size + frame_overhead);
+    build_frame(reply, code, data_size);
+    return reply;
 }
 
 void emit(virtual_amp& amp, std::vector<uint8_t> reply, amp_replies& replies) {
@@ -31,7 +34,7 @@ void emit(virtual_amp& amp, std::vector<uint8_t> reply, amp_replies& replies) {
 }
 
 void acknowledge(virtual_amp& amp, amp_replies& replies) {
-    emit(amp, {0xF0, 0x00, 0x08, 0xF7}, replies);
+    emit(amp, reply_frame(code_acknowledge, 0), replies);
 }
 
 // A field of `count` nibble bytes, most significant first; false when a byte is not a nibble.
@@ -45,8 +48,8 @@ bool read_nibbles(std::span<const uint8_t> bytes, uint32_t& value) {
 }
 
 // 256 image bytes sent as high/low nibble pairs.
-bool read_chunk(std::span<const uint8_t> pairs, std::array<uint8_t, amp_chunk_bytes>& out) {
-    for (size_t i = 0; i < amp_chunk_bytes; ++i) {
+bool read_chunk(std::span<const uint8_t> pairs, std::array<uint8_t, chunk_bytes>& out) {
+    for (size_t i = 0; i < chunk_bytes; ++i) {
         const uint8_t hi = pairs[2 * i], lo = pairs[2 * i + 1];
         if (hi > 0x0F || lo > 0x0F) return false;
         out[i] = static_cast<uint8_t>(hi << 4 | lo);
@@ -55,28 +58,29 @@ bool read_chunk(std::span<const uint8_t> pairs, std::array<uint8_t, amp_chunk_by
 }
 
 void put_chunk(std::vector<uint8_t>& transfer, size_t offset,
-               const std::array<uint8_t, amp_chunk_bytes>& chunk) {
-    if (transfer.size() < offset + amp_chunk_bytes) transfer.resize(offset + amp_chunk_bytes);
+               const std::array<uint8_t, chunk_bytes>& chunk) {
+    if (transfer.size() < offset + chunk_bytes) transfer.resize(offset + chunk_bytes);
     std::copy(chunk.begin(), chunk.end(), transfer.begin() + static_cast<ptrdiff_t>(offset));
 }
 
 bool take_parameter_block(virtual_amp& amp, std::span<const uint8_t> m) {
-    if (m.size() != amp_block_size || m[3] > 0x7F) return false;
-    std::array<uint8_t, amp_block_size> block;
+    if (m.size() != parameter_block_size || m[block_at::program] > 0x7F) return false;
+    std::array<uint8_t, parameter_block_size> block;
     std::copy(m.begin(), m.end(), block.begin());
     amp.blocks.push_back(block);
-    std::copy(m.begin() + 5, m.begin() + 14, amp.programs[m[3]].begin());
-    amp.midi_channel = m[4];
-    amp.tolex_colour = m[14];
-    std::copy(m.begin() + 15, m.begin() + 22, amp.global_values.begin());
+    std::copy_n(m.begin() + block_at::ir_slots, amp_program{}.size(),
+                amp.programs[m[block_at::program]].begin());
+    amp.midi_channel = m[block_at::midi_channel];
+    amp.tolex_colour = m[block_at::tolex_colour];
+    std::copy_n(m.begin() + block_at::globals, amp.global_values.size(), amp.global_values.begin());
     return true;
 }
 
 bool take_cabinet_chunk(virtual_amp& amp, std::span<const uint8_t> m) {
     uint32_t offset = 0;
-    std::array<uint8_t, amp_chunk_bytes> chunk;
-    if (m.size() != cabinet_chunk_size || !read_nibbles(m.subspan(3, 4), offset) ||
-        !read_chunk(m.subspan(7, 2 * amp_chunk_bytes), chunk))
+    std::array<uint8_t, chunk_bytes> chunk;
+    if (m.size() != cabinet_chunk_size || !read_nibbles(m.subspan(cabinet_offset_at, 4), offset) ||
+        !read_chunk(m.subspan(cabinet_data_at, 2 * chunk_bytes), chunk))
         return false;
     put_chunk(amp.cabinet_transfer, offset, chunk);
     return true;
@@ -84,10 +88,11 @@ bool take_cabinet_chunk(virtual_amp& amp, std::span<const uint8_t> m) {
 
 bool take_firmware_chunk(virtual_amp& amp, std::span<const uint8_t> m) {
     uint32_t address = 0;
-    std::array<uint8_t, amp_chunk_bytes> chunk;
-    if (m.size() != firmware_chunk_size || !read_nibbles(m.subspan(3, 6), address) ||
-        address + amp_chunk_bytes > amp_firmware_size ||
-        !read_chunk(m.subspan(9, 2 * amp_chunk_bytes), chunk))
+    std::array<uint8_t, chunk_bytes> chunk;
+    if (m.size() != firmware_chunk_size ||
+        !read_nibbles(m.subspan(firmware_address_at, 6), address) ||
+        address + chunk_bytes > firmware_image_size ||
+        !read_chunk(m.subspan(firmware_data_at, 2 * chunk_bytes), chunk))
         return false;
     put_chunk(amp.firmware_transfer, address, chunk);
     return true;
@@ -97,10 +102,11 @@ bool take_firmware_chunk(virtual_amp& amp, std::span<const uint8_t> m) {
 // A close whose size asks for more bytes than arrived completes nothing.
 bool take_transfer_close(virtual_amp& amp, std::span<const uint8_t> m) {
     uint32_t size = 0;
-    if (m.size() != close_size || !read_nibbles(m.subspan(4, 4), size)) return false;
-    const uint8_t slot = m[3];
-    if (slot == firmware_close_slot) {
-        if (amp.firmware_transfer.size() != amp_firmware_size) return false;
+    if (m.size() != transfer_close_size || !read_nibbles(m.subspan(close_at::size, 4), size))
+        return false;
+    const uint8_t slot = m[close_at::target];
+    if (slot == close_target_firmware) {
+        if (amp.firmware_transfer.size() != firmware_image_size) return false;
         amp.firmware_image = std::move(amp.firmware_transfer);
         amp.firmware_transfer.clear();
         amp.firmware_version =
@@ -111,7 +117,7 @@ bool take_transfer_close(virtual_amp& amp, std::span<const uint8_t> m) {
     if (slot >= amp.slots.size() || size > amp.cabinet_transfer.size()) return false;
     amp_slot& target = amp.slots[slot];
     target.image.assign(amp.cabinet_transfer.begin(), amp.cabinet_transfer.begin() + size);
-    const auto field = m.subspan(8, name_field);
+    const auto field = m.subspan(close_at::name, name_field_size);
     target.name.assign(field.begin(), std::find(field.begin(), field.end(), uint8_t{0}));
     amp.cabinet_transfer.clear();
     ++amp.cabinets_done;
@@ -119,11 +125,18 @@ bool take_transfer_close(virtual_amp& amp, std::span<const uint8_t> m) {
 }
 
 std::vector<uint8_t> slot_name_reply(const virtual_amp& amp, size_t slot) {
-    std::vector<uint8_t> reply{0xF0, 0x00, 0x04, 0x00, static_cast<uint8_t>(slot)};
+    std::vector<uint8_t> reply = reply_frame(code_slot_name, slot_name_reply_size - frame_overhead);
+    reply[slot_name_at::slot] = static_cast<uint8_t>(slot);
     const std::string& name = amp.slots[slot].name;
-    for (size_t i = 0; i < name_field; ++i)
-        reply.push_back(i < name.size() ? static_cast<uint8_t>(name[i]) : 0);
-    reply.push_back(0xF7);
+    std::copy_n(name.begin(), std::min(name.size(), name_field_size),
+                reply.begin() + slot_name_at::name);
+    return reply;
+}
+
+std::vector<uint8_t> version_reply(const virtual_amp& amp) {
+    std::vector<uint8_t> reply = reply_frame(code_version, 2);
+    reply[version_at::major] = static_cast<uint8_t>(amp.firmware_version >> 8);
+    reply[version_at::minor] = static_cast<uint8_t>(amp.firmware_version & 0xFF);
     return reply;
 }
 
@@ -131,78 +144,76 @@ std::vector<uint8_t> slot_name_reply(const virtual_amp& amp, size_t slot) {
 
 std::vector<uint8_t> amp_program_reply(const virtual_amp& amp, int32_t n) {
     const size_t index = static_cast<size_t>(std::clamp(n, 0, 127));
-    std::vector<uint8_t> reply(amp_block_size);
-    reply[0] = 0xF0;
-    reply[2] = 0x02;
-    reply[3] = static_cast<uint8_t>(index);
-    reply[4] = amp.midi_channel;
-    std::copy(amp.programs[index].begin(), amp.programs[index].end(), reply.begin() + 5);
-    reply[14] = amp.tolex_colour;
-    std::copy(amp.global_values.begin(), amp.global_values.end(), reply.begin() + 15);
-    reply[22] = 0xF7;
+    std::vector<uint8_t> reply = reply_frame(code_program, parameter_block_size - frame_overhead);
+    reply[block_at::program] = static_cast<uint8_t>(index);
+    reply[block_at::midi_channel] = amp.midi_channel;
+    std::copy(amp.programs[index].begin(), amp.programs[index].end(),
+              reply.begin() + block_at::ir_slots);
+    reply[block_at::tolex_colour] = amp.tolex_colour;
+    std::copy(amp.global_values.begin(), amp.global_values.end(),
+              reply.begin() + block_at::globals);
     return reply;
 }
 
 void amp_program_changed(virtual_amp& amp, int32_t n, amp_replies& replies) {
     if (n < 0) {
-        emit(amp, {0xF0, 0x00, 0x03, 0xF7}, replies);
+        emit(amp, reply_frame(code_program_changed, 0), replies);
         return;
     }
     amp.program = std::min(n, 127);
-    emit(amp, {0xF0, 0x00, 0x03, static_cast<uint8_t>(amp.program), 0xF7}, replies);
+    std::vector<uint8_t> reply = reply_frame(code_program_changed, 1);
+    reply[frame_data_at] = static_cast<uint8_t>(amp.program);
+    emit(amp, std::move(reply), replies);
 }
 
 void amp_receive(virtual_amp& amp, std::span<const uint8_t> m, amp_replies& replies) {
-    if (m.size() < 4 || m[0] != 0xF0 || m[1] != 0x00 || m.back() != 0xF7 || m[2] > 0x7F) {
+    if (m.size() < frame_overhead || m[0] != sysex_start || m[1] != sysex_zero ||
+        m.back() != sysex_end || m[frame_code_at] > 0x7F) {
         ++amp.ignored;
         return;
     }
-    const uint8_t code = m[2];
+    const uint8_t code = m[frame_code_at];
     bool taken = false;
     amp.log.push_back(log_line("<-", m));
     switch (code) {
-    case 0x0B:
-        if ((taken = m.size() == 4))
-            emit(amp,
-                 {0xF0, 0x00, 0x0B, static_cast<uint8_t>(amp.firmware_version >> 8),
-                  static_cast<uint8_t>(amp.firmware_version & 0xFF), 0xF7},
-                 replies);
+    case code_version:
+        if ((taken = m.size() == frame_overhead)) emit(amp, version_reply(amp), replies);
         break;
-    case 0x02:
-        if ((taken = m.size() == 5 && m[3] <= 0x7F))
-            emit(amp, amp_program_reply(amp, m[3]), replies);
+    case code_program:
+        if ((taken = m.size() == 5 && m[frame_data_at] <= 0x7F))
+            emit(amp, amp_program_reply(amp, m[frame_data_at]), replies);
         break;
-    case 0x04:
-        if ((taken = m.size() == 5 && m[3] < amp.slots.size()))
-            emit(amp, slot_name_reply(amp, m[3]), replies);
+    case code_slot_name:
+        if ((taken = m.size() == 5 && m[frame_data_at] < amp.slots.size()))
+            emit(amp, slot_name_reply(amp, m[frame_data_at]), replies);
         break;
-    case 0x01:
+    case code_parameter_block:
         taken = take_parameter_block(amp, m);
         break;
-    case 0x0A:
-        if ((taken = m.size() == 4)) {
+    case code_store:
+        if ((taken = m.size() == frame_overhead)) {
             amp.stored = amp.programs;
             ++amp.stores;
         }
         break;
-    case 0x0C:
-        if ((taken = m.size() == 4)) {
+    case code_link_reset:
+        if ((taken = m.size() == frame_overhead)) {
             amp.cabinet_transfer.clear();
             amp.firmware_transfer.clear();
             ++amp.link_resets;
         }
         break;
-    case 0x08:
+    case code_cabinet_chunk:
         if ((taken = take_cabinet_chunk(amp, m))) acknowledge(amp, replies);
         break;
-    case 0x07:
+    case code_firmware_chunk:
         if ((taken = take_firmware_chunk(amp, m))) acknowledge(amp, replies);
         break;
-    case 0x09:
+    case code_transfer_close:
         if ((taken = take_transfer_close(amp, m))) {
             acknowledge(amp, replies);
             // Its cabinets or firmware changed: the editor should read everything again.
-            emit(amp, {0xF0, 0x00, 0x03, 0xF7}, replies);
+            emit(amp, reply_frame(code_program_changed, 0), replies);
         }
         break;
     default:

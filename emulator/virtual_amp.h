@@ -11,11 +11,9 @@
 #include <string>
 #include <vector>
 
-namespace nimba {
+#include "device/messages.h"
 
-inline constexpr size_t amp_block_size = 23;
-inline constexpr size_t amp_firmware_size = 0x20000;
-inline constexpr size_t amp_chunk_bytes = 256;
+namespace nimba {
 
 // One program's values as they travel in bytes 5..13 of the block: ir_slot 0..3, channel,
 // channel_mode 0..2, ir_bypass.
@@ -54,11 +52,11 @@ struct virtual_amp {
     std::vector<uint8_t> firmware_transfer;
 
     // What it was sent and what it did
-    std::vector<std::array<uint8_t, amp_block_size>> blocks; // every parameter block taken
-    std::array<int32_t, 128> received{};                     // messages taken, by command code
-    int32_t ignored = 0;     // messages it did not understand (framing, code or length)
-    int32_t stores = 0;      // 0A
-    int32_t link_resets = 0; // 0C
+    std::vector<std::array<uint8_t, parameter_block_size>> blocks; // every parameter block taken
+    std::array<int32_t, 128> received{}; // messages taken, by command code
+    int32_t ignored = 0;                 // messages it did not understand (framing, code or length)
+    int32_t stores = 0;                  // 0A
+    int32_t link_resets = 0;             // 0C
     int32_t cabinets_done = 0;
     int32_t firmware_updates = 0;
     int64_t replies_made = 0;     // replies produced, lost ones included

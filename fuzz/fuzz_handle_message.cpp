@@ -32,7 +32,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     check(s.program >= 0 && s.program <= 127);
     check(s.midi_channel >= 0 && s.midi_channel <= 0x1F);
     const int32_t last = f.link->last_reply;
-    check(last == 0 || last == 2 || last == 3 || last == 4 || last == 8 || last == 11);
+    check(last == 0 || last == nimba::code_program || last == nimba::code_program_changed ||
+          last == nimba::code_slot_name || last == nimba::code_acknowledge ||
+          last == nimba::code_version);
     for (int k = 0; k < nimba::slot_count; ++k) check(nimba::slot_name(s, k).size() <= 64);
     return 0;
 }

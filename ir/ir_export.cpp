@@ -1,8 +1,6 @@
 // Export of the factory cabinets.
 #include "ir/ir_export.h"
 
-#include <cstdio>
-
 #include "core/file_access.h"
 #include "core/state.h"
 #include "ir/ir_import.h"
@@ -27,28 +25,20 @@ export_report write_factory_irs(const cabinet_library& cabinets, const std::wstr
     }
     for (const cabinet_entry& cabinet : cabinets) {
         const std::wstring path = folder + L"/" + cabinet.name + L".wav";
-        std::FILE* file = open_file(path, "wb");
-        if (!file) {
-            report.outcome = export_outcome::cannot_create;
-            report.failed_path = path;
-            return report;
-        }
         const auto samples = cabinet_samples(cabinet);
         const auto image = samples ? encode_ir_image(*samples) : std::nullopt;
         if (!image) {
-            std::fclose(file);
             report.outcome = export_outcome::no_image;
             report.failed_path = path;
             return report;
         }
-        const bool wrote = std::fwrite(image->data(), 1, image->size(), file) == image->size();
-        const bool closed = std::fclose(file) == 0;
-        if (wrote && closed) {
-            ++report.written;
-        } else if (report.outcome == export_outcome::done) {
+        report.reason = write_file_safely(path, *image);
+        if (!report.reason.empty()) {
             report.outcome = export_outcome::write_failed;
             report.failed_path = path;
+            return report;
         }
+        ++report.written;
     }
     return report;
 }
@@ -59,28 +49,20 @@ export_report export_factory_irs(editor_state& state, const std::wstring& folder
     return report;
 }
 
-std::string export_outcome_text(export_outcome outcome) {
-    switch (outcome) {
-    case export_outcome::done:
-        return "all cabinets written";
-    case export_outcome::no_folder:
-        return "no folder given";
-    case export_outcome::cannot_create:
-        return "cannot create the file";
-    case export_outcome::no_image:
-        return "the cabinet's impulse response is missing or unusable";
-    case export_outcome::write_failed:
-        return "writing the file failed";
-    }
-    return "export failed";
-}
-
 outcome outcome_of(const export_report& report) {
-    if (report.outcome == export_outcome::done)
+    const std::string file = quoted_path(file_name_of(report.failed_path));
+    switch (report.outcome) {
+    case export_outcome::done:
         return make_outcome(outcome_code::export_done, {std::to_string(report.written)});
-    return make_outcome(
-        outcome_code::export_stopped,
-        {utf8_from_wide(file_name_of(report.failed_path)), export_outcome_text(report.outcome)});
+    case export_outcome::no_folder:
+        return make_outcome(outcome_code::export_stopped, {"the start", "no folder given"});
+    case export_outcome::no_image:
+        return make_outcome(outcome_code::export_stopped,
+                            {file, "the cabinet's impulse response is missing or unusable"});
+    case export_outcome::write_failed:
+        break;
+    }
+    return make_outcome(outcome_code::export_stopped, {file, report.reason});
 }
 
 } // namespace nimba

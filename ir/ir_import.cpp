@@ -14,13 +14,42 @@ namespace {
 
 constexpr float silence_threshold = 0.01f; // -40 dB full scale
 
-// Leading samples within the threshold, among all but the last, so at least one remains.
-size_t leading_silence(std::span<const float> mono) {
-    size_t skip = 0;
-    while (skip + 1 < mono.size() && mono[skip] >= -silence_threshold &&
-           mono[skip] <= silence_threshold)
-        ++skip;
-    return skip;
+// Source frames held for the conversion once the sound starts: twice what 4096 output
+// samples read at the highest rate (about 2 x 8194 at 96 kHz), so the cut never shows.
+uint64_t frames_kept(uint32_t rate) {
+    return 2 * (uint64_t{ir_max_samples} * rate / ir_sample_rate + 8);
+}
+
+// Frames decoded at a time: about 64 Ki, whole ADPCM blocks.
+uint64_t slice_frames(const wav_format& format) {
+    const uint64_t block = format.frames_per_block;
+    return std::max<uint64_t>(1, 65536 / block) * block;
+}
+
+bool silent(float sample) {
+    return sample >= -silence_threshold && sample <= silence_threshold; // NaN is not silence
+}
+
+// Channel 0 from the first sample outside the silence threshold, at most frames_kept. A file
+// that is silent throughout gives its last sample. Decoding stops where the file's frames end
+// or a slice comes back short (a corrupt ADPCM block). Empty when no frame decodes.
+std::vector<float> sounding_channel0(const wav_file& file) {
+    const wav_format& format = file.format;
+    const uint64_t keep = frames_kept(format.sample_rate);
+    const uint64_t slice = slice_frames(format);
+    std::vector<float> kept;
+    std::optional<float> last;
+    for (uint64_t first = 0; first < format.frame_count && kept.size() < keep; first += slice) {
+        const std::vector<float> frames = decode_wav_frames(file, slice, first);
+        const size_t count = frames.size() / format.channels;
+        for (size_t i = 0; i < count && kept.size() < keep; ++i) {
+            last = frames[i * format.channels];
+            if (!kept.empty() || !silent(*last)) kept.push_back(*last);
+        }
+        if (count < slice) break;
+    }
+    if (kept.empty() && last) kept.push_back(*last);
+    return kept;
 }
 
 // Lanczos (a = 3) over the 8 source positions around each output position, in single
@@ -72,8 +101,16 @@ const char* rejection_text(ir_rejection rejection) {
         return "more than 2 channels";
     case ir_rejection::no_frames:
         return "no audio frames";
+    case ir_rejection::not_finite:
+        return "contains samples that are not finite numbers";
     }
     return "refused";
+}
+
+std::string refusal_text(const ir_conversion& conversion) {
+    std::string text = rejection_text(conversion.rejection);
+    if (!conversion.read_error.empty()) text += ": " + conversion.read_error;
+    return text;
 }
 
 ir_conversion convert_wav_to_ir(std::span<const uint8_t> file_bytes) {
@@ -96,38 +133,38 @@ ir_conversion convert_wav_to_ir(std::span<const uint8_t> file_bytes) {
         result.rejection = ir_rejection::too_many_channels;
         return result;
     }
-    const std::vector<float> frames = decode_wav_frames(*file, format.frame_count);
-    const size_t n = frames.size() / format.channels;
-    if (n == 0) {
+    const std::vector<float> working = sounding_channel0(*file);
+    if (working.empty()) {
         result.rejection = ir_rejection::no_frames;
         return result;
     }
-    std::vector<float> mono(n);
-    for (size_t i = 0; i < n; ++i) mono[i] = frames[i * format.channels];
-
-    const std::span<const float> working =
-        std::span<const float>(mono).subspan(leading_silence(mono));
     if (format.sample_rate == ir_sample_rate) {
         result.samples.assign(working.begin(),
                               working.begin() + std::min(working.size(), ir_max_samples));
     } else {
         result.samples = resample_to_48k(working, format.sample_rate);
     }
+    // Huge 64-bit values narrow to infinity and the resampler's sums can overflow; the
+    // amplifier's convolution would turn such a response into noise or full-scale silence.
+    if (!std::all_of(result.samples.begin(), result.samples.end(),
+                     [](float s) { return std::isfinite(s); })) {
+        result.samples.clear();
+        result.rejection = ir_rejection::not_finite;
+    }
     return result;
 }
 
 ir_conversion read_ir_from_wav(const std::wstring& path) {
-    const auto bytes = read_whole_file(path);
-    if (!bytes) return {ir_rejection::unreadable, {}};
-    return convert_wav_to_ir(*bytes);
+    file_read file = read_regular_file(path);
+    if (!file.error.empty()) return {ir_rejection::unreadable, {}, std::move(file.error)};
+    return convert_wav_to_ir(file.bytes);
 }
 
 std::optional<std::vector<float>> load_ir_from_wav(device_link& link, const std::wstring& path) {
     ir_conversion conversion = read_ir_from_wav(path);
     if (conversion.rejection != ir_rejection::none) {
         if (link.state) link.state->link_status.store(link_connected);
-        post_outcome(link, make_outcome(outcome_code::import_refused,
-                                        {rejection_text(conversion.rejection)}));
+        post_outcome(link, make_outcome(outcome_code::import_refused, {refusal_text(conversion)}));
         return std::nullopt;
     }
     return std::move(conversion.samples);

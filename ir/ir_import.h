@@ -28,6 +28,7 @@ enum class ir_rejection {
     sample_rate,       // outside 44100..96000 Hz
     too_many_channels, // neither 1 nor 2 channels
     no_frames,         // no audio frames decoded
+    not_finite,        // a converted sample is infinite or NaN
 };
 
 // One line for a person: why a file was refused.
@@ -36,13 +37,19 @@ const char* rejection_text(ir_rejection rejection);
 struct ir_conversion {
     ir_rejection rejection = ir_rejection::none;
     std::vector<float> samples; // 0..4096 samples at 48 kHz when accepted
+    std::string read_error;     // for `unreadable`: why the file could not be read
 };
 
-// The whole conversion of a file already in memory: decode every frame the file holds,
-// take channel 0, drop leading silence (never the last sample), resample to 48 kHz, cut.
+// The refusal with its detail, as "the file cannot be read: is a folder, not a file".
+std::string refusal_text(const ir_conversion& conversion);
+
+// The whole conversion of a file already in memory: take channel 0, drop leading silence
+// (never the last sample), resample to 48 kHz, cut. Frames are decoded a slice at a time and
+// silence is dropped as it goes, so only what the 4096 output samples need is ever held,
+// however long the file or its silence. Refused when any converted sample is not finite.
 ir_conversion convert_wav_to_ir(std::span<const uint8_t> file_bytes);
 
-// Reads the file at `path` and converts it.
+// Reads the file at `path` (a regular file of at most max_read_bytes) and converts it.
 ir_conversion read_ir_from_wav(const std::wstring& path);
 
 // The editor's import: the conversion; a refused file sets link_status 1 and posts the outcome

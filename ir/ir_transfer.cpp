@@ -24,30 +24,23 @@ void put_nibbles16(uint8_t* out, uint32_t value) {
 // Message 08 for the chunk at `offset`, in the link's message buffer; returns the image
 // bytes it carries. Positions past the image's end travel as 00 00.
 size_t build_chunk(device_link& link, std::span<const uint8_t> image, size_t offset) {
-    uint8_t* m = link.message_buffer.data();
-    m[0] = 0xF0;
-    m[1] = 0x00;
-    m[2] = 0x08;
-    put_nibbles16(m + 3, static_cast<uint32_t>(offset));
-    const size_t carried = std::min(cabinet_chunk_bytes, image.size() - offset);
-    for (size_t i = 0; i < cabinet_chunk_bytes; ++i) {
-        const uint8_t byte = i < carried ? image[offset + i] : 0;
-        m[7 + 2 * i] = byte >> 4;
-        m[8 + 2 * i] = byte & 0x0F;
+    const auto m =
+        build_frame(link.message_buffer, code_cabinet_chunk, cabinet_chunk_size - frame_overhead);
+    put_nibbles16(&m[cabinet_offset_at], static_cast<uint32_t>(offset));
+    const size_t carried = std::min(chunk_bytes, image.size() - offset);
+    for (size_t i = 0; i < carried; ++i) {
+        m[cabinet_data_at + 2 * i] = image[offset + i] >> 4;
+        m[cabinet_data_at + 2 * i + 1] = image[offset + i] & 0x0F;
     }
-    m[cabinet_chunk_size - 1] = 0xF7;
     return carried;
 }
 
 void build_close(device_link& link, uint8_t slot, size_t image_size, const ir_name_field& name) {
-    uint8_t* m = link.message_buffer.data();
-    m[0] = 0xF0;
-    m[1] = 0x00;
-    m[2] = 0x09;
-    m[3] = slot;
-    put_nibbles16(m + 4, static_cast<uint32_t>(image_size));
-    std::copy(name.begin(), name.end(), m + 8);
-    m[cabinet_close_size - 1] = 0xF7;
+    const auto m =
+        build_frame(link.message_buffer, code_transfer_close, transfer_close_size - frame_overhead);
+    m[close_at::target] = slot;
+    put_nibbles16(&m[close_at::size], static_cast<uint32_t>(image_size));
+    std::copy(name.begin(), name.end(), m.begin() + close_at::name);
 }
 
 // An acknowledge that arrived before this send must not count for it.
@@ -59,7 +52,7 @@ void send_built(device_link& link, size_t size) {
 // False when the transfer must end: on a timeout the failure is noted as a time-out at `step`,
 // on a stop request nothing is touched.
 bool acknowledged(device_link& link, const std::string& step) {
-    switch (wait_for_reply(link, reply_acknowledge)) {
+    switch (wait_for_reply(link, code_acknowledge)) {
     case wait_result::reply:
         return true;
     case wait_result::timeout:
@@ -136,8 +129,7 @@ void upload_ir_image(device_link& link, std::span<const uint8_t> image, uint8_t 
         return;
     }
     const size_t size = image.size();
-    const std::string chunks =
-        std::to_string((size + cabinet_chunk_bytes - 1) / cabinet_chunk_bytes);
+    const std::string chunks = std::to_string((size + chunk_bytes - 1) / chunk_bytes);
     size_t remaining = size;
     size_t offset = 0;
     do {
@@ -147,14 +139,14 @@ void upload_ir_image(device_link& link, std::span<const uint8_t> image, uint8_t 
             const float left = static_cast<float>(remaining) / static_cast<float>(size) * 100.0f;
             set_progress(link, static_cast<int32_t>(100.0 - static_cast<double>(left)));
         }
-        const std::string chunk = std::to_string(offset / cabinet_chunk_bytes + 1);
+        const std::string chunk = std::to_string(offset / chunk_bytes + 1);
         if (!acknowledged(link, "chunk " + chunk + " of " + chunks)) return;
-        offset += cabinet_chunk_bytes;
+        offset += chunk_bytes;
     } while (remaining > 0);
 
     const ir_name_field name = make_ir_name_field(name_source);
     build_close(link, slot, size, name);
-    send_built(link, cabinet_close_size);
+    send_built(link, transfer_close_size);
     if (!acknowledged(link, "the closing message")) return;
     if (link.state) link.state->progress = 100;
     post_outcome(

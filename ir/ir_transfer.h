@@ -9,17 +9,15 @@
 #include <string>
 #include <string_view>
 
+#include "device/messages.h"
+
 namespace nimba {
 
 struct device_link;
 
-inline constexpr size_t cabinet_chunk_bytes = 256; // image bytes per chunk
-inline constexpr size_t cabinet_chunk_size = 520;  // the whole message
-inline constexpr size_t cabinet_close_size = 73;   // the whole message
-inline constexpr size_t ir_name_field_size = 64;
 inline constexpr int32_t transfer_pause_ms = 100; // after an acknowledged close
 
-using ir_name_field = std::array<uint8_t, ir_name_field_size>;
+using ir_name_field = std::array<uint8_t, name_field_size>;
 
 // The name the amplifier shows for a cabinet: upper-cased, the extension and any ".WAV" or
 // ".WAVE" dropped, zero-filled, no terminator when all 64 bytes are used. Characters outside

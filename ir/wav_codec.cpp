@@ -37,9 +37,6 @@ constexpr guid_bytes w64_riff = {0x72, 0x69, 0x66, 0x66, 0x2E, 0x91, 0xCF, 0x11,
 // "wave", "fmt ", "data" and "fact" share the tail of this GUID after their four letters.
 constexpr uint8_t w64_tail[12] = {0xF3, 0xAC, 0xD3, 0x11, 0x8C, 0xD1,
                                   0x00, 0xC0, 0x4F, 0x8E, 0xDB, 0x8A};
-// WAVE_FORMAT_EXTENSIBLE sub-formats: the format tag, then this fixed tail.
-constexpr uint8_t subformat_tail[14] = {0x00, 0x00, 0x00, 0x00, 0x10, 0x00, 0x80,
-                                        0x00, 0x00, 0xAA, 0x00, 0x38, 0x9B, 0x71};
 
 bool is_w64_guid(const uint8_t* p, const char* letters) {
     return std::memcmp(p, letters, 4) == 0 && std::memcmp(p + 4, w64_tail, 12) == 0;
@@ -190,7 +187,9 @@ bool read_format(std::span<const uint8_t> fmt, wav_file& file) {
 
     const bool extensible = tag == tag_extensible;
     if (extensible) {
-        if (fmt.size() < 40 || std::memcmp(fmt.data() + 26, subformat_tail, 14) != 0) return false;
+        // The sub-format GUID starts with the format tag. Its other bytes name who defined the
+        // layout (the standard tail, or an ambisonic one, say); the samples are coded alike.
+        if (fmt.size() < 40) return false;
         tag = read_u16(fmt.data() + 24);
     }
     switch (tag) {
@@ -288,11 +287,11 @@ float float_sample(const uint8_t* p, uint32_t bytes) {
     return static_cast<float>(d);
 }
 
-void decode_plain(const wav_file& file, uint64_t frames, float* out) {
+void decode_plain(const wav_file& file, uint64_t first, uint64_t frames, float* out) {
     const wav_format& f = file.format;
     const uint32_t bytes = f.block_align / f.channels;
     const uint64_t samples = frames * f.channels;
-    const uint8_t* p = file.data.data();
+    const uint8_t* p = file.data.data() + first * f.block_align;
     for (uint64_t i = 0; i < samples; ++i, p += bytes) {
         switch (f.encoding) {
         case wav_encoding::pcm:
@@ -373,10 +372,11 @@ void decode_ima_block(const wav_file& file, std::span<const uint8_t> block, uint
     }
 }
 
-uint64_t decode_adpcm(const wav_file& file, uint64_t frames, float* out) {
+uint64_t decode_adpcm(const wav_file& file, uint64_t first, uint64_t frames, float* out) {
     const wav_format& f = file.format;
     uint64_t done = 0;
-    for (size_t at = 0; done < frames && at < file.data.size(); at += f.block_align) {
+    for (size_t at = static_cast<size_t>(first / f.frames_per_block * f.block_align);
+         done < frames && at < file.data.size(); at += f.block_align) {
         const auto block =
             file.data.subspan(at, std::min<size_t>(f.block_align, file.data.size() - at));
         const uint64_t in_block = std::min(
@@ -417,19 +417,24 @@ std::optional<wav_file> open_wav(std::span<const uint8_t> bytes) {
     return file;
 }
 
-std::vector<float> decode_wav_frames(const wav_file& file, uint64_t max_frames) {
+std::vector<float> decode_wav_frames(const wav_file& file, uint64_t max_frames,
+                                     uint64_t first_frame) {
     const wav_format& f = file.format;
-    if (f.channels == 0 || f.block_align == 0) return {};
+    const bool adpcm =
+        f.encoding == wav_encoding::ms_adpcm || f.encoding == wav_encoding::ima_adpcm;
+    if (f.channels == 0 || f.block_align == 0 || first_frame >= f.frame_count ||
+        (adpcm && first_frame % f.frames_per_block != 0))
+        return {};
     // frame_count came from the data size, so it bounds every read below.
-    const uint64_t frames = std::min(max_frames, f.frame_count);
+    const uint64_t frames = std::min(max_frames, f.frame_count - first_frame);
     std::vector<float> out;
     try {
         out.resize(static_cast<size_t>(frames * f.channels));
         uint64_t done = frames;
-        if (f.encoding == wav_encoding::ms_adpcm || f.encoding == wav_encoding::ima_adpcm)
-            done = decode_adpcm(file, frames, out.data());
+        if (adpcm)
+            done = decode_adpcm(file, first_frame, frames, out.data());
         else
-            decode_plain(file, frames, out.data());
+            decode_plain(file, first_frame, frames, out.data());
         out.resize(static_cast<size_t>(done * f.channels));
     } catch (const std::bad_alloc&) {
         return {};

@@ -41,11 +41,13 @@ struct wav_file {
 // block layout. The result refers into `bytes`, which must outlive it.
 std::optional<wav_file> open_wav(std::span<const uint8_t> bytes);
 
-// Decodes up to `max_frames` frames from the start of the data as interleaved floats.
+// Decodes up to `max_frames` frames from frame `first_frame` on as interleaved floats; for
+// ADPCM, first_frame must begin a block (a multiple of frames_per_block), else nothing.
 // Integer PCM is scaled by 1 / 2^(bits - 1) (8-bit is unsigned, centred on 128); A-law,
 // mu-law and ADPCM go through their 16-bit expansion and / 32768; 64-bit floats are
 // narrowed. Returns fewer frames when the data ends early or an ADPCM block is corrupt.
-std::vector<float> decode_wav_frames(const wav_file& file, uint64_t max_frames);
+std::vector<float> decode_wav_frames(const wav_file& file, uint64_t max_frames,
+                                     uint64_t first_frame = 0);
 
 // A RIFF file of 32-bit IEEE float samples (format tag 3, 16-byte format chunk, no fact
 // chunk). Empty when the data would not fit a RIFF size field or channels/rate are 0.

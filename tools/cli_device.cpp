@@ -80,14 +80,15 @@ int exit_code_of(outcome_kind kind) {
     return cli_exit_failed;
 }
 
-// An outcome as the tool's result: a finished one on out, any other as the failure line.
-int print_outcome(cli_console& console, const outcome& result) {
+// An outcome as the tool's result: a finished one on out, any other as the failure line, after
+// `where` (the file it is about) when one is given.
+int print_outcome(cli_console& console, const outcome& result, std::string_view where = {}) {
     const outcome_kind kind = kind_of(result.code);
     if (kind == outcome_kind::done) {
         clear_progress(console);
         console.out(result.text + "\n");
     } else {
-        report_failure(console, result.text);
+        report_failure(console, std::string(where) + result.text);
     }
     return exit_code_of(kind);
 }
@@ -334,31 +335,19 @@ payload_check load_device_payload(const device_request& request) {
     if (request.action == device_action::upload_ir) {
         const ir_conversion ir = read_ir_from_wav(request.path);
         if (ir.rejection != ir_rejection::none)
-            refuse(outcome_code::import_refused, rejection_text(ir.rejection));
+            refuse(outcome_code::import_refused, refusal_text(ir));
         else if (!encode_ir_image(ir.samples))
             refuse(outcome_code::import_refused, "the IR image cannot be built");
     } else if (request.action == device_action::update_firmware) {
-        std::FILE* file = open_file(request.path, "rb");
-        if (!file) {
-            refuse(outcome_code::firmware_refused, "the file cannot be opened");
-            return check;
-        }
-        // One byte more than an image, so a longer file is told from an image without
-        // reading all of it.
-        std::vector<uint8_t>& image = check.payload.firmware_image;
-        image.resize(firmware_image_size + 1);
-        const size_t got = std::fread(image.data(), 1, image.size(), file);
-        const bool failed = std::ferror(file) != 0;
-        std::fclose(file);
-        if (failed) {
-            refuse(outcome_code::firmware_refused, "the file cannot be read");
-        } else if (got != firmware_image_size) {
+        file_read file = read_regular_file(request.path, firmware_image_size);
+        if (file.error.empty() && file.bytes.size() == firmware_image_size) {
+            check.payload.firmware_image = std::move(file.bytes);
+        } else {
             refuse(outcome_code::firmware_refused,
-                   (got > firmware_image_size ? std::string("more than 131072")
-                                              : std::to_string(got)) +
-                       " bytes; a firmware image holds exactly 131072 bytes");
+                   file.error.empty() ? "holds " + std::to_string(file.bytes.size()) +
+                                            " bytes; a firmware image holds exactly 131072 bytes"
+                                      : file.error);
         }
-        image.resize(got == firmware_image_size ? firmware_image_size : 0);
     }
     return check;
 }
@@ -447,7 +436,8 @@ int run_device_cli(const cli_arguments& args, headless_link& headless,
     }
     const device_request& request = *parsed.request;
     const payload_check check = load_device_payload(request);
-    if (check.refusal) return print_outcome(console, *check.refusal);
+    if (check.refusal)
+        return print_outcome(console, *check.refusal, quoted_path(request.path) + ": ");
     build_headless_link(headless, env, request.path);
     const int code = run_device_request(headless, request, check.payload, env, console);
     destroy_editor_state(*headless.state);

@@ -12,18 +12,12 @@ namespace nimba {
 
 namespace {
 
-bool write_file(const std::wstring& path, const std::vector<uint8_t>& bytes) {
-    std::FILE* file = open_file(path, "wb");
-    if (!file) return false;
-    const bool wrote = std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
-    return std::fclose(file) == 0 && wrote;
-}
-
 void keep_received(emulator_session& s, const std::wstring& file_name,
                    const std::vector<uint8_t>& bytes) {
     if (s.received_dir.empty()) return;
     const std::wstring path = s.received_dir + L"/" + file_name;
-    if (!write_file(path, bytes)) s.failures.push_back(utf8_from_wide(path));
+    const std::string error = write_file_safely(path, bytes);
+    if (!error.empty()) s.failures.push_back(quoted_path(path) + ": " + error);
 }
 
 void log_line(emulator_session& s, const std::string& line) {
@@ -157,7 +151,7 @@ int emulate_command(const cli_arguments& args) {
         if (serve_waiting_messages(*session, *in, *out) == 0)
             std::this_thread::sleep_for(std::chrono::milliseconds(1));
         for (; failures_reported < session->failures.size(); ++failures_reported)
-            report_failure(console, session->failures[failures_reported] + ": cannot be written");
+            report_failure(console, session->failures[failures_reported]);
     }
     stop_on_signals(nullptr);
     in->closePort();

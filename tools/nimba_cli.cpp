@@ -1,5 +1,7 @@
 // nimba-cli: the editor's core from the command line. Each command is one row of the command
-// table (name, arguments, help, handler); `nimba-cli --help` lists them.
+// table (name, arguments, help, handler); `nimba-cli --help` lists them, `nimba-cli --version`
+// prints the program's version.
+#include <csignal>
 #include <cstdio>
 #include <string>
 #include <string_view>
@@ -9,6 +11,7 @@
 #include "core/file_access.h"
 #include "ir/ir_export.h"
 #include "ir/ir_import.h"
+#include "nimba_version.h"
 #include "tools/cli_device.h"
 #include "tools/cli_emulate.h"
 
@@ -31,37 +34,31 @@ struct cli_command {
     int (*run)(const arguments& args);
 };
 
-std::string text(const std::wstring& wide) {
-    return utf8_from_wide(wide);
-}
-
+// The input is read whole before the output is written, so the same path for both works:
+// the input is replaced by its image once that is written whole.
 int ir_convert(const arguments& args) {
     const std::wstring& in = args[0];
     const std::wstring& out = args[1];
     const ir_conversion ir = read_ir_from_wav(in);
     if (ir.rejection != ir_rejection::none) {
-        std::fprintf(stderr, "nimba-cli: %s: refused: %s\n", text(in).c_str(),
-                     rejection_text(ir.rejection));
+        std::fprintf(stderr, "nimba-cli: %s: refused: %s\n", quoted_path(in).c_str(),
+                     refusal_text(ir).c_str());
         return exit_refused;
     }
     const auto image = encode_ir_image(ir.samples);
     if (!image) {
-        std::fprintf(stderr, "nimba-cli: %s: the IR image cannot be built\n", text(in).c_str());
+        std::fprintf(stderr, "nimba-cli: %s: the IR image cannot be built\n",
+                     quoted_path(in).c_str());
         return exit_failed;
     }
-    std::FILE* file = open_file(out, "wb");
-    if (!file) {
-        std::fprintf(stderr, "nimba-cli: %s: cannot create the file\n", text(out).c_str());
+    const std::string error = write_file_safely(out, *image);
+    if (!error.empty()) {
+        std::fprintf(stderr, "nimba-cli: %s: %s; nothing was written\n", quoted_path(out).c_str(),
+                     error.c_str());
         return exit_failed;
     }
-    const bool wrote = std::fwrite(image->data(), 1, image->size(), file) == image->size();
-    if (std::fclose(file) != 0 || !wrote) {
-        remove_file(out); // no half-written image is left behind
-        std::fprintf(stderr, "nimba-cli: %s: writing the file failed\n", text(out).c_str());
-        return exit_failed;
-    }
-    std::printf("%s: %zu samples at 48000 Hz, %zu bytes\n", text(out).c_str(), ir.samples.size(),
-                image->size());
+    std::printf("%s: %zu samples at 48000 Hz, %zu bytes\n", quoted_path(out).c_str(),
+                ir.samples.size(), image->size());
     return exit_ok;
 }
 
@@ -69,16 +66,15 @@ int ir_export(const arguments& args) {
     cabinet_library cabinets;
     fill_cabinet_library(cabinets);
     const export_report report = write_factory_irs(cabinets, args[0]);
-    for (int i = 0; i < report.written && report.outcome != export_outcome::write_failed; ++i)
-        std::printf("%s/%s.wav\n", text(args[0]).c_str(), text(cabinets[i].name).c_str());
+    for (int i = 0; i < report.written; ++i)
+        std::printf("%s\n", quoted_path(args[0] + L"/" + cabinets[i].name + L".wav").c_str());
+    const outcome result = outcome_of(report);
     if (report.outcome == export_outcome::done) {
-        std::printf("%d cabinets written\n", report.written);
+        std::printf("%s\n", result.text.c_str());
         return exit_ok;
     }
-    std::fprintf(stderr, "nimba-cli: %s%s%s (%d of %d cabinets written)\n",
-                 report.failed_path.empty() ? "" : text(report.failed_path).c_str(),
-                 report.failed_path.empty() ? "" : ": ",
-                 export_outcome_text(report.outcome).c_str(), report.written, cabinet_count);
+    std::fprintf(stderr, "nimba-cli: %s (%d of %d cabinets written)\n", result.text.c_str(),
+                 report.written, cabinet_count);
     return exit_failed;
 }
 
@@ -88,12 +84,15 @@ constexpr cli_command commands[] = {
      "Reads <in.wav> (44100 to 96000 Hz, 1 or 2 channels; PCM, float, A-law, mu-law or ADPCM,\n"
      "RIFF or Wave64), takes the left channel, drops leading silence, converts to 48 kHz and\n"
      "writes the IR image that the editor would send to the amplifier to <out.wav>.\n"
+     "The output is written whole or not at all; an existing file there is replaced only once\n"
+     "the new image is complete. <out.wav> may be <in.wav>: the input is read whole first.\n"
      "Exit status: 0 written; 2 the input was refused (the reason is printed, nothing is\n"
-     "written); 1 the output could not be written.",
+     "written); 1 the output could not be written (it is left as it was).",
      ir_convert},
     {"ir-export", "<folder>", 1, "write the twelve factory cabinets as WAV files into a folder",
      "Writes \"<cabinet name>.wav\" for each factory cabinet into <folder>, replacing files of\n"
-     "the same name. Stops at the first file that cannot be created.\n"
+     "the same name. Stops at the first file that cannot be written whole, which is left as it\n"
+     "was; the files before it are complete.\n"
      "Exit status: 0 when all twelve were written, 1 otherwise (the reason is printed).",
      ir_export},
     {"device", device_usage, any_argument_count, device_summary, device_help, device_command},
@@ -108,7 +107,8 @@ const cli_command* find_command(std::wstring_view name) {
 
 void print_overview(std::FILE* to) {
     std::fprintf(to, "usage: nimba-cli <command> [arguments]\n"
-                     "       nimba-cli help <command>\n\ncommands:\n");
+                     "       nimba-cli help <command>\n"
+                     "       nimba-cli --version\n\ncommands:\n");
     for (const cli_command& c : commands)
         std::fprintf(to, "  %-12.*s %.*s\n", static_cast<int>(c.name.size()), c.name.data(),
                      static_cast<int>(c.summary.size()), c.summary.data());
@@ -137,15 +137,20 @@ int run_cli(const arguments& args) {
         }
         const cli_command* c = find_command(args[1]);
         if (!c) {
-            std::fprintf(stderr, "nimba-cli: unknown command %s\n", text(args[1]).c_str());
+            std::fprintf(stderr, "nimba-cli: unknown command %s\n", quoted_path(args[1]).c_str());
             return exit_usage;
         }
         print_command_help(*c);
         return exit_ok;
     }
+    if (args[0] == L"--version") {
+        std::printf("nimba-cli %.*s\n", static_cast<int>(program_version.size()),
+                    program_version.data());
+        return exit_ok;
+    }
     const cli_command* c = find_command(args[0]);
     if (!c) {
-        std::fprintf(stderr, "nimba-cli: unknown command %s\n\n", text(args[0]).c_str());
+        std::fprintf(stderr, "nimba-cli: unknown command %s\n\n", quoted_path(args[0]).c_str());
         print_overview(stderr);
         return exit_usage;
     }
@@ -172,6 +177,9 @@ int wmain(int argc, wchar_t** argv) {
 }
 #else
 int main(int argc, char** argv) {
+    // A write past a file-size limit then fails with EFBIG, which the safe write cleans up
+    // after, instead of ending the process with its temporary file left behind.
+    std::signal(SIGXFSZ, SIG_IGN);
     nimba::arguments args;
     for (int i = 1; i < argc; ++i) args.push_back(nimba::wide_from_utf8(argv[i]));
     return nimba::run_cli(args);

@@ -66,7 +66,7 @@ start_xvfb 100 130 1100x760x24
 mkdir -p "$work/cabinets"
 timeout 60 wine "$cli" ir-export "$(wine_path "$work/cabinets")" >"$work/export.out" 2>&1 ||
   fail "nimba-cli ir-export failed: $(cat "$work/export.out")"
-tr -d '\r' <"$work/export.out" | grep '\.wav$' | sed 's|.*/||; s|\.wav$||' >"$work/names"
+tr -d '\r' <"$work/export.out" | grep '\.wav"$' | sed 's|.*/||; s|\.wav"$||' >"$work/names"
 [ "$(wc -l <"$work/names")" -eq 12 ] || fail "ir-export did not name twelve cabinets"
 
 # 1. Start.

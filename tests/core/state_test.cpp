@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <string>
 
 namespace nimba {
 namespace {
@@ -74,12 +75,24 @@ TEST(EditorState, ResetClearsTheDevicePartAndKeepsTheRest) {
     EXPECT_EQ(s.cabinets[11].name, L"UK 412 JBL120 GB");
 }
 
+// Names 6 and -1 would sit on the words of program 0 that follow the table and on its mutex.
 TEST(EditorState, SlotNamesOutsideTheSixSlotsAreIgnored) {
     built_state b;
-    set_slot_name(*b.state, 6, L"X");
-    set_slot_name(*b.state, -1, L"X");
-    EXPECT_TRUE(slot_name(*b.state, 6).empty());
-    EXPECT_TRUE(slot_name(*b.state, -1).empty());
+    editor_state& s = *b.state;
+    const auto name_of = [](int k) { return L"SLOT " + std::to_wstring(k); };
+    for (int k = 0; k < slot_count; ++k) set_slot_name(s, k, name_of(k));
+    program_record& neighbour = s.programs[0];
+    for (int i = 0; i < 4; ++i) neighbour.ir_slot[i] = 10 + i;
+    neighbour.channel = 2;
+    for (int i = 0; i < 3; ++i) neighbour.channel_mode[i] = 20 + i;
+    set_slot_name(s, 6, L"X");
+    set_slot_name(s, -1, L"X");
+    EXPECT_TRUE(slot_name(s, 6).empty());
+    EXPECT_TRUE(slot_name(s, -1).empty());
+    for (int k = 0; k < slot_count; ++k) EXPECT_EQ(slot_name(s, k), name_of(k));
+    for (int i = 0; i < 4; ++i) EXPECT_EQ(neighbour.ir_slot[i], 10 + i);
+    EXPECT_EQ(neighbour.channel, 2);
+    for (int i = 0; i < 3; ++i) EXPECT_EQ(neighbour.channel_mode[i], 20 + i);
 }
 
 TEST(EditorState, ChannelSlotIndexClampsToThree) {

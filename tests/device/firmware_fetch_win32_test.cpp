@@ -26,18 +26,27 @@ TEST(WininetFetch, ReportsStatusAndNeverWritesPastTheBuffer) {
     test::check_fetch_cases<test::loopback_http_server>(platform_firmware_fetch(), cases, image);
 }
 
+// One URL answers twice with bodies it allows to be cached for an hour: a fetch served from
+// the URL cache would bring back the first body the second time.
 TEST(WininetFetch, FetchesAgainRatherThanFromTheCache) {
     bytes buffer(firmware_image_size);
     const std::string first = test::body_of(firmware_image_size);
     const std::string second = first.substr(1).insert(0, 1, char{0x55});
+    std::vector<std::string> responses;
     for (const std::string* body : {&first, &second}) {
-        test::loopback_http_server server(test::http_response("200 OK", *body));
-        ASSERT_NE(server.port, 0);
-        // Both servers may land on the same port: a cached copy would return the first body.
+        std::string response = test::http_response("200 OK", *body);
+        responses.push_back(
+            response.insert(response.find("\r\n") + 2, "Cache-Control: public, max-age=3600\r\n"));
+    }
+    test::loopback_http_server server(std::move(responses));
+    ASSERT_NE(server.port, 0);
+    for (const std::string* body : {&first, &second}) {
         const fetch_result result = platform_firmware_fetch()(server.url(), buffer);
         EXPECT_EQ(result.status, fetch_status::ok);
         EXPECT_EQ(buffer[0], static_cast<uint8_t>((*body)[0]));
     }
+    // Nor may a proxy's cache answer for the server.
+    EXPECT_NE(server.request.find("Pragma: no-cache"), std::string::npos) << server.request;
 }
 
 } // namespace

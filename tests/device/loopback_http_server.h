@@ -1,5 +1,6 @@
-// A one-shot HTTP server on 127.0.0.1 for the firmware fetch tests: it serves one connection
-// with a canned response on a thread of its own, keeps the request it read, then closes.
+// An HTTP server on 127.0.0.1 for the firmware fetch tests: on a thread of its own it serves
+// canned responses in turn, one connection each, from one listener at one URL, keeps the last
+// request it read, then closes.
 // Winsock in the Windows build (included only by its WinINet test), BSD sockets natively.
 #pragma once
 
@@ -16,6 +17,7 @@
 #include <cstdint>
 #include <string>
 #include <thread>
+#include <vector>
 
 namespace nimba::test {
 
@@ -32,6 +34,7 @@ using socket_handle = int;
 inline constexpr socket_handle no_socket = -1;
 inline constexpr int send_flags = MSG_NOSIGNAL; // a client that hung up must not kill the test
 inline void close_socket(socket_handle s) {
+    ::shutdown(s, SHUT_RDWR); // also ends a wait in accept on another thread
     ::close(s);
 }
 #endif
@@ -45,7 +48,10 @@ struct loopback_http_server {
     bool started = false;
 #endif
 
-    explicit loopback_http_server(std::string response) {
+    explicit loopback_http_server(std::string response)
+        : loopback_http_server(std::vector<std::string>{std::move(response)}) {}
+
+    explicit loopback_http_server(std::vector<std::string> responses) {
 #ifdef _WIN32
         WSADATA data;
         started = WSAStartup(MAKEWORD(2, 2), &data) == 0;
@@ -62,11 +68,15 @@ struct loopback_http_server {
             ::getsockname(listener, reinterpret_cast<sockaddr*>(&address), &length) != 0)
             return;
         port = ntohs(address.sin_port);
-        thread = std::thread([this, response = std::move(response)] { serve(response); });
+        thread = std::thread([this, responses = std::move(responses)] {
+            for (const std::string& response : responses)
+                if (!serve(response)) return;
+        });
     }
     ~loopback_http_server() {
-        if (thread.joinable()) thread.join();
+        // A connection that never came must not hold the test up.
         if (listener != no_socket) close_socket(listener);
+        if (thread.joinable()) thread.join();
 #ifdef _WIN32
         if (started) WSACleanup();
 #endif
@@ -74,9 +84,9 @@ struct loopback_http_server {
     std::string url() const {
         return "http://127.0.0.1:" + std::to_string(port) + "/fw/NIMBA.bin?v=";
     }
-    void serve(const std::string& response) {
+    bool serve(const std::string& response) {
         const socket_handle connection = ::accept(listener, nullptr, nullptr);
-        if (connection == no_socket) return;
+        if (connection == no_socket) return false;
         char piece[1024];
         while (request.find("\r\n\r\n") == std::string::npos) {
             const auto n = ::recv(connection, piece, sizeof(piece), 0);
@@ -90,6 +100,7 @@ struct loopback_http_server {
             sent += static_cast<size_t>(n);
         }
         close_socket(connection);
+        return true;
     }
 };
 

@@ -30,7 +30,7 @@ struct loopback_link : virtual_link {
     // True when a version request over the open ports is answered: they reach the amplifier.
     bool reaches_amp() {
         if (!send_version_request(*link)) return false;
-        return wait_for_reply(*link, reply_version) == wait_result::reply;
+        return wait_for_reply(*link, code_version) == wait_result::reply;
     }
 };
 

@@ -99,10 +99,10 @@ TEST(RtMidiPorts, ExchangeWithAPeerOnVirtualPorts) {
     }
     ASSERT_TRUE(found);
     ASSERT_TRUE(send_version_request(*t.link));
-    EXPECT_EQ(wait_for_reply(*t.link, reply_version), wait_result::reply);
+    EXPECT_EQ(wait_for_reply(*t.link, code_version), wait_result::reply);
     EXPECT_EQ(t.state->device_firmware_version, 0x0114);
     ASSERT_TRUE(request_slot_name(*t.link, 3));
-    EXPECT_EQ(wait_for_reply(*t.link, reply_slot_name), wait_result::reply);
+    EXPECT_EQ(wait_for_reply(*t.link, code_slot_name), wait_result::reply);
     EXPECT_EQ(slot_name(*t.state, 3), L"CLEAN");
 }
 

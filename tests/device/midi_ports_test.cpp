@@ -119,7 +119,7 @@ TEST(Polling, OneMessagePerPollInArrivalOrder) {
     poll_one_message(*t.link);
     EXPECT_EQ(t.link->last_reply, 0);
     poll_one_message(*t.link);
-    EXPECT_EQ(t.link->last_reply, reply_version);
+    EXPECT_EQ(t.link->last_reply, code_version);
     EXPECT_EQ(t.state->device_firmware_version, 0x0114);
     EXPECT_EQ(t.state->program, 0);
     poll_one_message(*t.link);

@@ -83,10 +83,10 @@ TEST(ProtocolRequests, EachRequestIsByteExact) {
 
 TEST(ProtocolRequests, AwaitedRequestsClearLastReplyBeforeSending) {
     scripted_link t;
-    t.link->last_reply = reply_version;
+    t.link->last_reply = code_version;
     EXPECT_TRUE(send_version_request(*t.link));
     EXPECT_EQ(t.link->last_reply, 0);
-    t.link->last_reply = reply_slot_name;
+    t.link->last_reply = code_slot_name;
     EXPECT_TRUE(request_slot_name(*t.link, 2));
     EXPECT_EQ(t.link->last_reply, 0);
 }
@@ -351,10 +351,10 @@ TEST(ProtocolReplies, AcknowledgeVersionAndFraming) {
 
 TEST(ProtocolReplies, UnsolicitedProgramDataIsApplied) {
     scripted_link t;
-    t.link->last_reply = reply_acknowledge;
+    t.link->last_reply = code_acknowledge;
     handle_message(*t.link, program_reply(40, 0, 0, 0));
     EXPECT_EQ(t.state->programs[40].loaded, 1);
-    EXPECT_EQ(t.link->last_reply, reply_program);
+    EXPECT_EQ(t.link->last_reply, code_program);
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -378,7 +378,7 @@ TEST(ReplyWait, OutcomeDependsOnThePollThatTakesTheReply) {
         SCOPED_TRACE(r.what);
         scripted_link t;
         if (r.poll) t.reply_at(r.poll, {0xF0, 0x00, 0x0B, 0x02, 0x03, 0xF7});
-        EXPECT_EQ(wait_for_reply(*t.link, reply_version), r.result);
+        EXPECT_EQ(wait_for_reply(*t.link, code_version), r.result);
         EXPECT_EQ(t.clock.now, r.elapsed_ms);
         EXPECT_EQ(t.in.polls, r.elapsed_ms / 5);
         // A reply taken by any poll is applied, even by the one that ends the wait.
@@ -392,15 +392,15 @@ TEST(ReplyWait, OnlyTheAwaitedCodeEndsIt) {
     t.reply_at(1, {0xF0, 0x00, 0x08, 0xF7});
     t.reply_at(2, program_reply(7, 0, 0, 0));
     t.reply_at(3, slot_name_reply(5, "other slot"));
-    EXPECT_EQ(wait_for_reply(*t.link, reply_slot_name), wait_result::reply);
+    EXPECT_EQ(wait_for_reply(*t.link, code_slot_name), wait_result::reply);
     EXPECT_EQ(t.in.polls, 3);
     EXPECT_EQ(t.state->programs[7].loaded, 1);
 }
 
 TEST(ReplyWait, AReplyAlreadyThereNeedsNoPoll) {
     scripted_link t;
-    t.link->last_reply = reply_acknowledge;
-    EXPECT_EQ(wait_for_reply(*t.link, reply_acknowledge), wait_result::reply);
+    t.link->last_reply = code_acknowledge;
+    EXPECT_EQ(wait_for_reply(*t.link, code_acknowledge), wait_result::reply);
     EXPECT_EQ(t.clock.sleeps, 0);
 }
 
@@ -408,7 +408,7 @@ TEST(ReplyWait, StopRequestEndsItAtOnce) {
     scripted_link t;
     t.link->stop_requested = true;
     t.reply_at(1, {0xF0, 0x00, 0x08, 0xF7}); // taken and applied, but the stop wins
-    EXPECT_EQ(wait_for_reply(*t.link, reply_acknowledge), wait_result::stopped);
+    EXPECT_EQ(wait_for_reply(*t.link, code_acknowledge), wait_result::stopped);
     EXPECT_EQ(t.in.polls, 1);
     EXPECT_EQ(t.link->failure_count, 0);
 }

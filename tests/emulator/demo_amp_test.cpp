@@ -175,7 +175,7 @@ TEST(DemoAmp, ReportsEditsStoresAndCabinets) {
     std::istringstream fields(block->substr(5));
     std::vector<std::string> hex;
     for (std::string b; fields >> b;) hex.push_back(b);
-    ASSERT_EQ(hex.size(), amp_block_size);
+    ASSERT_EQ(hex.size(), parameter_block_size);
     EXPECT_EQ(hex[13], "01");
 
     EXPECT_TRUE(contains(lines, "recv 08 520")); // chunks are summed up, not written out

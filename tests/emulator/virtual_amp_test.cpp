@@ -20,7 +20,7 @@ amp_replies receive(virtual_amp& amp, const bytes& m) {
 bytes nibble_chunk(uint8_t code, uint32_t offset, int offset_nibbles, const bytes& image) {
     bytes m{0xF0, 0x00, code};
     for (int s = (offset_nibbles - 1) * 4; s >= 0; s -= 4) m.push_back((offset >> s) & 0x0F);
-    for (size_t i = 0; i < amp_chunk_bytes; ++i) {
+    for (size_t i = 0; i < chunk_bytes; ++i) {
         const uint8_t b = offset + i < image.size() ? image[offset + i] : 0;
         m.push_back(b >> 4);
         m.push_back(b & 0x0F);
@@ -122,13 +122,13 @@ TEST(VirtualAmp, CabinetTransferFillsTheSlot) {
 
 TEST(VirtualAmp, FirmwareUpdateKeepsTheImageAndItsVersion) {
     virtual_amp amp;
-    bytes image(amp_firmware_size);
+    bytes image(firmware_image_size);
     for (size_t i = 0; i < image.size(); ++i) image[i] = static_cast<uint8_t>(i ^ (i >> 8));
     image[0x1FFFC] = 0x34;
     image[0x1FFFD] = 0x12;
-    for (uint32_t a = 0; a < amp_firmware_size; a += 256)
+    for (uint32_t a = 0; a < firmware_image_size; a += 256)
         ASSERT_EQ(receive(amp, nibble_chunk(0x07, a, 6, image)), amp_replies{ack}) << a;
-    EXPECT_TRUE(receive(amp, nibble_chunk(0x07, amp_firmware_size, 6, image)).empty());
+    EXPECT_TRUE(receive(amp, nibble_chunk(0x07, firmware_image_size, 6, image)).empty());
     EXPECT_EQ(receive(amp, transfer_close(0x10, 0xFFFF, "NIMBA.bin")), (amp_replies{ack, changed}));
     EXPECT_EQ(amp.firmware_image, image);
     EXPECT_EQ(amp.firmware_version, 0x1234);
@@ -181,7 +181,7 @@ TEST(EditorAndAmp, ProgramRoundTripAndSlotNames) {
     EXPECT_EQ(t.state->programs[0].loaded, 1);
     EXPECT_EQ(t.state->midi_channel, 1);
     ASSERT_TRUE(request_slot_name(*t.link, 3));
-    EXPECT_EQ(wait_for_reply(*t.link, reply_slot_name), wait_result::reply);
+    EXPECT_EQ(wait_for_reply(*t.link, code_slot_name), wait_result::reply);
     EXPECT_EQ(slot_name(*t.state, 3), L"CLEAN");
 
     t.state->programs[0].ir_slot[2] = 5;
@@ -211,7 +211,7 @@ TEST(EditorAndAmp, DelayedReplies) {
         ASSERT_TRUE(find_and_open_ports(*t.link));
         t.bus.amp.faults = r.faults;
         ASSERT_TRUE(send_version_request(*t.link));
-        EXPECT_EQ(wait_for_reply(*t.link, reply_version), r.result);
+        EXPECT_EQ(wait_for_reply(*t.link, code_version), r.result);
     }
 }
 

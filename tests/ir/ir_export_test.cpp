@@ -3,6 +3,12 @@
 
 #include <gtest/gtest.h>
 
+#ifndef _WIN32
+#include <sys/resource.h>
+
+#include <csignal>
+#endif
+
 #include <cmath>
 
 #include "core/state.h"
@@ -53,22 +59,44 @@ TEST(FactoryExport, WritesTwelveImagesThatReadBack) {
     EXPECT_EQ(read_file(dir / file_names[5]), before);
 }
 
-// A file that cannot be created (here a folder stands in its place, which stops the open
+// A file that cannot be written (here a folder stands in its place, which stops the write
 // even for a user who may write anywhere) ends the export at that cabinet.
-TEST(FactoryExport, StopsAtFileThatCannotBeCreated) {
+TEST(FactoryExport, StopsAtFileThatCannotBeWritten) {
     temp_folder dir;
     std::filesystem::create_directory(dir / file_names[3]);
     const export_report report = write_factory_irs(library(), wide(dir.path));
-    EXPECT_EQ(report.outcome, export_outcome::cannot_create);
+    EXPECT_EQ(report.outcome, export_outcome::write_failed);
     EXPECT_EQ(report.written, 3);
     EXPECT_EQ(report.failed_path, wide(dir.path) + L"/412 GB.wav");
+    EXPECT_EQ(outcome_of(report).text, "export stopped at \"412 GB.wav\": is a folder, not a file");
     for (int i = 0; i < cabinet_count; ++i) {
         if (i == 3) continue;
         EXPECT_EQ(std::filesystem::exists(dir / file_names[i]), i < 3) << file_names[i];
     }
     EXPECT_EQ(write_factory_irs(library(), wide(dir / "missing")).outcome,
-              export_outcome::cannot_create);
+              export_outcome::write_failed);
 }
+
+#ifndef _WIN32
+// Writes cut short (a file-size limit below one image) leave no file and stop the export.
+TEST(FactoryExport, WriteFailureLeavesNoPartialFile) {
+    temp_folder dir;
+    write_file(dir / file_names[0], {1, 2, 3});
+    const auto old_handler = std::signal(SIGXFSZ, SIG_IGN);
+    rlimit old_limit{};
+    getrlimit(RLIMIT_FSIZE, &old_limit);
+    rlimit small = old_limit;
+    small.rlim_cur = 8192;
+    setrlimit(RLIMIT_FSIZE, &small);
+    const export_report report = write_factory_irs(library(), wide(dir.path));
+    setrlimit(RLIMIT_FSIZE, &old_limit);
+    std::signal(SIGXFSZ, old_handler);
+    EXPECT_EQ(report.outcome, export_outcome::write_failed);
+    EXPECT_EQ(report.written, 0);
+    EXPECT_EQ(read_file(dir / file_names[0]), (std::vector<uint8_t>{1, 2, 3}));
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path), {}), 1);
+}
+#endif
 
 TEST(FactoryExport, NoFolderWritesNothing) {
     const export_report report = write_factory_irs(library(), L"");
@@ -86,7 +114,7 @@ TEST(FactoryExport, CabinetWithoutSamplesStopsAndFlagsTheEditor) {
     EXPECT_EQ(report.outcome, export_outcome::no_image);
     EXPECT_EQ(report.written, 2);
     EXPECT_EQ(state.link_status.load(), link_connected);
-    EXPECT_EQ(std::filesystem::file_size(dir / file_names[2]), 0u); // opened, left empty
+    EXPECT_FALSE(std::filesystem::exists(dir / file_names[2]));
     EXPECT_FALSE(std::filesystem::exists(dir / file_names[3]));
 }
 

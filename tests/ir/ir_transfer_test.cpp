@@ -100,7 +100,10 @@ TEST(CabinetUpload, EmptyIrIsOneChunkOfHeader) {
     amp_fixture amp;
     const auto image = image_of(0);
     ASSERT_EQ(image.size(), 44u);
+    const auto start = amp.clock.now.load();
     upload_ir_image(*amp.link, image, 0, L"");
+    // Each acknowledge is taken on the first 5 ms poll; then the pause after the close.
+    EXPECT_EQ(amp.clock.now.load() - start, 2 * link_poll_step_ms + transfer_pause_ms);
     const auto chunks = amp.sent_with_code(0x08);
     ASSERT_EQ(chunks.size(), 1u);
     const auto payload = chunk_payload(chunks[0]);
@@ -139,7 +142,7 @@ TEST(CabinetUpload, EndsWithoutRetry) {
         amp.bus.amp.faults.silent = c.silent;
         amp.link->stop_requested = c.stop;
         amp.link->failure_count = 2;
-        if (c.early_acknowledge) amp.link->last_reply = reply_acknowledge;
+        if (c.early_acknowledge) amp.link->last_reply = code_acknowledge;
         upload_ir_image(*amp.link, image_of(4096), 1, L"cab");
         EXPECT_EQ(amp.sent_with_code(0x08).size(), c.chunks_sent) << c.name;
         EXPECT_EQ(amp.sent_with_code(0x09).size(), c.closes_sent) << c.name;

@@ -1,17 +1,14 @@
-// Test helpers: WAV files assembled byte by byte, temporary folders, and sox when present.
+// Test helpers: WAV files assembled byte by byte, and sox when present.
 #pragma once
 
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
-#include <filesystem>
-#include <fstream>
 #include <initializer_list>
-#include <random>
 #include <string>
 #include <vector>
 
-#include "core/file_access.h"
+#include "tests/core/temp_files.h"
 
 namespace nimba::test {
 
@@ -82,44 +79,6 @@ inline std::vector<uint8_t> pcm16_bytes(const std::vector<int16_t>& samples) {
 inline std::vector<uint8_t> float_wav(const std::vector<float>& samples, uint32_t rate,
                                       uint16_t channels = 1) {
     return riff_wav(fmt_body({3, channels, rate, 32}), float_bytes(samples));
-}
-
-// A folder under the system's temporary folder, removed with everything in it at the end.
-struct temp_folder {
-    std::filesystem::path path;
-    temp_folder() {
-        // Random per process: test programs run in parallel and must never share a folder.
-        static int serial = 0;
-        path =
-            std::filesystem::temp_directory_path() /
-            ("nimba_ir_" + std::to_string(std::random_device{}()) + "_" + std::to_string(++serial));
-        std::filesystem::create_directories(path);
-    }
-    ~temp_folder() {
-        std::error_code ignored;
-        std::filesystem::remove_all(path, ignored);
-    }
-    std::filesystem::path operator/(const std::string& name) const { return path / name; }
-};
-
-// The wide form of a path, as the editor's pickers hand it over.
-inline std::wstring wide(const std::filesystem::path& path) {
-#ifdef _WIN32
-    return path.wstring();
-#else
-    return wide_from_utf8(path.string());
-#endif
-}
-
-inline void write_file(const std::filesystem::path& path, const std::vector<uint8_t>& bytes) {
-    std::ofstream(path, std::ios::binary)
-        .write(reinterpret_cast<const char*>(bytes.data()),
-               static_cast<std::streamsize>(bytes.size()));
-}
-
-inline std::vector<uint8_t> read_file(const std::filesystem::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), {});
 }
 
 // sox is the independent decoder the codec is held against; it runs natively only.

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 
@@ -64,19 +65,36 @@ TEST(WavCodec, ScalesEachEncoding) {
     }
 }
 
+// The format comes from the sub-format GUID's first two bytes, whatever the rest says.
 TEST(WavCodec, ExtensibleFormatUsesItsSubformat) {
-    auto fmt = fmt_body({0xFFFE, 1, 48000, 16});
-    put_le(fmt, 22, 2);     // extension size
-    put_le(fmt, 16, 2);     // valid bits
-    put_le(fmt, 4, 4);      // channel mask
-    put_le(fmt, 0x0001, 2); // PCM sub-format
-    const uint8_t tail[14] = {0, 0, 0, 0, 0x10, 0, 0x80, 0, 0, 0xAA, 0, 0x38, 0x9B, 0x71};
-    fmt.insert(fmt.end(), tail, tail + 14);
-    EXPECT_EQ(decode_all(riff_wav(fmt, {0x00, 0x40})), std::vector<float>{0.5f});
-
-    auto unknown = fmt;
-    unknown.back() ^= 0xFF; // not the standard sub-format family
-    EXPECT_FALSE(open_wav(riff_wav(unknown, {0x00, 0x40})));
+    const std::vector<uint8_t> standard = {0, 0, 0,    0, 0x10, 0,    0x80,
+                                           0, 0, 0xAA, 0, 0x38, 0x9B, 0x71};
+    const std::vector<uint8_t> ambisonic = {0,    0,    0x21, 0x07, 0xD3, 0x11, 0x86,
+                                            0x44, 0xC8, 0xC1, 0xCA, 0,    0,    0};
+    const struct {
+        uint16_t bits, subformat;
+        std::vector<uint8_t> tail, data;
+        std::optional<float> sample; // nothing: refused
+    } cases[] = {
+        {16, 0x0001, standard, {0x00, 0x40}, 0.5f},
+        {16, 0x0001, ambisonic, {0x00, 0x40}, 0.5f},
+        {32, 0x0003, ambisonic, {0x00, 0x00, 0x80, 0x3E}, 0.25f},
+        {24, 0x0001, ambisonic, {0x00, 0x00, 0xC0}, -0.5f},
+        {16, 0x0055, standard, {0x00, 0x40}, std::nullopt},
+    };
+    for (const auto& c : cases) {
+        auto fmt = fmt_body({0xFFFE, 1, 48000, c.bits});
+        put_le(fmt, 22, 2);          // extension size
+        put_le(fmt, c.bits, 2);      // valid bits
+        put_le(fmt, 4, 4);           // channel mask
+        put_le(fmt, c.subformat, 2); // the GUID's first two bytes
+        fmt.insert(fmt.end(), c.tail.begin(), c.tail.end());
+        const auto bytes = riff_wav(fmt, c.data);
+        EXPECT_EQ(open_wav(bytes).has_value(), c.sample.has_value()) << c.subformat;
+        if (c.sample) {
+            EXPECT_EQ(decode_all(bytes), std::vector<float>{*c.sample}) << c.subformat;
+        }
+    }
 }
 
 TEST(WavCodec, FrameCountIsWhatTheDataHolds) {
@@ -171,6 +189,18 @@ TEST(WavCodec, CorruptAdpcmBlockEndsDecoding) {
     EXPECT_EQ(frames[1], 16 / 32768.0f);
 }
 
+// A refusal, or at most what the header declares and the bytes can hold (ADPCM packs two
+// samples a byte besides its block headers), every sample finite and within full scale.
+void expect_refused_or_bounded(const std::vector<uint8_t>& bytes) {
+    const auto f = open_wav(bytes);
+    if (!f) return;
+    const auto samples = decode_wav_frames(*f, UINT64_MAX);
+    EXPECT_LE(samples.size(), f->format.frame_count * f->format.channels);
+    EXPECT_LE(samples.size() * 2, bytes.size() * 8 + 16);
+    EXPECT_TRUE(std::all_of(samples.begin(), samples.end(),
+                            [](float x) { return std::isfinite(x) && std::abs(x) <= 1.0f; }));
+}
+
 // Every prefix of every kind of file, and every single-byte corruption of the headers, is
 // refused or decoded within its buffer (the sanitizers watch the reads).
 TEST(WavCodec, TruncatedAndCorruptedHeadersStayInBounds) {
@@ -182,16 +212,15 @@ TEST(WavCodec, TruncatedAndCorruptedHeadersStayInBounds) {
     };
     for (const auto& original : files) {
         for (size_t keep = 0; keep <= original.size(); ++keep) {
-            const std::vector<uint8_t> prefix(original.begin(), original.begin() + keep);
-            if (auto f = open_wav(prefix)) {
-                EXPECT_LE(decode_wav_frames(*f, UINT64_MAX).size() * 2, prefix.size() * 8 + 16);
-            }
+            SCOPED_TRACE(keep);
+            expect_refused_or_bounded({original.begin(), original.begin() + keep});
         }
         for (size_t at = 0; at < 48 && at < original.size(); ++at) {
             for (uint8_t value : {uint8_t{0x00}, uint8_t{0x01}, uint8_t{0x7F}, uint8_t{0xFF}}) {
                 auto bytes = original;
                 bytes[at] = value;
-                if (auto f = open_wav(bytes)) decode_wav_frames(*f, UINT64_MAX);
+                SCOPED_TRACE(testing::Message() << "byte " << at << " = " << int{value});
+                expect_refused_or_bounded(bytes);
             }
         }
     }
@@ -276,6 +305,15 @@ TEST(WavCodecAgainstSox, DecodesLikeSox) {
         for (size_t i = 0; i < ours.size(); ++i)
             if (!(std::fabs(ours[i] - reference[i]) <= c.tolerance)) ++differing;
         EXPECT_EQ(differing, 0u) << c.name;
+
+        // Decoded a few blocks at a time, the frames are the same.
+        const uint64_t slice = 3 * uint64_t{file->format.frames_per_block};
+        std::vector<float> sliced;
+        for (uint64_t first = 0; first < file->format.frame_count; first += slice) {
+            const auto part = decode_wav_frames(*file, slice, first);
+            sliced.insert(sliced.end(), part.begin(), part.end());
+        }
+        EXPECT_EQ(sliced, ours) << c.name;
     }
 }
 

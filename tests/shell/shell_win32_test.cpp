@@ -12,7 +12,7 @@
 
 #include "app/win32/main_window_win32.h"
 #include "core/draw/d2d_canvas_win32.h"
-#include "tests/shell/canvas_scene.h"
+#include "tests/core/canvas_scene.h"
 
 namespace nimba {
 namespace {
@@ -48,16 +48,10 @@ void record_events() {
     shell().record.on_event = [](int32_t event) { shell().events.push_back(event); };
 }
 
-// The client area as 0xRRGGBB pixels, read from the screen: Direct2D's output reaches the
-// screen by a path that the window's own device context does not see under Wine.
-struct client_pixels {
-    int32_t width = 0, height = 0;
-    std::vector<uint32_t> rgb;
-    uint32_t at(int32_t x, int32_t y) const { return rgb[static_cast<size_t>(y) * width + x]; }
-};
-
-client_pixels read_client() {
-    client_pixels out;
+// The client area, read from the screen: Direct2D's output reaches the screen by a path that
+// the window's own device context does not see under Wine.
+scene_pixels read_client() {
+    scene_pixels out;
     RECT client{};
     GetClientRect(shell().hwnd, &client);
     POINT origin{0, 0};
@@ -87,21 +81,11 @@ client_pixels read_client() {
     return out;
 }
 
-bool near_colour(uint32_t a, uint32_t b, int tolerance = 12) {
-    for (int shift : {0, 8, 16}) {
-        if (std::abs(static_cast<int>((a >> shift) & 0xFF) -
-                     static_cast<int>((b >> shift) & 0xFF)) > tolerance) {
-            return false;
-        }
-    }
-    return true;
-}
-
 // Paints one pass and waits until `ready` holds for the screen (presenting is asynchronous).
-client_pixels paint_and_read(const std::function<void(canvas&)>& draw,
-                             const std::function<bool(const client_pixels&)>& ready) {
+scene_pixels paint_and_read(const std::function<void(canvas&)>& draw,
+                            const std::function<bool(const scene_pixels&)>& ready) {
     EXPECT_EQ(paint_pass(*shell().drawing, draw), paint_outcome::drawn);
-    client_pixels pixels;
+    scene_pixels pixels;
     for (int attempt = 0; attempt < 40; ++attempt) {
         pixels = read_client();
         if (ready(pixels)) break;
@@ -265,8 +249,8 @@ TEST(Drawing, AfterADeviceLossEverythingDeviceBoundIsMadeAgain) {
     EXPECT_EQ(after.bitmaps, before.bitmaps + 1);
     EXPECT_EQ(after.tinted_masks, before.tinted_masks + 1);
     EXPECT_EQ(after.text_formats, 3); // not bound to a device
-    const client_pixels pixels = paint_and_read(
-        scene, [](const client_pixels& p) { return near_colour(p.at(70, 50), 0xFF0000); });
+    const scene_pixels pixels = paint_and_read(
+        scene, [](const scene_pixels& p) { return near_colour(p.at(70, 50), 0xFF0000); });
     EXPECT_TRUE(near_colour(pixels.at(70, 50), 0xFF0000));
 }
 
@@ -287,78 +271,37 @@ TEST(Drawing, UncachedBitmapsAreMadeOnEveryDraw) {
 TEST(Drawing, EveryOperationShowsOnTheScreen) {
     NEED_WINDOW();
     const scene_pictures pictures = make_scene_pictures();
-    const client_pixels pixels =
+    const scene_pixels pixels =
         paint_and_read([&](canvas& c) { draw_canvas_scene(c, pictures); },
-                       [](const client_pixels& p) {
+                       [](const scene_pixels& p) {
                            for (const scene_probe& probe : scene_probes) {
                                if (!near_colour(p.at(probe.x, probe.y), probe.rgb)) return false;
                            }
                            return true;
                        });
-    for (const scene_probe& probe : scene_probes) {
-        EXPECT_TRUE(near_colour(pixels.at(probe.x, probe.y), probe.rgb))
-            << probe.what << ": " << std::hex << pixels.at(probe.x, probe.y) << " for "
-            << probe.rgb;
-    }
-}
-
-// Rows and columns of a box that hold text ink (bright pixels on the dark background).
-struct ink_extent {
-    int32_t top = -1, bottom = -1, left = -1, right = -1;
-    bool any() const { return top >= 0; }
-};
-
-ink_extent ink_in(const client_pixels& p, scene_box box) {
-    ink_extent e;
-    for (int32_t y = box.top; y < box.bottom; ++y) {
-        for (int32_t x = box.left; x < box.right; ++x) {
-            if ((p.at(x, y) & 0xFF) < 0x90) continue;
-            if (e.top < 0) e.top = y;
-            e.bottom = y;
-            if (e.left < 0 || x < e.left) e.left = x;
-            if (x > e.right) e.right = x;
-        }
-    }
-    return e;
+    expect_scene_probes(pixels);
 }
 
 TEST(Drawing, SingleLineTextEndsInAnEllipsisAndTheSameTextWraps) {
     NEED_WINDOW();
     const scene_pictures pictures = make_scene_pictures();
-    const client_pixels pixels =
+    const scene_pixels pixels =
         paint_and_read([&](canvas& c) { draw_canvas_scene(c, pictures); },
-                       [](const client_pixels& p) { return ink_in(p, wrapped_text_box).any(); });
-    const ink_extent one_line = ink_in(pixels, trimmed_text_box);
-    ASSERT_TRUE(one_line.any());
-    EXPECT_LE(one_line.bottom - one_line.top, 18) << "one line only";
-    EXPECT_LT(one_line.right, trimmed_text_box.right - 1);
-    // Nothing of the text spills past its box.
-    const ink_extent beyond =
-        ink_in(pixels, {trimmed_text_box.right, trimmed_text_box.top, trimmed_text_box.right + 30,
-                        trimmed_text_box.bottom});
-    EXPECT_FALSE(beyond.any());
-    // The last few columns of ink are the ellipsis' dots: low in the line, never full height.
-    const ink_extent tail =
-        ink_in(pixels, {one_line.right - 8, one_line.top, one_line.right + 1, one_line.bottom + 1});
-    EXPECT_GT(tail.top, one_line.top + (one_line.bottom - one_line.top) / 2);
-
-    const ink_extent wrapped = ink_in(pixels, wrapped_text_box);
-    ASSERT_TRUE(wrapped.any());
-    EXPECT_GT(wrapped.bottom - wrapped.top, 40) << "three lines or more";
-    EXPECT_LT(wrapped.right, wrapped_text_box.right);
+                       [](const scene_pixels& p) { return ink_in(p, wrapped_text_box).any(); });
+    expect_scene_texts(pixels);
 }
 
 TEST(Drawing, OneMaskInTwoColoursKeepsBoth) {
     NEED_WINDOW();
     const scene_pictures pictures = make_scene_pictures();
     const blob disc{pictures.disc.data(), pictures.disc.size()};
-    const client_pixels pixels = paint_and_read(
+    const scene_pixels pixels = paint_and_read(
         [&](canvas& c) {
             c.box(0, 0, 200, 100, 0, 0xFF000000);
             c.mask(10, 10, 64, 64, disc, 0xFFFF0000);
             c.mask(100, 10, 64, 64, disc, 0xFF0000FF);
         },
-        [](const client_pixels& p) { return near_colour(p.at(132, 42), 0x0000FF); });
+        [](const scene_pixels& p) { return near_colour(p.at(132, 42), 0x0000FF); });
     EXPECT_TRUE(near_colour(pixels.at(42, 42), 0xFF0000)) << std::hex << pixels.at(42, 42);
     EXPECT_TRUE(near_colour(pixels.at(132, 42), 0x0000FF)) << std::hex << pixels.at(132, 42);
     EXPECT_TRUE(near_colour(pixels.at(12, 12), 0x000000)) << std::hex << pixels.at(12, 12);
@@ -379,7 +322,7 @@ TEST(Drawing, BadPicturesAndFormatsDrawNothing) {
         {pictures.quadrants.data(), 3},
     };
     const d2d_counters before = counters(*shell().drawing);
-    const client_pixels pixels = paint_and_read(
+    const scene_pixels pixels = paint_and_read(
         [&](canvas& c) {
             c.box(0, 0, 300, 100, 0, 0xFF000000);
             for (const blob& b : bad) {
@@ -394,7 +337,7 @@ TEST(Drawing, BadPicturesAndFormatsDrawNothing) {
             }
             c.box(250, 10, 10, 10, 0, 0xFF00FF00); // still drawing after all of it
         },
-        [](const client_pixels& p) { return near_colour(p.at(255, 15), 0x00FF00); });
+        [](const scene_pixels& p) { return near_colour(p.at(255, 15), 0x00FF00); });
     const d2d_counters after = counters(*shell().drawing);
     EXPECT_EQ(after.bitmaps, before.bitmaps);
     EXPECT_EQ(after.tinted_masks, before.tinted_masks);

@@ -1,7 +1,10 @@
 // The canvas test scene: one of each operation, at fixed places, on a dark background.
-#include "tests/shell/canvas_scene.h"
+#include "tests/core/canvas_scene.h"
+
+#include <gtest/gtest.h>
 
 #include <array>
+#include <cstdlib>
 
 namespace nimba {
 
@@ -90,5 +93,56 @@ const std::vector<scene_probe> scene_probes = {
     {"mask centre", 432, 52, 0x00FFFF},
     {"mask outside the disc", 402, 22, scene_background},
 };
+
+bool near_colour(uint32_t a, uint32_t b, int tolerance) {
+    for (int shift : {0, 8, 16}) {
+        if (std::abs(static_cast<int>((a >> shift) & 0xFF) -
+                     static_cast<int>((b >> shift) & 0xFF)) > tolerance) {
+            return false;
+        }
+    }
+    return true;
+}
+
+ink_extent ink_in(const scene_pixels& p, scene_box box) {
+    ink_extent e;
+    for (int32_t y = box.top * p.scale; y < box.bottom * p.scale; ++y) {
+        for (int32_t x = box.left * p.scale; x < box.right * p.scale; ++x) {
+            if ((p.pixel(x, y) & 0xFF) < 0x90) continue;
+            if (e.top < 0) e.top = y;
+            e.bottom = y;
+            if (e.left < 0 || x < e.left) e.left = x;
+            if (x > e.right) e.right = x;
+        }
+    }
+    return e;
+}
+
+void expect_scene_probes(const scene_pixels& p) {
+    for (const scene_probe& probe : scene_probes) {
+        EXPECT_TRUE(near_colour(p.at(probe.x, probe.y), probe.rgb))
+            << probe.what << ": " << std::hex << p.at(probe.x, probe.y) << " for " << probe.rgb;
+    }
+}
+
+void expect_scene_texts(const scene_pixels& p) {
+    const int32_t s = p.scale;
+    const scene_box t = trimmed_text_box;
+    const ink_extent one_line = ink_in(p, t);
+    ASSERT_TRUE(one_line.any());
+    EXPECT_LE(one_line.bottom - one_line.top, 18 * s) << "one line only";
+    EXPECT_LT(one_line.right, (t.right - 1) * s);
+    // Nothing of the text spills past its box.
+    EXPECT_FALSE(ink_in(p, {t.right, t.top, t.right + 30, t.bottom}).any());
+    // The last few columns of ink are the ellipsis' dots: low in the line, never full height.
+    const ink_extent tail = ink_in(p, {one_line.right / s - 8, one_line.top / s,
+                                       one_line.right / s + 1, one_line.bottom / s + 1});
+    EXPECT_GT(tail.top, one_line.top + (one_line.bottom - one_line.top) / 2);
+
+    const ink_extent wrapped = ink_in(p, wrapped_text_box);
+    ASSERT_TRUE(wrapped.any());
+    EXPECT_GT(wrapped.bottom - wrapped.top, 40 * s) << "three lines or more";
+    EXPECT_LT(wrapped.right, wrapped_text_box.right * s);
+}
 
 } // namespace nimba
