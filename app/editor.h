@@ -14,6 +14,15 @@
 
 namespace nimba {
 
+// The editions' exit codes besides 0 (closed normally). The COM and Direct2D ones are the
+// Windows edition's only.
+enum : int {
+    exit_no_com = 2,
+    exit_no_factory = 3,
+    exit_no_window = 4,
+    exit_no_worker = 5,
+};
+
 // How long closing the window waits for the worker. Every wait of the worker checks the stop
 // request, so only a blocking call (a picker, a stalled download) takes longer.
 inline constexpr int32_t worker_stop_timeout_ms = 200;

@@ -95,7 +95,7 @@ void handle_message(device_link& link, std::span<const uint8_t> m) {
         // version could start a firmware update the amplifier does not need.
         if (m.size() < version_reply_size) break;
         link.state->device_firmware_version =
-            static_cast<uint16_t>(m[version_at::major] * 256 + m[version_at::minor]);
+            static_cast<uint16_t>(m[version_at::high] * 256 + m[version_at::low]);
         link.last_reply = code_version;
         break;
     default:

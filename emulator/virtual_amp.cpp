@@ -135,8 +135,8 @@ std::vector<uint8_t> slot_name_reply(const virtual_amp& amp, size_t slot) {
 
 std::vector<uint8_t> version_reply(const virtual_amp& amp) {
     std::vector<uint8_t> reply = reply_frame(code_version, 2);
-    reply[version_at::major] = static_cast<uint8_t>(amp.firmware_version >> 8);
-    reply[version_at::minor] = static_cast<uint8_t>(amp.firmware_version & 0xFF);
+    reply[version_at::high] = static_cast<uint8_t>(amp.firmware_version >> 8);
+    reply[version_at::low] = static_cast<uint8_t>(amp.firmware_version & 0xFF);
     return reply;
 }
 

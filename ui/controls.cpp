@@ -28,15 +28,10 @@ void draw_mask(frame& f, rect r, picture p, uint32_t colour) {
     f.target.mask(r.x, r.y, r.width, r.height, picture_blob(p), colour);
 }
 
-void draw_text(frame& f, rect r, uint32_t colour, int32_t format, int32_t h_align,
-               std::wstring_view text) {
-    f.target.text(r.x, r.y, r.width, r.height, colour, format, h_align, valign_centre, text, true);
-}
-
-void draw_text_in(frame& f, int32_t left, int32_t top, int32_t right, int32_t bottom,
-                  uint32_t colour, int32_t format, int32_t h_align, int32_t v_align,
-                  std::wstring_view text, bool wrap) {
-    f.target.text_box(left, top, right, bottom, colour, format, h_align, v_align, text, wrap);
+void draw_text(frame& f, edges box, uint32_t colour, text_style style, int32_t h_align,
+               int32_t v_align, std::wstring_view text, text_flow flow) {
+    f.target.text(box.left, box.top, box.right, box.bottom, colour, style, h_align, v_align, text,
+                  flow);
 }
 
 bool control(frame& f, int32_t id, rect region) {

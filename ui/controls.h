@@ -32,13 +32,14 @@ inline uint32_t hover_colour(bool is_hovered, uint32_t hov, uint32_t rest) {
 
 void draw_box(frame& f, rect r, float radius, uint32_t colour);
 void draw_mask(frame& f, rect r, picture p, uint32_t colour);
-// One line, vertically centred, ellipsis; the layout box starts one unit above r.
-void draw_text(frame& f, rect r, uint32_t colour, int32_t format, int32_t h_align,
-               std::wstring_view text);
-// Straight into (left, top)-(right, bottom): one line with ellipsis unless wrap.
-void draw_text_in(frame& f, int32_t left, int32_t top, int32_t right, int32_t bottom,
-                  uint32_t colour, int32_t format, int32_t h_align, int32_t v_align,
-                  std::wstring_view text, bool wrap = false);
+// The layout box of a text: (left, top)-(right, bottom).
+struct edges {
+    int32_t left = 0, top = 0, right = 0, bottom = 0;
+};
+
+// Text laid out in `box`: one line with the ellipsis sign unless the flow is wrapped.
+void draw_text(frame& f, edges box, uint32_t colour, text_style style, int32_t h_align,
+               int32_t v_align, std::wstring_view text, text_flow flow = text_flow::one_line);
 
 // Registers id's hover and click regions at r and returns its hover flag.
 bool control(frame& f, int32_t id, rect region);

@@ -95,8 +95,8 @@ void draw_top_bar(frame& f) {
         midi.append(L"OMNI");
     else
         midi.append_decimal(midi_channel);
-    draw_text_in(f, W - 109, 3, W - 50, 37, colour_light, 1, align_centre, valign_centre,
-                 midi.view());
+    draw_text(f, {W - 109, 3, W - 50, 37}, colour_light, text_style::regular, align_centre,
+              valign_centre, midi.view());
     draw_mask(f, {W - 34, 9, 23, 23}, picture::icon_midi, colour_mid);
     mask_button(f, id_midi_down, {W - 117, 15, 11, 11}, picture::arrow_left, colour_white,
                 colour_mid);
@@ -108,10 +108,10 @@ void draw_top_bar(frame& f) {
     register_region(f.state.hit_regions, id_program_pill, pill, region_wheel);
     text_buffer number;
     number.append_decimal(f.state.program);
-    draw_text_in(f, d + 150, 3, d + 200, 37, colour_white, 2, align_centre, valign_centre,
-                 number.view());
-    draw_text_in(f, d + 25, 3, d + 160, 37, colour_light, 2, align_centre, valign_centre,
-                 L"PROGRAM CHANGE");
+    draw_text(f, {d + 150, 3, d + 200, 37}, colour_white, text_style::large, align_centre,
+              valign_centre, number.view());
+    draw_text(f, {d + 25, 3, d + 160, 37}, colour_light, text_style::large, align_centre,
+              valign_centre, L"PROGRAM CHANGE");
     mask_button(f, id_program_down, {d + 11, 15, 11, 11}, picture::arrow_left, colour_white,
                 colour_mid);
     mask_button(f, id_program_up, {d + 198, 15, 11, 11}, picture::arrow_right, colour_white,
@@ -138,8 +138,8 @@ void draw_switch(frame& f, const switch_look& s) {
     draw_box(f, pill, 10, s.pill_colour);
     draw_box(f, {s.track.x + s.knob_offset, 51, 20, 20}, 10,
              hover_colour(is_hovered, s.knob_hover_colour, s.knob_colour));
-    draw_text_in(f, s.label_left, 50, s.label_right, 71, colour_light, 0, align_centre,
-                 valign_centre, s.label);
+    draw_text(f, {s.label_left, 50, s.label_right, 71}, colour_light, text_style::small,
+              align_centre, valign_centre, s.label);
 }
 
 int32_t switch_offset(int32_t value) {
@@ -190,8 +190,8 @@ void draw_switch_row(frame& f, const program_record& program) {
 void draw_status_bar(frame& f) {
     const int32_t W = f.width, H = f.height;
     draw_box(f, {0, H - 21, W, 21}, 0, f.accent);
-    draw_text_in(f, W - 180, H - 22, W - 100, H, colour_white, 0, align_leading, valign_centre,
-                 L"POWERED BY");
+    draw_text(f, {W - 180, H - 22, W - 100, H}, colour_white, text_style::small, align_leading,
+              valign_centre, L"POWERED BY");
     draw_mask(f, {W - 105, H - 15, 93, 9}, picture::maker_mark, colour_white);
 }
 
@@ -205,9 +205,11 @@ text_buffer version_text(uint16_t version) {
     return t;
 }
 
-// The outcome line, as wide as the bar allows before "POWERED BY".
+// The outcome line, in the version's place and style, as wide as the bar allows before
+// "POWERED BY".
 void draw_outcome(frame& f, std::wstring_view outcome) {
-    draw_text(f, {10, f.height - 21, f.width - 200, 21}, colour_white, 1, align_leading, outcome);
+    draw_text(f, {10, f.height - 22, f.width - 190, f.height}, colour_white, text_style::regular,
+              align_leading, valign_centre, outcome);
 }
 
 void draw_status_texts(frame& f, std::wstring_view outcome) {
@@ -224,8 +226,8 @@ void draw_status_texts(frame& f, std::wstring_view outcome) {
         if (outcome_in_place)
             draw_outcome(f, outcome);
         else
-            draw_text(f, {10, H - 21, 280, 21}, colour_white, 1, align_leading,
-                      version_text(device_version).view());
+            draw_text(f, {10, H - 22, 290, H}, colour_white, text_style::regular, align_leading,
+                      valign_centre, version_text(device_version).view());
         return;
     }
     if (link_status != link_connected && page < 1)
@@ -238,21 +240,23 @@ void draw_status_texts(frame& f, std::wstring_view outcome) {
     if (outcome_in_place) {
         draw_outcome(f, outcome);
     } else if (progress == progress_storing) {
-        draw_text_in(f, 10, H - 22, 90, H, colour_white, 1, align_leading, valign_centre,
-                     L"STORING...");
+        draw_text(f, {10, H - 22, 90, H}, colour_white, text_style::regular, align_leading,
+                  valign_centre, L"STORING...");
     } else if (progress == progress_reading) {
-        draw_text(f, {10, H - 21, 80, 21}, colour_white, 1, align_leading, L"READING...");
+        draw_text(f, {10, H - 22, 90, H}, colour_white, text_style::regular, align_leading,
+                  valign_centre, L"READING...");
     } else if (percent) {
         text_buffer text;
         text.append_decimal(progress).append(L"%");
-        draw_text(f, {10, H - 21, 80, 21}, colour_white, 1, align_leading, text.view());
+        draw_text(f, {10, H - 22, 90, H}, colour_white, text_style::regular, align_leading,
+                  valign_centre, text.view());
     } else if (link_status != link_no_device) {
-        draw_text_in(f, 10, H - 22, 290, H, colour_white, 1, align_leading, valign_centre,
-                     version_text(device_version).view());
+        draw_text(f, {10, H - 22, 290, H}, colour_white, text_style::regular, align_leading,
+                  valign_centre, version_text(device_version).view());
     }
     if (percent && f.state.available_firmware_version > device_version)
-        draw_text(f, {10, H - 21, W - 10, 21}, colour_white, 1, align_centre,
-                  L"UPDATE IN PROGRESS... DO NOT POWER DOWN");
+        draw_text(f, {10, H - 22, W, H}, colour_white, text_style::regular, align_centre,
+                  valign_centre, L"UPDATE IN PROGRESS... DO NOT POWER DOWN");
 }
 
 void draw_link_pill(frame& f) {
@@ -262,8 +266,8 @@ void draw_link_pill(frame& f) {
     const std::wstring_view text = link_status == link_no_device ? L"NO DEVICE"
                                    : link_status == link_error   ? L"ERROR"
                                                                  : L"CONNECTED";
-    draw_text_in(f, 260, 3, 360, 37, present ? colour_pill : colour_light, 1, align_centre,
-                 valign_centre, text);
+    draw_text(f, {260, 3, 360, 37}, present ? colour_pill : colour_light, text_style::regular,
+              align_centre, valign_centre, text);
     draw_mask(f, {352, 9, 23, 23}, picture::icon_link, present ? colour_pill : colour_mid);
 }
 

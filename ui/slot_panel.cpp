@@ -42,8 +42,8 @@ void draw_slot_row(frame& f, int k, int32_t slot) {
     draw_box(f, radio, 6,
              slot == k ? colour_light : hover_colour(radio_hovered, colour_mid, colour_background));
 
-    draw_text(f, {33, r, 174, 31}, colour_mid, 1, align_leading,
-              displayed_slot_name(f.state, k).view());
+    draw_text(f, {33, r - 1, 207, r + 31}, colour_mid, text_style::regular, align_leading,
+              valign_centre, displayed_slot_name(f.state, k).view());
     mask_button(f, id_import0 + k, {204, r + 4, 23, 23}, picture::icon_import, colour_light,
                 colour_dim);
     const bool page_open = f.state.ir_slot_choice == k + 1;
@@ -55,16 +55,16 @@ void draw_panel_footer(frame& f) {
     const int32_t H = f.height;
     draw_box(f, {250, 41, 1, H - 41}, 0, colour_hairline);
     draw_box(f, {0, H - 85, 250, 33}, 0, colour_header);
-    draw_text_in(f, 33, H - 85, 250, H - 51, colour_heading, 2, align_leading, valign_centre,
-                 L"CUSTOM SHOP");
+    draw_text(f, {33, H - 85, 250, H - 51}, colour_heading, text_style::large, align_leading,
+              valign_centre, L"CUSTOM SHOP");
     draw_mask(f, {4, H - 80, 23, 23}, picture::icon_custom_shop, colour_heading);
     draw_box(f, {0, H - 54, 250, 31}, 0, colour_panel);
     mask_control(f, id_tolex_down, {8, H - 44, 12, 12}, {9, H - 44, 11, 11}, picture::arrow_left,
                  colour_light, colour_dim);
     text_buffer tolex;
     tolex.append(L"TOLEX COLOR - ").append(tolex_name(f.state.tolex_colour));
-    draw_text_in(f, 33, H - 55, 223, H - 23, colour_mid, 1, align_leading, valign_centre,
-                 tolex.view());
+    draw_text(f, {33, H - 55, 223, H - 23}, colour_mid, text_style::regular, align_leading,
+              valign_centre, tolex.view());
     mask_control(f, id_tolex_up, {224, H - 50, 23, 23}, {234, H - 44, 11, 11}, picture::arrow_right,
                  colour_light, colour_dim);
 }
@@ -73,9 +73,9 @@ void draw_page_buttons(frame& f) {
     const int32_t H = f.height;
     const bool extract_hovered =
         box_button(f, id_extract_all, {260, H - 55, 110, 27}, 13, colour_light, colour_row_odd);
-    draw_text_in(f, 260, H - 59, 370, H - 25,
-                 hover_colour(extract_hovered, colour_panel, colour_light), 1, align_centre,
-                 valign_centre, L"EXTRACT ALL");
+    draw_text(f, {260, H - 59, 370, H - 25},
+              hover_colour(extract_hovered, colour_panel, colour_light), text_style::regular,
+              align_centre, valign_centre, L"EXTRACT ALL");
 
     const bool audition = f.state.audition == 1;
     draw_box(f, {380, H - 85, 110, 21}, 10, colour_panel);
@@ -84,12 +84,12 @@ void draw_page_buttons(frame& f) {
                    audition ? f.accent : colour_off);
     draw_box(f, {audition ? 400 : 380, H - 85, 20, 20}, 10,
              audition ? colour_white : hover_colour(audition_hovered, colour_white, colour_light));
-    draw_text_in(f, 426, H - 86, 506, H - 65, colour_light, 0, align_leading, valign_centre,
-                 L"AUDITION");
+    draw_text(f, {426, H - 86, 506, H - 65}, colour_light, text_style::small, align_leading,
+              valign_centre, L"AUDITION");
 
     box_button(f, id_select, {379, H - 55, 111, 27}, 13, colour_white, colour_light);
-    draw_text_in(f, 379, H - 59, 490, H - 25, colour_panel, 1, align_centre, valign_centre,
-                 L"SELECT");
+    draw_text(f, {379, H - 59, 490, H - 25}, colour_panel, text_style::regular, align_centre,
+              valign_centre, L"SELECT");
 }
 
 void draw_cabinet_list(frame& f, int32_t selected) {
@@ -101,10 +101,10 @@ void draw_cabinet_list(frame& f, int32_t selected) {
         draw_box(f, {258, t + 10, 12, 12}, 6,
                  is_selected ? colour_white
                              : hover_colour(row_hovered, colour_light, colour_background));
-        draw_text_in(f, 280, t - 1, 490, t + 31,
-                     is_selected ? colour_white
-                                 : hover_colour(row_hovered, colour_light, colour_mid),
-                     1, align_leading, valign_centre, cabinet_title(f.state, i).view());
+        draw_text(f, {280, t - 1, 490, t + 31},
+                  is_selected ? colour_white : hover_colour(row_hovered, colour_light, colour_mid),
+                  text_style::regular, align_leading, valign_centre,
+                  cabinet_title(f.state, i).view());
     }
 }
 
@@ -141,8 +141,8 @@ void draw_slot_panel(frame& f, const program_record& program) {
     draw_box(f, {0, 41, 250, 120}, 0, colour_panel);
     draw_diagram(f, slot, bypassed);
     draw_box(f, {0, 161, 250, 33}, 0, colour_header);
-    draw_text_in(f, 33, 161, 250, 195, colour_heading, 2, align_leading, valign_centre,
-                 L"VIRTUAL CAB");
+    draw_text(f, {33, 161, 250, 195}, colour_heading, text_style::large, align_leading,
+              valign_centre, L"VIRTUAL CAB");
     draw_mask(f, {4, 166, 23, 23}, picture::icon_virtual_cab, colour_heading);
     draw_box(f, {229, 171, 14, 14}, 7, bypassed ? colour_panel : colour_light);
 
@@ -158,8 +158,9 @@ void draw_cabinet_page(frame& f) {
     draw_page_buttons(f);
 
     const bool title_hovered = control(f, id_cabinet_title, {290, 0, 170, 41});
-    draw_text_in(f, 260, -1, 490, 41, hover_colour(title_hovered, colour_white, colour_light), 2,
-                 align_centre, valign_centre, cabinet_title(f.state, selected).view());
+    draw_text(f, {260, -1, 490, 41}, hover_colour(title_hovered, colour_white, colour_light),
+              text_style::large, align_centre, valign_centre,
+              cabinet_title(f.state, selected).view());
     mask_button(f, id_cabinet_prev, {258, 15, 11, 11}, picture::arrow_left, colour_white,
                 colour_mid);
     mask_button(f, id_cabinet_next, {481, 15, 11, 11}, picture::arrow_right, colour_white,
@@ -168,8 +169,8 @@ void draw_cabinet_page(frame& f) {
     if (f.state.cabinet_list_open != 0) {
         draw_cabinet_list(f, selected);
     } else if (selected >= 0 && selected < cabinet_count) {
-        draw_text_in(f, 258, 49, 492, 284, colour_mid, 2, align_leading, valign_top,
-                     f.state.cabinets[selected].description, true);
+        draw_text(f, {258, 49, 492, 284}, colour_mid, text_style::large, align_leading, valign_top,
+                  f.state.cabinets[selected].description, text_flow::wrapped);
     }
 
     draw_box(f, {250, 0, 1, H - 21}, 0, colour_hairline);

@@ -38,6 +38,6 @@ struct pointer_input {
 };
 
 inline constexpr const char* window_title = "Corvane Editor";
-inline constexpr const char* application_id = "com.nimba.editor";
+inline constexpr const char* application_id = "com.corvane.NimbaEditor";
 
 } // namespace nimba

@@ -24,7 +24,7 @@ namespace nimba {
 
 namespace {
 
-constexpr std::array<double, 3> format_sizes = {10.0, 11.0, 13.0};
+constexpr std::array<double, text_style_count> style_sizes = {10.0, 11.0, 13.0};
 constexpr PangoWeight text_weight = PANGO_WEIGHT_SEMIBOLD;
 // Families tried in order, as on Windows; DejaVu Sans runs much wider than Segoe UI, so its
 // condensed cut keeps the labels laid out for Segoe UI inside their boxes.
@@ -89,10 +89,8 @@ struct cairo_canvas final : canvas {
     void picture_part(float sx, float sy, float sw, float sh, float dx, float dy, float dw,
                       float dh, blob picture) override;
     void mask(float x, float y, float width, float height, blob mask, uint32_t colour) override;
-    void text(float x, float y, float width, float height, uint32_t colour, int32_t format,
-              int32_t h_align, int32_t v_align, std::wstring_view text, bool single_line) override;
-    void text_box(float left, float top, float right, float bottom, uint32_t colour, int32_t format,
-                  int32_t h_align, int32_t v_align, std::wstring_view text, bool wrap) override;
+    void text(float left, float top, float right, float bottom, uint32_t colour, text_style style,
+              int32_t h_align, int32_t v_align, std::wstring_view text, text_flow flow) override;
 };
 
 // A picture or mask already stretched to where a pass drew it, in the frame's pixels: a pass
@@ -111,9 +109,9 @@ struct placed_surface {
 struct cairo_drawing {
     std::string family;
     g_ptr<PangoContext> context;
-    std::array<g_ptr<PangoLayout>, 3> layouts;
-    // Wrapped text keeps the trimming its format last had; a single line switches it on.
-    std::array<bool, 3> trimming{};
+    std::array<g_ptr<PangoLayout>, text_style_count> layouts; // one per text_style
+    // Wrapped text keeps the trimming its style last had; a single line switches it on.
+    std::array<bool, text_style_count> trimming{};
 
     std::unordered_map<const uint8_t*, surface_ptr> pictures;
     std::unordered_map<const uint8_t*, surface_ptr> masks;
@@ -249,22 +247,23 @@ void make_text_resources(cairo_drawing& d) {
     pango_font_description_set_weight(font, text_weight);
     pango_font_description_set_stretch(font, font_stretch_for(d.family));
     for (size_t i = 0; i < d.layouts.size(); ++i) {
-        pango_font_description_set_absolute_size(font, format_sizes[i] * PANGO_SCALE);
+        pango_font_description_set_absolute_size(font, style_sizes[i] * PANGO_SCALE);
         d.layouts[i].reset(pango_layout_new(d.context.get()));
         pango_layout_set_font_description(d.layouts[i].get(), font);
     }
     pango_font_description_free(font);
 }
 
-// Lays the text out in the box with the format's settings for this call and draws it: one line
+// Lays the text out in the box with the style's settings for this call and draws it: one line
 // trimmed at a character with an ellipsis, or word-wrapped (trimmed to the box's height once
-// the format has had a single line), aligned in the box on both axes.
+// the style has had a single line), aligned in the box on both axes.
 void draw_text_in(cairo_drawing& d, double left, double top, double right, double bottom,
-                  uint32_t colour, int32_t format, int32_t h_align, int32_t v_align,
+                  uint32_t colour, text_style style, int32_t h_align, int32_t v_align,
                   std::wstring_view text, bool one_line) {
-    if (format < 0 || format >= static_cast<int32_t>(d.layouts.size()) || text.empty()) return;
-    PangoLayout* layout = d.layouts[static_cast<size_t>(format)].get();
-    bool& trimmed = d.trimming[static_cast<size_t>(format)];
+    const auto index = static_cast<int32_t>(style);
+    if (index < 0 || index >= text_style_count || text.empty()) return;
+    PangoLayout* layout = d.layouts[static_cast<size_t>(index)].get();
+    bool& trimmed = d.trimming[static_cast<size_t>(index)];
     if (one_line) trimmed = true;
     std::string utf8 = utf8_from_wide(text);
     if (!g_utf8_validate(utf8.data(), static_cast<gssize>(utf8.size()), nullptr)) {
@@ -393,17 +392,11 @@ void cairo_canvas::mask(float x, float y, float width, float height, blob mask, 
     cairo_restore(cr);
 }
 
-void cairo_canvas::text(float x, float y, float width, float height, uint32_t colour,
-                        int32_t format, int32_t h_align, int32_t v_align, std::wstring_view text,
-                        bool single_line) {
-    draw_text_in(*owner, x, y - 1.0, x + width, y + height, colour, format, h_align, v_align, text,
-                 single_line);
-}
-
-void cairo_canvas::text_box(float left, float top, float right, float bottom, uint32_t colour,
-                            int32_t format, int32_t h_align, int32_t v_align,
-                            std::wstring_view text, bool wrap) {
-    draw_text_in(*owner, left, top, right, bottom, colour, format, h_align, v_align, text, !wrap);
+void cairo_canvas::text(float left, float top, float right, float bottom, uint32_t colour,
+                        text_style style, int32_t h_align, int32_t v_align, std::wstring_view text,
+                        text_flow flow) {
+    draw_text_in(*owner, left, top, right, bottom, colour, style, h_align, v_align, text,
+                 flow == text_flow::one_line);
 }
 
 cairo_drawing_ptr create_cairo_drawing() {

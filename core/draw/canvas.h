@@ -15,6 +15,16 @@ namespace nimba {
 enum : int32_t { align_leading = 0, align_centre = 1, align_trailing = 2 };
 enum : int32_t { valign_centre = 0, valign_top = 1, valign_bottom = 2 };
 
+// The screen's text styles: one semi-bold family in three sizes.
+enum class text_style : int32_t {
+    small = 0,   // 10 units: knob captions, the version line
+    regular = 1, // 11 units: status bar, slot names, buttons
+    large = 2,   // 13 units: program name, panel titles, cabinet names
+};
+inline constexpr int32_t text_style_count = 3;
+
+enum class text_flow { one_line, wrapped };
+
 struct canvas {
     virtual ~canvas() = default;
 
@@ -39,19 +49,12 @@ struct canvas {
     // An "RM" mask painted in a solid colour with aliased edges; anything else draws nothing.
     virtual void mask(float x, float y, float width, float height, blob mask, uint32_t colour) = 0;
 
-    // Text in format 0 (10 units), 1 (11) or 2 (13). The layout box runs from (x, y - 1) to
-    // (x + width, y + height). single_line: no wrapping, trimmed at a character with the
-    // format's ellipsis sign; otherwise word-wrapped, trimming as the format last had it.
-    virtual void text(float x, float y, float width, float height, uint32_t colour, int32_t format,
-                      int32_t h_align, int32_t v_align, std::wstring_view text,
-                      bool single_line) = 0;
-
-    // Text drawn straight into the box (left, top)-(right, bottom). wrap false: no wrapping,
-    // character trimming with the ellipsis sign (settings that stay on the shared format).
-    // wrap true: word-wrapped, with the trimming the format last had.
-    virtual void text_box(float left, float top, float right, float bottom, uint32_t colour,
-                          int32_t format, int32_t h_align, int32_t v_align, std::wstring_view text,
-                          bool wrap) = 0;
+    // Text laid out in the box (left, top)-(right, bottom) in one of the three text styles.
+    // one_line: no wrapping, trimmed at a character with the style's ellipsis sign; wrapped:
+    // word-wrapped, trimming as the style last had it. A value outside text_style draws nothing.
+    virtual void text(float left, float top, float right, float bottom, uint32_t colour,
+                      text_style style, int32_t h_align, int32_t v_align, std::wstring_view text,
+                      text_flow flow) = 0;
 };
 
 } // namespace nimba

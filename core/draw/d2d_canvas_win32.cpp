@@ -23,7 +23,7 @@ using Microsoft::WRL::ComPtr;
 
 namespace {
 
-constexpr std::array<float, 3> format_sizes = {10.0f, 11.0f, 13.0f};
+constexpr std::array<float, text_style_count> style_sizes = {10.0f, 11.0f, 13.0f};
 constexpr DWRITE_FONT_WEIGHT text_weight = DWRITE_FONT_WEIGHT_SEMI_BOLD;
 // Families tried in order; a format naming a family the system lacks lays out nothing, and
 // under Wine only the fontconfig fonts are there.
@@ -60,18 +60,16 @@ struct d2d_canvas final : canvas {
     void picture_part(float sx, float sy, float sw, float sh, float dx, float dy, float dw,
                       float dh, blob picture) override;
     void mask(float x, float y, float width, float height, blob mask, uint32_t colour) override;
-    void text(float x, float y, float width, float height, uint32_t colour, int32_t format,
-              int32_t h_align, int32_t v_align, std::wstring_view text, bool single_line) override;
-    void text_box(float left, float top, float right, float bottom, uint32_t colour, int32_t format,
-                  int32_t h_align, int32_t v_align, std::wstring_view text, bool wrap) override;
+    void text(float left, float top, float right, float bottom, uint32_t colour, text_style style,
+              int32_t h_align, int32_t v_align, std::wstring_view text, text_flow flow) override;
 };
 
 struct d2d_drawing {
     HWND window = nullptr;
     ComPtr<ID2D1Factory> factory;
     ComPtr<IDWriteFactory> dwrite;
-    std::array<ComPtr<IDWriteTextFormat>, 3> formats;
-    std::array<ComPtr<IDWriteInlineObject>, 3> signs;
+    std::array<ComPtr<IDWriteTextFormat>, text_style_count> formats; // one per text_style
+    std::array<ComPtr<IDWriteInlineObject>, text_style_count> signs;
     std::wstring font_family;
 
     ComPtr<ID2D1HwndRenderTarget> target;
@@ -130,7 +128,7 @@ void make_text_resources(d2d_drawing& d) {
         if (!d.formats[i]) {
             if (FAILED(d.dwrite->CreateTextFormat(
                     d.font_family.c_str(), nullptr, text_weight, DWRITE_FONT_STYLE_NORMAL,
-                    font_stretch_for(d.font_family), format_sizes[i], L"", &d.formats[i]))) {
+                    font_stretch_for(d.font_family), style_sizes[i], L"", &d.formats[i]))) {
                 continue;
             }
             ++d.count.text_formats;
@@ -244,37 +242,27 @@ ComPtr<ID2D1Bitmap> tinted_mask_bitmap(d2d_drawing& d, blob b, uint32_t colour) 
     return bitmap;
 }
 
-// Sets the shared format up for one text: alignment, wrapping and, for one line, trimming at a
-// character with the format's ellipsis sign. Null when the format index has no format.
-IDWriteTextFormat* prepare_format(d2d_drawing& d, int32_t format, int32_t h_align, int32_t v_align,
-                                  bool one_line) {
-    if (format < 0 || format >= static_cast<int32_t>(d.formats.size()) || !d.formats[format]) {
-        return nullptr;
-    }
-    IDWriteTextFormat* f = d.formats[format].Get();
+// Sets the style's shared format up for one text: alignment, wrapping and, for one line,
+// trimming at a character with the style's ellipsis sign. Null when the style has no format.
+IDWriteTextFormat* prepare_format(d2d_drawing& d, text_style style, int32_t h_align,
+                                  int32_t v_align, text_flow flow) {
+    const auto index = static_cast<int32_t>(style);
+    if (index < 0 || index >= text_style_count || !d.formats[index]) return nullptr;
+    IDWriteTextFormat* f = d.formats[index].Get();
     f->SetTextAlignment(h_align == align_leading  ? DWRITE_TEXT_ALIGNMENT_LEADING
                         : h_align == align_centre ? DWRITE_TEXT_ALIGNMENT_CENTER
                                                   : DWRITE_TEXT_ALIGNMENT_TRAILING);
     f->SetParagraphAlignment(v_align == valign_top      ? DWRITE_PARAGRAPH_ALIGNMENT_NEAR
                              : v_align == valign_centre ? DWRITE_PARAGRAPH_ALIGNMENT_CENTER
                                                         : DWRITE_PARAGRAPH_ALIGNMENT_FAR);
-    if (one_line) {
+    if (flow == text_flow::one_line) {
         f->SetWordWrapping(DWRITE_WORD_WRAPPING_NO_WRAP);
         const DWRITE_TRIMMING trimming = {DWRITE_TRIMMING_GRANULARITY_CHARACTER, 0, 0};
-        f->SetTrimming(&trimming, d.signs[format].Get());
+        f->SetTrimming(&trimming, d.signs[index].Get());
     } else {
         f->SetWordWrapping(DWRITE_WORD_WRAPPING_WRAP);
     }
     return f;
-}
-
-void draw_text_in(d2d_drawing& d, const D2D1_RECT_F& box, uint32_t colour, int32_t format,
-                  int32_t h_align, int32_t v_align, std::wstring_view text, bool one_line) {
-    IDWriteTextFormat* f = prepare_format(d, format, h_align, v_align, one_line);
-    if (!f || text.empty()) return;
-    d.brush->SetColor(colour_from_argb(colour));
-    d.target->DrawText(text.data(), static_cast<UINT32>(text.size()), f, box, d.brush.Get(),
-                       D2D1_DRAW_TEXT_OPTIONS_NONE, DWRITE_MEASURING_MODE_NATURAL);
 }
 
 } // namespace
@@ -330,17 +318,16 @@ void d2d_canvas::mask(float x, float y, float width, float height, blob mask, ui
     }
 }
 
-void d2d_canvas::text(float x, float y, float width, float height, uint32_t colour, int32_t format,
-                      int32_t h_align, int32_t v_align, std::wstring_view text, bool single_line) {
-    draw_text_in(*owner, D2D1::RectF(x, y - 1.0f, x + width, y + height), colour, format, h_align,
-                 v_align, text, single_line);
-}
-
-void d2d_canvas::text_box(float left, float top, float right, float bottom, uint32_t colour,
-                          int32_t format, int32_t h_align, int32_t v_align, std::wstring_view text,
-                          bool wrap) {
-    draw_text_in(*owner, D2D1::RectF(left, top, right, bottom), colour, format, h_align, v_align,
-                 text, !wrap);
+void d2d_canvas::text(float left, float top, float right, float bottom, uint32_t colour,
+                      text_style style, int32_t h_align, int32_t v_align, std::wstring_view text,
+                      text_flow flow) {
+    d2d_drawing& d = *owner;
+    IDWriteTextFormat* f = prepare_format(d, style, h_align, v_align, flow);
+    if (!f || text.empty()) return;
+    d.brush->SetColor(colour_from_argb(colour));
+    d.target->DrawText(text.data(), static_cast<UINT32>(text.size()), f,
+                       D2D1::RectF(left, top, right, bottom), d.brush.Get(),
+                       D2D1_DRAW_TEXT_OPTIONS_NONE, DWRITE_MEASURING_MODE_NATURAL);
 }
 
 d2d_drawing* create_d2d_drawing() {

@@ -22,10 +22,6 @@ draw_call& add_placed_call(recording_canvas& r, draw_kind kind, float x, float y
     return c;
 }
 
-bool is_text(const draw_call& c) {
-    return c.kind == draw_kind::text || c.kind == draw_kind::text_box;
-}
-
 } // namespace
 
 void recording_canvas::reset() {
@@ -61,31 +57,19 @@ void recording_canvas::mask(float x, float y, float w, float h, blob mask, uint3
     c.colour = colour;
 }
 
-void recording_canvas::text(float x, float y, float w, float h, uint32_t colour, int32_t format,
-                            int32_t h_align, int32_t v_align, std::wstring_view text,
-                            bool single_line) {
-    draw_call& c = add_placed_call(*this, draw_kind::text, x, y, w, h);
+void recording_canvas::text(float left, float top, float right, float bottom, uint32_t colour,
+                            text_style style, int32_t h_align, int32_t v_align,
+                            std::wstring_view text, text_flow flow) {
+    draw_call& c = add_placed_call(*this, draw_kind::text, left, top, right - left, bottom - top);
     c.colour = colour;
-    c.format = format, c.h_align = h_align, c.v_align = v_align;
+    c.style = style, c.h_align = h_align, c.v_align = v_align;
     c.text.assign(text);
-    c.single_line = single_line;
-}
-
-void recording_canvas::text_box(float left, float top, float right, float bottom, uint32_t colour,
-                                int32_t format, int32_t h_align, int32_t v_align,
-                                std::wstring_view text, bool wrap) {
-    draw_call& c = add_call(*this, draw_kind::text_box);
-    c.x = left, c.y = top, c.right = right, c.bottom = bottom;
-    c.width = right - left, c.height = bottom - top;
-    c.colour = colour;
-    c.format = format, c.h_align = h_align, c.v_align = v_align;
-    c.text.assign(text);
-    c.single_line = !wrap;
+    c.flow = flow;
 }
 
 const draw_call* find_text(const recording_canvas& c, std::wstring_view text) {
     for (const draw_call& call : c.calls)
-        if (is_text(call) && call.text == text) return &call;
+        if (call.kind == draw_kind::text && call.text == text) return &call;
     return nullptr;
 }
 
@@ -93,7 +77,8 @@ std::vector<const draw_call*> find_texts_containing(const recording_canvas& c,
                                                     std::wstring_view part) {
     std::vector<const draw_call*> found;
     for (const draw_call& call : c.calls)
-        if (is_text(call) && call.text.find(part) != std::wstring::npos) found.push_back(&call);
+        if (call.kind == draw_kind::text && call.text.find(part) != std::wstring::npos)
+            found.push_back(&call);
     return found;
 }
 

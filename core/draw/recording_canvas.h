@@ -11,10 +11,10 @@
 
 namespace nimba {
 
-enum class draw_kind { scale, box, picture, picture_part, mask, text, text_box };
+enum class draw_kind { scale, box, picture, picture_part, mask, text };
 
-// One recorded call. Boxes, pictures, masks and text keep (x, y, width, height); text_box
-// keeps its (left, top, right, bottom) in x, y, right, bottom and the derived width/height.
+// One recorded call. Boxes, pictures and masks keep (x, y, width, height); text keeps its
+// (left, top, right, bottom) in x, y, right, bottom and the derived width/height.
 struct draw_call {
     draw_kind kind = draw_kind::box;
     float x = 0, y = 0, width = 0, height = 0;
@@ -23,8 +23,9 @@ struct draw_call {
     float radius = 0;
     float scale = 1; // the scale in force when the call was made (the new scale for `scale`)
     uint32_t colour = 0;
-    int32_t format = 0, h_align = 0, v_align = 0;
-    bool single_line = false; // text: single_line; text_box: !wrap
+    text_style style = text_style::small;
+    int32_t h_align = 0, v_align = 0;
+    text_flow flow = text_flow::one_line;
     std::wstring text;
     blob picture;
 };
@@ -49,10 +50,8 @@ struct recording_canvas final : canvas {
     void picture_part(float sx, float sy, float sw, float sh, float dx, float dy, float dw,
                       float dh, blob picture) override;
     void mask(float x, float y, float w, float h, blob mask, uint32_t colour) override;
-    void text(float x, float y, float w, float h, uint32_t colour, int32_t format, int32_t h_align,
-              int32_t v_align, std::wstring_view text, bool single_line) override;
-    void text_box(float left, float top, float right, float bottom, uint32_t colour, int32_t format,
-                  int32_t h_align, int32_t v_align, std::wstring_view text, bool wrap) override;
+    void text(float left, float top, float right, float bottom, uint32_t colour, text_style style,
+              int32_t h_align, int32_t v_align, std::wstring_view text, text_flow flow) override;
 };
 
 // Counts calls and keeps nothing else.
@@ -70,12 +69,8 @@ struct counting_canvas final : canvas {
         ++count;
     }
     void mask(float, float, float, float, blob, uint32_t) override { ++count; }
-    void text(float, float, float, float, uint32_t, int32_t, int32_t, int32_t, std::wstring_view,
-              bool) override {
-        ++count;
-    }
-    void text_box(float, float, float, float, uint32_t, int32_t, int32_t, int32_t,
-                  std::wstring_view, bool) override {
+    void text(float, float, float, float, uint32_t, text_style, int32_t, int32_t, std::wstring_view,
+              text_flow) override {
         ++count;
     }
 };

@@ -13,7 +13,7 @@ cmake --preset native >/dev/null && cmake --build --preset native -j2 --target n
 cli=$root/build/native/tools/nimba-cli
 
 work=$(mktemp -d "${TMPDIR:-/tmp}/nimba-midi-e2e.XXXXXX")
-export JACK_DEFAULT_SERVER="nimba-e2e-$$"
+source scripts/lib/jack.sh
 jackd_pid=""
 emulator_pid=""
 cleanup() {
@@ -26,16 +26,6 @@ trap 'exit 130' INT TERM
 
 failures=0
 fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
-
-# Waits up to 10 s for `jack_lsp` to list a port matching $1 (any port when empty).
-wait_for_port() {
-  local i
-  for i in $(seq 100); do
-    if jack_lsp 2>/dev/null | grep -q -- "$1"; then return 0; fi
-    sleep 0.1
-  done
-  return 1
-}
 
 # run <expected exit> <name> <nimba-cli arguments...>: output in $work/<name>.out and .err.
 run() {
@@ -57,10 +47,7 @@ seconds_since() { # <start from date +%s.%N>
   echo "$1 $(date +%s.%N)" | awk '{ printf "%.2f", $2 - $1 }'
 }
 
-# The server, synchronous so a busy machine delays the MIDI cycles instead of losing events.
-jackd -n "$JACK_DEFAULT_SERVER" -S -r -d dummy -r 48000 -p 128 >"$work/jackd.log" 2>&1 &
-jackd_pid=$!
-wait_for_port "system:" || { echo "jackd did not start:"; tail -5 "$work/jackd.log"; exit 1; }
+start_jack_server "$work/jackd.log" || { echo "jackd did not start:"; tail -5 "$work/jackd.log"; exit 1; }
 
 # The editor's RtMidi ports against a peer on JACK virtual ports; no emulator runs yet.
 timeout 60 build/native/tests/device/device_tests \

@@ -66,13 +66,13 @@ void draw_canvas_scene(canvas& c, const scene_pictures& pictures) {
     c.set_scale(1);
     c.mask(400, 20, 64, 64, blob_of(pictures.disc), opaque(0x00FFFF));
     const scene_box t = trimmed_text_box;
-    c.text(static_cast<float>(t.left), static_cast<float>(t.top + 1),
-           static_cast<float>(t.right - t.left), static_cast<float>(t.bottom - t.top - 1),
-           opaque(scene_ink), 2, align_leading, valign_centre, scene_text, true);
+    c.text(static_cast<float>(t.left), static_cast<float>(t.top), static_cast<float>(t.right),
+           static_cast<float>(t.bottom), opaque(scene_ink), text_style::large, align_leading,
+           valign_centre, scene_text, text_flow::one_line);
     const scene_box w = wrapped_text_box;
-    c.text_box(static_cast<float>(w.left), static_cast<float>(w.top), static_cast<float>(w.right),
-               static_cast<float>(w.bottom), opaque(scene_ink), 2, align_leading, valign_top,
-               scene_text, true);
+    c.text(static_cast<float>(w.left), static_cast<float>(w.top), static_cast<float>(w.right),
+           static_cast<float>(w.bottom), opaque(scene_ink), text_style::large, align_leading,
+           valign_top, scene_text, text_flow::wrapped);
 }
 
 const std::vector<scene_probe> scene_probes = {

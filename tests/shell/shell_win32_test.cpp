@@ -332,8 +332,9 @@ TEST(Drawing, BadPicturesAndFormatsDrawNothing) {
             }
             c.picture(10, 10, 64, 64, mask);            // a mask is no colour picture
             c.mask(10, 10, 64, 64, colour, 0xFFFFFFFF); // and a colour picture no mask
-            for (int32_t format : {-1, 3, 1000}) {
-                c.text(10, 10, 200, 40, 0xFFFFFFFF, format, 0, 0, L"XXXXXXXX", true);
+            for (int32_t style : {-1, 3, 1000}) {
+                c.text(10, 9, 210, 50, 0xFFFFFFFF, static_cast<text_style>(style), 0, 0,
+                       L"XXXXXXXX", text_flow::one_line);
             }
             c.box(250, 10, 10, 10, 0, 0xFF00FF00); // still drawing after all of it
         },

@@ -41,8 +41,7 @@ TEST(Placement, ScalesAndPlacesTheAmplifierPicture) {
         EXPECT_EQ(amp->scale, at.scale);
         // Nothing after the picture copies is drawn scaled.
         for (const draw_call& c : sc.canvas.calls) {
-            if (c.kind == draw_kind::text || c.kind == draw_kind::text_box ||
-                c.kind == draw_kind::mask) {
+            if (c.kind == draw_kind::text || c.kind == draw_kind::mask) {
                 EXPECT_EQ(c.scale, 1.0f);
             }
         }
@@ -129,7 +128,7 @@ TEST(TopBar, MidiChannelAndProgramTexts) {
             return c->x == d + 150 && c->text == r.program_text;
         });
         ASSERT_NE(program, numbers.end()) << r.program;
-        EXPECT_EQ((*program)->format, 2);
+        EXPECT_EQ((*program)->style, text_style::large);
         EXPECT_EQ((*program)->h_align, align_centre);
     }
 }
@@ -277,7 +276,7 @@ TEST(StatusTexts, OutcomeTakesTheLeftTextForSixSeconds) {
     EXPECT_TRUE(find_texts_containing(sc.canvas, L"FIRMWARE").empty());
     EXPECT_EQ(line->x, version.x);
     EXPECT_EQ(line->y, version.y);
-    EXPECT_EQ(line->format, version.format);
+    EXPECT_EQ(line->style, version.style);
     EXPECT_EQ(line->colour, version.colour);
 
     const auto timer_at = [&](int64_t ms) {

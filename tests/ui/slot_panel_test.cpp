@@ -27,11 +27,11 @@ TEST(SlotNames, ShowTheLastPathPartOrNoIrSelected) {
         EXPECT_EQ(displayed_slot_name(sc.s(), 3).view(), r.shown);
         sc.paint();
         const int32_t top = 194 + 31 * 3;
-        const draw_call* name = find_at(sc.canvas, draw_kind::text, 33, top, 174, 31);
+        const draw_call* name = find_at(sc.canvas, draw_kind::text, 33, top - 1, 174, 32);
         ASSERT_NE(name, nullptr);
         EXPECT_EQ(name->text, r.shown);
-        EXPECT_TRUE(name->single_line);
-        EXPECT_EQ(name->format, 1);
+        EXPECT_EQ(name->flow, text_flow::one_line);
+        EXPECT_EQ(name->style, text_style::regular);
     }
 }
 
@@ -126,10 +126,10 @@ TEST(CabinetPage, TitleCarriesTheMainSuffix) {
         sc.s().ir_slot_choice = 2;
         sc.s().factory_cabinet = r.cabinet;
         sc.paint();
-        const draw_call* title = find_at(sc.canvas, draw_kind::text_box, 260, -1, 230, 42);
+        const draw_call* title = find_at(sc.canvas, draw_kind::text, 260, -1, 230, 42);
         ASSERT_NE(title, nullptr);
         EXPECT_EQ(title->text, r.title);
-        EXPECT_EQ(title->format, 2);
+        EXPECT_EQ(title->style, text_style::large);
     }
 }
 
@@ -141,7 +141,7 @@ TEST(CabinetPage, ListRowsWithSuffixesAndSelection) {
     sc.paint();
     for (int i = 0; i < cabinet_count; ++i) {
         const int32_t t = 42 + 31 * i;
-        const draw_call* name = find_at(sc.canvas, draw_kind::text_box, 280, t - 1, 210, 32);
+        const draw_call* name = find_at(sc.canvas, draw_kind::text, 280, t - 1, 210, 32);
         ASSERT_NE(name, nullptr) << i;
         const cabinet_entry& entry = sc.s().cabinets[i];
         EXPECT_EQ(name->text, entry.name + (entry.is_main ? L" (MAIN)" : L""));
@@ -151,7 +151,7 @@ TEST(CabinetPage, ListRowsWithSuffixesAndSelection) {
     }
     EXPECT_NE(find_text(sc.canvas, L"112 RED"), nullptr);
     // No description while the list covers its place.
-    EXPECT_EQ(find_at(sc.canvas, draw_kind::text_box, 258, 49, 234, 235), nullptr);
+    EXPECT_EQ(find_at(sc.canvas, draw_kind::text, 258, 49, 234, 235), nullptr);
 }
 
 TEST(CabinetPage, DescriptionWrapsInItsBoxWhileTheListIsClosed) {
@@ -162,10 +162,10 @@ TEST(CabinetPage, DescriptionWrapsInItsBoxWhileTheListIsClosed) {
     sc.paint();
     const draw_call* description = find_text(sc.canvas, L"A LONG DESCRIPTION");
     ASSERT_NE(description, nullptr);
-    EXPECT_EQ(description->kind, draw_kind::text_box);
+    EXPECT_EQ(description->kind, draw_kind::text);
     EXPECT_EQ((std::array{description->x, description->y, description->right, description->bottom}),
               (std::array{258.f, 49.f, 492.f, 284.f}));
-    EXPECT_FALSE(description->single_line);
+    EXPECT_EQ(description->flow, text_flow::wrapped);
     EXPECT_EQ(description->v_align, valign_top);
 }
 
