@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "device/program_backup.h"
 #include "device/protocol.h"
 #include "device/worker.h"
 
@@ -64,10 +65,6 @@ std::optional<outcome> download_firmware_image(device_link& link, const firmware
 
 uint16_t firmware_image_version(std::span<const uint8_t, firmware_image_size> image) {
     return static_cast<uint16_t>(image[0x1FFFD] << 8 | image[0x1FFFC]);
-}
-
-std::string firmware_version_text(uint16_t version) {
-    return std::to_string(version >> 8) + "." + std::to_string(version & 0xFF) + ".0";
 }
 
 size_t build_firmware_chunk(std::span<const uint8_t, firmware_image_size> image, uint32_t address,

@@ -29,9 +29,6 @@ std::optional<outcome> download_firmware_image(device_link& link, const firmware
 // The 16-bit little-endian version word at offset 0x1FFFC of an image.
 uint16_t firmware_image_version(std::span<const uint8_t, firmware_image_size> image);
 
-// "1.4.0" for 0x0104: high byte, low byte, then ".0", as the editor shows it.
-std::string firmware_version_text(uint16_t version);
-
 // Writes the chunk message for the 256 image bytes at `address` (a multiple of 256 inside the
 // image) into `out`, which holds at least 522 bytes. Returns the message's size.
 size_t build_firmware_chunk(std::span<const uint8_t, firmware_image_size> image, uint32_t address,

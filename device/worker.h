@@ -23,17 +23,23 @@ struct worker_services {
     // Told of the latest outcome after each cycle that posted one (the demo's report); may be
     // empty. Worker thread.
     std::function<void(const outcome&)> report_outcome;
+    // Where the backup of all programs made before every firmware update goes. Empty: no
+    // backup can be written, so no firmware is sent.
+    std::wstring backup_folder;
 };
 
 // What the worker keeps between cycles: its two port objects, which live as long as the
 // worker, whether the firmware image was downloaded in this run or its refusal already shown
-// (the download is tried again at every connect, its refusal told once), and the last outcome
+// (the download is tried again at every connect, its refusal told once), whether its update was
+// given up for this run because the backup before it failed (and why), and the last outcome
 // handed to report_outcome.
 struct worker_locals {
     std::unique_ptr<midi_in_port> midi_in;
     std::unique_ptr<midi_out_port> midi_out;
     bool image_downloaded = false;
     bool download_refusal_posted = false;
+    bool update_held = false;
+    std::string backup_result; // how the last backup before an update ended
     uint32_t outcome_reported = 0;
 };
 

@@ -218,10 +218,13 @@ void draw_status_texts(frame& f, std::wstring_view outcome) {
     const int32_t page = f.state.ir_slot_choice;
     const uint16_t device_version = f.state.device_firmware_version;
     const int32_t progress = f.state.progress;
-    // A transfer under way and a store keep their progress in view; any other left text gives
-    // way to the outcome line.
-    const bool outcome_in_place =
-        !outcome.empty() && progress != progress_storing && !(progress >= 0 && progress < 100);
+    // Programs walked (the backup before an update) show their own percentage and line.
+    const bool programs = progress >= progress_programs;
+    // A transfer, a store or a walk through the programs under way keeps its progress in view;
+    // any other left text gives way to the outcome line.
+    const bool under_way = progress == progress_storing || (progress >= 0 && progress < 100) ||
+                           (programs && progress < progress_programs + 100);
+    const bool outcome_in_place = !outcome.empty() && !under_way;
     if (link_status == link_connected && page < 1) {
         if (outcome_in_place)
             draw_outcome(f, outcome);
@@ -247,14 +250,17 @@ void draw_status_texts(frame& f, std::wstring_view outcome) {
                   valign_centre, L"READING...");
     } else if (percent) {
         text_buffer text;
-        text.append_decimal(progress).append(L"%");
+        text.append_decimal(programs ? progress - progress_programs : progress).append(L"%");
         draw_text(f, {10, H - 22, 90, H}, colour_white, text_style::regular, align_leading,
                   valign_centre, text.view());
     } else if (link_status != link_no_device) {
         draw_text(f, {10, H - 22, 290, H}, colour_white, text_style::regular, align_leading,
                   valign_centre, version_text(device_version).view());
     }
-    if (percent && f.state.available_firmware_version > device_version)
+    if (percent && programs)
+        draw_text(f, {10, H - 22, W, H}, colour_white, text_style::regular, align_centre,
+                  valign_centre, L"BACKING UP ALL PROGRAMS...");
+    else if (percent && f.state.available_firmware_version > device_version)
         draw_text(f, {10, H - 22, W, H}, colour_white, text_style::regular, align_centre,
                   valign_centre, L"UPDATE IN PROGRESS... DO NOT POWER DOWN");
 }

@@ -22,10 +22,6 @@ namespace nimba {
 
 namespace {
 
-constexpr int view_units_wide = 1024;
-constexpr int view_units_high = 720;
-constexpr guint timer_period_ms = 500;
-
 // Everything the window's handlers share. Main thread only.
 struct gtk_editor {
     main_window record;

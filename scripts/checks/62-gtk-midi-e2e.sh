@@ -9,8 +9,9 @@
 #   4. factory cabinet 4 chosen on slot 2's cabinet page and SELECTed: the emulator's slot 2
 #      holds the image `nimba-cli ir-export` writes for it;
 #   5. STORE: the emulator stores;
-#   6. closing the window ends the editor with 0; then `nimba-cli device` finds program 1's
-#      bypass switched and the cabinet's name in slot 2.
+#   6. closing the window while the file picker is open ends the editor at once, with 0 (the
+#      worker waiting for the picker is left to the process's end); then `nimba-cli device`
+#      finds program 1's bypass switched and the cabinet's name in slot 2.
 # Every wait has a deadline; everything started here is stopped on exit.
 set -uo pipefail
 root=$(cd "$(dirname "$0")/../.." && pwd)
@@ -117,10 +118,14 @@ wait_for 5 logged '^stored$' || fail "STORE did not reach the emulator"
 echo "$tag: STORE: the emulator stored"
 sleep 0.8
 
-# 6. Close, then ask the emulator what it holds.
+# 6. Close with the file picker open, then ask the emulator what it holds.
 report_memory "$editor_pid"
+click 215 $((198 + 31 * 4 + 11)) # slot 4's import button
+picker_open() { xdotool search --name '^Open$' >/dev/null 2>&1; }
+wait_for 15 picker_open || fail "the file picker did not open"
 close_editor "$editor_pid" "$work/editor.err"
 editor_pid=""
+echo "$tag: closed with the file picker open: the editor ended $closed_ms ms after the request"
 cli device read 1 >"$work/read.out" 2>&1 || fail "nimba-cli device read 1 failed: $(cat "$work/read.out")"
 grep -qE '^  ir bypass +off$' "$work/read.out" || fail "program 1's bypass was not switched off"
 cli device info >"$work/info.out" 2>&1 || fail "nimba-cli device info failed"

@@ -37,11 +37,15 @@ answer_picker() {
 }
 
 # close_editor <pid> <stderr file>: closes the window as a window manager would, waits for the
-# process to end and fails unless it ended with 0 and no sanitizer report.
+# process to end and fails unless it ended with 0 and no sanitizer report. Sets $closed_ms, the
+# time from the request to the end.
 close_editor() {
   python3 "$root/scripts/lib/close_window.py" "$window" || fail "the window could not be closed"
+  local asked
+  asked=$(now_ms)
   editor_ended() { ! kill -0 "$1" 2>/dev/null; }
   wait_for 10 editor_ended "$1" || fail "the editor did not end after its window closed"
+  closed_ms=$(($(now_ms) - asked))
   wait "$1"
   local code=$?
   if grep -qE 'ERROR: (Address|Leak)Sanitizer|WARNING: ThreadSanitizer|runtime error:' "$2"; then
