@@ -36,7 +36,7 @@ enum class outcome_kind : int32_t {
     X(firmware_not_sent, failed, "firmware not sent: {}")                                          \
     X(firmware_timed_out, no_answer, "firmware update timed out at {}")                            \
     X(backup_refused, refused, "backup file refused: {}")                                          \
-    X(amp_not_answering, no_answer, "the amplifier does not answer (no reply within 1 s)")         \
+    X(amp_not_answering, no_answer, "the amplifier does not answer (no reply within {} ms)")       \
     X(amp_not_found, absent, "no amplifier found: no MIDI ports named \"NIMBA\"{}")                \
     X(amp_gone, absent, "the amplifier's MIDI ports went away")                                    \
     X(midi_unavailable, failed, "the MIDI system cannot be opened")                                \

@@ -168,8 +168,7 @@ int connect(session& s) {
         if (found && !s.link.resync_pending) return cli_exit_ok;
         const int64_t now = clock.now_ms();
         if (!found && now >= give_up) return not_found(s);
-        if (now >= hard_limit)
-            return print_outcome(s.console, make_outcome(outcome_code::amp_not_answering));
+        if (now >= hard_limit) return print_outcome(s.console, amp_silence());
     }
 }
 
@@ -189,8 +188,7 @@ int read_program(session& s, int32_t n) {
     s.state.program = n;
     const int code = post_command(s, command_read_program);
     if (code != cli_exit_ok) return code;
-    if (s.state.programs[n].loaded == 0)
-        return print_outcome(s.console, make_outcome(outcome_code::amp_not_answering));
+    if (s.state.programs[n].loaded == 0) return print_outcome(s.console, amp_silence());
     return cli_exit_ok;
 }
 
