@@ -6,8 +6,8 @@
 #include <cstdint>
 
 #include "core/assets/pictures.h"
-#include "core/draw/canvas.h"
 #include "core/state.h"
+#include "ui/ui_context.h"
 
 namespace nimba {
 
@@ -32,7 +32,8 @@ struct amplifier_placement {
 };
 amplifier_placement place_amplifier(int32_t view_width, int32_t view_height);
 
-// Draws the whole screen from the state and stores the pass's accent colour in `accent`.
-void render_screen(editor_state& state, canvas& target, uint32_t& accent);
+// Draws the whole screen from the state on ui.target (not null), registers every control's
+// regions in ui.hit_regions and stores the pass's accent colour in ui.accent.
+void render_screen(editor_state& state, ui_context& ui);
 
 } // namespace nimba
