@@ -14,6 +14,15 @@
 
 namespace nimba {
 
+// The editions' exit codes besides 0 (closed normally). The COM and Direct2D ones are the
+// Windows edition's only.
+enum : int {
+    exit_no_com = 2,
+    exit_no_factory = 3,
+    exit_no_window = 4,
+    exit_no_worker = 5,
+};
+
 // How long closing the window waits for the worker. Every wait of the worker checks the stop
 // request, so only a blocking call (a picker, a stalled download) takes longer.
 inline constexpr int32_t worker_stop_timeout_ms = 200;
@@ -37,8 +46,8 @@ bool start_editor(editor_session& session, main_window& window,
 // process at once.
 bool stop_editor(editor_session& session);
 
-// The editor's services: RtMidi's ports, the platform's firmware fetch and the cabinet
-// commands with the platform's path picker.
+// The editor's services: RtMidi's ports, the platform's firmware fetch, the platform's backup
+// folder and the cabinet commands with the platform's path picker.
 worker_services editor_services(path_picker pick);
 
 // The demo's services: the built-in virtual amplifier in place of the MIDI ports, served a

@@ -2,10 +2,12 @@
 // once. The reply wait polls every 5 ms, so 512 chunks and the close (513 acknowledged
 // messages) cannot take less than 513 x 5 ms = 2565 ms; the transfer adds its 100 ms pause
 // after the close. The whole update in a connect sequence adds the version exchange, the
-// cycle's own 5 ms, and the worker's 100 ms and 2000 ms pauses around the restart message.
+// cycle's own 5 ms, the backup before it (six slot names, 128 programs and the return, each one
+// awaited reply), and the worker's 100 ms and 2000 ms pauses around the restart message.
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
+#include <filesystem>
 #include <memory>
 #include <vector>
 
@@ -21,7 +23,9 @@ namespace {
 constexpr int64_t poll_ms = 5;
 constexpr int64_t acknowledged_messages = firmware_chunk_count + 1;
 constexpr int64_t transfer_floor_ms = acknowledged_messages * poll_ms + 100;
-constexpr int64_t update_floor_ms = poll_ms + poll_ms + transfer_floor_ms + 100 + 2000;
+constexpr int64_t backup_floor_ms = (slot_count + program_count + 1) * poll_ms;
+constexpr int64_t update_floor_ms =
+    poll_ms + poll_ms + backup_floor_ms + transfer_floor_ms + 100 + 2000;
 
 std::vector<uint8_t> newer_image() {
     std::vector<uint8_t> image(firmware_image_size);
@@ -38,6 +42,7 @@ struct bench_link {
     worker_services services;
     worker_locals locals;
     std::vector<uint8_t> image = newer_image();
+    std::filesystem::path backups = std::filesystem::temp_directory_path() / "nimba_bench_backups";
 
     bench_link() {
         reset_device_part(*state);
@@ -50,7 +55,12 @@ struct bench_link {
             std::copy(image.begin(), image.end(), buffer.begin());
             return fetch_result{fetch_status::ok, image.size()};
         };
+        services.backup_folder = backups.wstring();
         open_worker_ports(*link, services, locals);
+    }
+    ~bench_link() {
+        std::error_code ignored;
+        std::filesystem::remove_all(backups, ignored);
     }
 };
 

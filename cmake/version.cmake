@@ -14,6 +14,9 @@ set(nimba_version_major ${CMAKE_MATCH_1})
 set(nimba_version_minor ${CMAKE_MATCH_2})
 set(nimba_version_patch ${CMAKE_MATCH_3})
 
+# The day this version is released (the Linux edition's AppStream metainfo carries it).
+set(nimba_release_date 2026-12-09)
+
 set(nimba_vendor "Corvane")
 set(nimba_product "NIMBA Editor")
 set(nimba_copyright "Copyright (C) 2026 ${nimba_vendor}")

@@ -22,8 +22,14 @@ inline constexpr size_t firmware_image_size = 0x20000; // 131,072 bytes
 // link_status values.
 enum : int32_t { link_no_device = 0, link_connected = 1, link_busy = 2, link_error = 3 };
 
-// progress values besides 0..100 percent.
-enum : int32_t { progress_idle = -1, progress_storing = 200, progress_reading = 300 };
+// progress values besides 0..100 percent. While all programs are walked (a backup, a restore)
+// it runs from progress_programs to progress_programs + 100.
+enum : int32_t {
+    progress_idle = -1,
+    progress_storing = 200,
+    progress_reading = 300,
+    progress_programs = 400,
+};
 
 // command codes posted by the user interface and taken by the worker.
 enum : int32_t {

@@ -19,6 +19,7 @@ struct midi_out_port;
 // The worker's record. Lives as long as the editor state; both outlive the worker thread.
 struct device_link {
     std::atomic<int32_t> last_reply{0};
+    std::atomic<int32_t> last_program{-1}; // the program the last reply 02 named
     std::atomic<bool> resync_pending{false};
     midi_in_port* midi_in = nullptr;
     midi_out_port* midi_out = nullptr;

@@ -30,7 +30,7 @@ enum message_code : uint8_t {
     code_acknowledge = 0x08,     // <- F0 00 08 F7
     code_transfer_close = 0x09,  // -> target, size in 4 nibbles, name
     code_store = 0x0A,           // -> F0 00 0A F7
-    code_version = 0x0B,         // -> F0 00 0B F7; <- F0 00 0B major minor F7
+    code_version = 0x0B,         // -> F0 00 0B F7; <- F0 00 0B hi lo F7
     code_link_reset = 0x0C,      // -> F0 00 0C F7
 };
 
@@ -54,9 +54,9 @@ inline constexpr size_t name = 5;
 } // namespace slot_name_at
 inline constexpr size_t slot_name_reply_size = 70;
 
-namespace version_at { // reply 0B
-inline constexpr size_t major = 3;
-inline constexpr size_t minor = 4;
+namespace version_at { // reply 0B: the version word, most significant byte first
+inline constexpr size_t high = 3;
+inline constexpr size_t low = 4;
 } // namespace version_at
 inline constexpr size_t version_reply_size = 6;
 

@@ -37,6 +37,7 @@ void apply_program_reply(device_link& link, std::span<const uint8_t> m) {
     if (n >= program_count) return; // not a data byte: the reply names no program
     const auto has = [&](size_t i) { return i + 1 < m.size(); };
 
+    link.last_program = static_cast<int32_t>(n);
     link.last_reply = code_program;
     program_record& record = state.programs[n];
     if (n == 0) state.midi_channel = m[block_at::midi_channel] & 0x1F;
@@ -94,7 +95,7 @@ void handle_message(device_link& link, std::span<const uint8_t> m) {
         // version could start a firmware update the amplifier does not need.
         if (m.size() < version_reply_size) break;
         link.state->device_firmware_version =
-            static_cast<uint16_t>(m[version_at::major] * 256 + m[version_at::minor]);
+            static_cast<uint16_t>(m[version_at::high] * 256 + m[version_at::low]);
         link.last_reply = code_version;
         break;
     default:
@@ -102,17 +103,30 @@ void handle_message(device_link& link, std::span<const uint8_t> m) {
     }
 }
 
-wait_result wait_for_reply(device_link& link, int32_t code) {
+namespace {
+
+template <typename Arrived> wait_result wait_until(device_link& link, Arrived arrived) {
     clock_seam& clock = link_clock(link);
     int32_t budget = wait_budget_ms;
     for (;;) {
-        if (link.last_reply == code) return wait_result::reply;
+        if (arrived()) return wait_result::reply;
         clock.sleep_ms(link_poll_step_ms);
         budget -= link_poll_step_ms;
         poll_one_message(link);
         if (link.stop_requested) return wait_result::stopped;
         if (budget <= 0) return wait_result::timeout;
     }
+}
+
+} // namespace
+
+wait_result wait_for_reply(device_link& link, int32_t code) {
+    return wait_until(link, [&] { return link.last_reply == code; });
+}
+
+wait_result wait_for_program_reply(device_link& link, int32_t n) {
+    return wait_until(link,
+                      [&] { return link.last_reply == code_program && link.last_program == n; });
 }
 
 clock_seam& link_clock(device_link& link) {
@@ -158,6 +172,12 @@ void request_program(device_link& link) {
     case wait_result::stopped:
         break;
     }
+}
+
+bool send_program_request(device_link& link, int32_t n) {
+    link.last_reply = 0;
+    link.last_program = -1;
+    return send_indexed_request(link, code_program, n);
 }
 
 bool request_slot_name(device_link& link, int slot) {

@@ -29,6 +29,10 @@ enum class wait_result { reply, timeout, stopped };
 // The caller sets last_reply to 0 before it sends. Touches no status.
 wait_result wait_for_reply(device_link& link, int32_t code);
 
+// As wait_for_reply, but only a reply 02 naming program n counts: an amplifier may go on
+// reporting the program it was on for a while after a change.
+wait_result wait_for_program_reply(device_link& link, int32_t n);
+
 // A timed-out exchange: link_status = 3, repaint, failure_count + 1.
 void note_timeout(device_link& link);
 void request_repaint(device_link& link);
@@ -39,11 +43,12 @@ bool send_message(device_link& link, std::span<const uint8_t> bytes);
 // Each request is built in link.message_buffer and sent only while the output port is open;
 // the return value says whether it went out. The awaited ones (0B, 04) clear last_reply first,
 // so the caller only has to wait. The others await nothing; the caller pauses after them.
-bool send_version_request(device_link& link);        // F0 00 0B F7
-void request_program(device_link& link);             // F0 00 02 n F7, awaited; sets status
-bool request_slot_name(device_link& link, int slot); // F0 00 04 i F7
-bool send_parameter_block(device_link& link);        // the 23-byte block 01
-bool send_store(device_link& link);                  // F0 00 0A F7
-bool send_link_reset(device_link& link);             // F0 00 0C F7
+bool send_version_request(device_link& link);            // F0 00 0B F7
+void request_program(device_link& link);                 // F0 00 02 n F7, awaited; sets status
+bool send_program_request(device_link& link, int32_t n); // F0 00 02 n F7, awaited
+bool request_slot_name(device_link& link, int slot);     // F0 00 04 i F7
+bool send_parameter_block(device_link& link);            // the 23-byte block 01
+bool send_store(device_link& link);                      // F0 00 0A F7
+bool send_link_reset(device_link& link);                 // F0 00 0C F7
 
 } // namespace nimba

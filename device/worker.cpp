@@ -8,7 +8,9 @@
 #include <chrono>
 #include <thread>
 
+#include "core/file_access.h"
 #include "device/firmware.h"
+#include "device/librarian.h"
 #include "device/protocol.h"
 
 namespace nimba {
@@ -74,6 +76,37 @@ void read_slot_names(device_link& link) {
     link.failure_count = 0;
 }
 
+enum class backup_end { written, failed, stopped };
+
+// Reads the slot names and every program, returns the amplifier to its program and writes the
+// backup into the services' folder. Nothing is written unless every program answered.
+backup_end back_up_programs(device_link& link, const worker_services& services,
+                            worker_locals& locals) {
+    editor_state& state = *link.state;
+    read_slot_names(link);
+    if (link.stop_requested) return backup_end::stopped;
+    if (state.link_status == link_error) {
+        locals.backup_result = "backup incomplete, firmware not sent: no slot names";
+        return backup_end::failed;
+    }
+    walk_result walk = read_all_programs(link);
+    const walk_result back = return_to_current_program(link);
+    if (walk.status == walk_status::done) walk = back;
+    if (walk.status == walk_status::stopped) return backup_end::stopped;
+    if (walk.status != walk_status::done) {
+        locals.backup_result = "backup incomplete, firmware not sent: " + walk_text(walk);
+        return backup_end::failed;
+    }
+    const folder_backup written =
+        write_backup_into_folder(services.backup_folder, backup_of_state(state, utc_time_text()));
+    if (!written.error.empty()) {
+        locals.backup_result = "backup not written, firmware not sent: " + written.error;
+        return backup_end::failed;
+    }
+    locals.backup_result = "backup written: " + utf8_from_wide(written.path);
+    return backup_end::written;
+}
+
 enum class sequence_end { finished, stopped, firmware_updated };
 
 sequence_end run_connect_sequence(device_link& link, const worker_services& services,
@@ -105,9 +138,17 @@ sequence_end run_connect_sequence(device_link& link, const worker_services& serv
         state.available_firmware_version = firmware_image_version(link.firmware_image);
         locals.image_downloaded = true;
     }
-    if (state.available_firmware_version > state.device_firmware_version) {
-        update_firmware(link);
-        return sequence_end::firmware_updated;
+    if (state.available_firmware_version > state.device_firmware_version && !locals.update_held) {
+        switch (back_up_programs(link, services, locals)) {
+        case backup_end::written:
+            update_firmware(link);
+            return sequence_end::firmware_updated;
+        case backup_end::stopped:
+            return sequence_end::stopped;
+        case backup_end::failed:
+            locals.update_held = true; // not in this run: the amplifier keeps its firmware
+            break;
+        }
     }
 
     request_program(link);

@@ -20,14 +20,20 @@ struct worker_services {
     std::string firmware_url = nimba::firmware_url;
     // Commands 4..11 (cabinet import, factory send, export), filled in by the IR module.
     std::function<void(device_link&, int32_t command)> cabinet_command;
+    // Where the backup of all programs made before every firmware update goes. Empty: no
+    // backup can be written, so no firmware is sent.
+    std::wstring backup_folder;
 };
 
 // What the worker keeps between cycles: its two port objects, which live as long as the
-// worker, and whether the firmware image was downloaded in this run.
+// worker, whether the firmware image was downloaded in this run, and whether its update was
+// given up for this run because the backup before it failed (and why).
 struct worker_locals {
     std::unique_ptr<midi_in_port> midi_in;
     std::unique_ptr<midi_out_port> midi_out;
     bool image_downloaded = false;
+    bool update_held = false;
+    std::string backup_result; // how the last backup before an update ended
 };
 
 // Start of the thread: makes the input port object, then the output port object, and points

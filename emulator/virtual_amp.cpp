@@ -26,7 +26,9 @@ std::vector<uint8_t> reply_frame(message_code code, size_t data_size) {
 
 void emit(virtual_amp& amp, std::vector<uint8_t> reply, amp_replies& replies) {
     const int64_t number = ++amp.replies_made;
-    if (amp.faults.silent || number == amp.faults.drop_reply) return;
+    const int64_t every = amp.faults.drop_every;
+    if (amp.faults.silent || number == amp.faults.drop_reply || (every > 0 && number % every == 0))
+        return;
     if (number == amp.faults.truncate_reply && reply.size() > amp.faults.truncate_to)
         reply.resize(amp.faults.truncate_to);
     amp.log.push_back(log_line("->", reply));
@@ -68,6 +70,7 @@ bool take_parameter_block(virtual_amp& amp, std::span<const uint8_t> m) {
     std::array<uint8_t, parameter_block_size> block;
     std::copy(m.begin(), m.end(), block.begin());
     amp.blocks.push_back(block);
+    amp.program = m[block_at::program];
     std::copy_n(m.begin() + block_at::ir_slots, amp_program{}.size(),
                 amp.programs[m[block_at::program]].begin());
     amp.midi_channel = m[block_at::midi_channel];
@@ -135,9 +138,26 @@ std::vector<uint8_t> slot_name_reply(const virtual_amp& amp, size_t slot) {
 
 std::vector<uint8_t> version_reply(const virtual_amp& amp) {
     std::vector<uint8_t> reply = reply_frame(code_version, 2);
-    reply[version_at::major] = static_cast<uint8_t>(amp.firmware_version >> 8);
-    reply[version_at::minor] = static_cast<uint8_t>(amp.firmware_version & 0xFF);
+    reply[version_at::high] = static_cast<uint8_t>(amp.firmware_version >> 8);
+    reply[version_at::low] = static_cast<uint8_t>(amp.firmware_version & 0xFF);
     return reply;
+}
+
+// Request 02 makes the program the current one. With the stale fault set, the first requests
+// after a change are answered about the program the amplifier was on.
+void answer_program_request(virtual_amp& amp, int32_t n, amp_replies& replies) {
+    if (n == amp.faults.mute_program) return;
+    if (n != amp.program) {
+        amp.stale_left = amp.faults.stale_program_replies;
+        amp.stale_program = amp.program;
+        amp.program = n;
+    }
+    if (amp.stale_left > 0) {
+        --amp.stale_left;
+        emit(amp, amp_program_reply(amp, amp.stale_program), replies);
+        return;
+    }
+    emit(amp, amp_program_reply(amp, n), replies);
 }
 
 } // namespace
@@ -181,7 +201,7 @@ void amp_receive(virtual_amp& amp, std::span<const uint8_t> m, amp_replies& repl
         break;
     case code_program:
         if ((taken = m.size() == 5 && m[frame_data_at] <= 0x7F))
-            emit(amp, amp_program_reply(amp, m[frame_data_at]), replies);
+            answer_program_request(amp, m[frame_data_at], replies);
         break;
     case code_slot_name:
         if ((taken = m.size() == 5 && m[frame_data_at] < amp.slots.size()))
@@ -192,7 +212,7 @@ void amp_receive(virtual_amp& amp, std::span<const uint8_t> m, amp_replies& repl
         break;
     case code_store:
         if ((taken = m.size() == frame_overhead)) {
-            amp.stored = amp.programs;
+            amp.stored[amp.program] = amp.programs[amp.program];
             ++amp.stores;
         }
         break;

@@ -31,19 +31,26 @@ struct amp_faults {
     int64_t drop_reply = 0;     // this reply is lost
     int64_t truncate_reply = 0; // this reply is cut to truncate_to bytes
     size_t truncate_to = 0;
-    int32_t delay_polls = 0; // replies become readable this many input polls later
-    int32_t delay_ms = 0;    // ... or this much later on the transport's clock
+    int32_t delay_polls = 0;   // replies become readable this many input polls later
+    int32_t delay_ms = 0;      // ... or this much later on the transport's clock
+    int64_t drop_every = 0;    // every this-many-th reply is lost
+    int32_t mute_program = -1; // requests 02 for this program are never answered
+    // Requests 02 for another program than the current one are answered this many times more
+    // about the current one, as an amplifier still busy with the change.
+    int32_t stale_program_replies = 0;
 };
 
 struct virtual_amp {
     // Device state
     uint16_t firmware_version = 0x0100;
-    int32_t program = 0; // the program its front panel shows
+    int32_t program = 0; // the program its front panel shows: the last one read or written
     uint8_t midi_channel = 0;
     uint8_t tolex_colour = 0;
     std::array<uint8_t, 7> global_values{};
     std::array<amp_program, 128> programs{}; // what reply 02 reports
-    std::array<amp_program, 128> stored{};   // the programs as of the last store (0A)
+    std::array<amp_program, 128> stored{};   // each program as of its last store (0A)
+    int32_t stale_left = 0;                  // stale replies still to come (faults) ...
+    int32_t stale_program = 0;               // ... about this program
     std::array<amp_slot, 6> slots{};
     std::vector<uint8_t> firmware_image; // the last completed update, 131,072 bytes
 

@@ -1,5 +1,6 @@
 // The path picker seam: asks the user for a WAV file or a folder. The Windows common item
-// dialog implements it (picker_win32.cpp); tests and the command-line tool give a path.
+// dialog (picker_win32.cpp) and GTK's file chooser (picker_gtk.cpp, which needs the GTK main
+// loop running) implement it; tests and the command-line tool give a path.
 // Worker thread only. An empty result means cancelled or no dialog.
 #pragma once
 
@@ -12,7 +13,7 @@ enum class pick_mode { wav_file, folder };
 
 using path_picker = std::function<std::wstring(pick_mode)>;
 
-// The Windows common item dialog (Windows builds only).
+// The platform's dialog: the common item dialog on Windows, GTK's file chooser elsewhere.
 std::wstring pick_path(pick_mode mode);
 
 } // namespace nimba

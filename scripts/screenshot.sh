@@ -1,11 +1,14 @@
 #!/usr/bin/env bash
-# Makes the README's picture of the editor: builds the demo edition, runs it under Wine on a
-# virtual X display until it is connected to its virtual amplifier and painted, and writes the
-# client area to docs/editor.png (or the path given), reduced to a small palette PNG.
+# Makes the README's pictures of the editor: builds the demo edition, runs it on a virtual X
+# display until it is connected to its virtual amplifier and painted, and writes the client
+# area, reduced to a small palette PNG.
+#   bash scripts/screenshot.sh [windows] [out]   under Wine, to docs/editor.png by default;
+#   bash scripts/screenshot.sh linux [out]       natively (GTK 4), to docs/editor-linux.png.
 set -uo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
-out=${1:-docs/editor.png}
+edition=windows
+[ "${1:-}" = linux ] || [ "${1:-}" = windows ] && { edition=$1; shift; }
 
 fail() {
   echo "screenshot: $*"
@@ -13,23 +16,33 @@ fail() {
 }
 
 bash scripts/setup.sh >/dev/null || fail "setup failed"
-cmake --preset windows >/dev/null || fail "configure failed"
-cmake --build --preset windows -j2 --target nimba-editor-demo || fail "build failed"
-demo=build/windows/app/nimba-editor-demo.exe
-
-export WINEPREFIX="$root/build/windows/wineprefix-screenshot"
-source scripts/wine-env.sh
-
 work=$(mktemp -d "${TMPDIR:-/tmp}/nimba-screenshot.XXXXXX")
+log="$work/amp.log"
 source scripts/lib/xvfb.sh
-clean_up_demo_session_on_exit
-
-start_xvfb 140 170 1100x760x24
+if [ "$edition" = linux ]; then
+  out=${1:-docs/editor-linux.png}
+  cmake --preset native-release >/dev/null || fail "configure failed"
+  cmake --build --preset native-release -j2 --target nimba-editor-demo || fail "build failed"
+  clean_up_demo_session_on_exit native
+  start_xvfb 140 170 1100x760x24
+  source scripts/lib/gui-round.sh
+  source scripts/lib/gtk-editor.sh # the drawing area's size, GTK's environment
+  NIMBA_DEMO_LOG="$log" build/native-release/app/nimba-editor-demo >/dev/null 2>&1 &
+else
+  out=${1:-docs/editor.png}
+  client_w=1016
+  client_h=693
+  cmake --preset windows >/dev/null || fail "configure failed"
+  cmake --build --preset windows -j2 --target nimba-editor-demo || fail "build failed"
+  export WINEPREFIX="$root/build/windows/wineprefix-screenshot"
+  source scripts/wine-env.sh
+  clean_up_demo_session_on_exit
+  start_xvfb 140 170 1100x760x24
+  NIMBA_DEMO_LOG="Z:${log//\//\\}" wine build/windows/app/nimba-editor-demo.exe >/dev/null 2>&1 &
+fi
+demo_pid=$!
 
 # The amplifier's report tells when the connect sequence is over (the sixth slot name read).
-log="$work/amp.log"
-NIMBA_DEMO_LOG="Z:${log//\//\\}" wine "$demo" >/dev/null 2>&1 &
-demo_pid=$!
 window=""
 for _ in $(seq 300); do
   window=$(xdotool search --name '^Corvane Editor$' 2>/dev/null | head -1)
@@ -46,7 +59,7 @@ previous=""
 for _ in $(seq 40); do
   sleep 0.25
   import -window root "$work/shot.png" 2>/dev/null || continue
-  convert "$work/shot.png" -crop "1016x693+$wx+$wy" +repage "$work/client.png"
+  convert "$work/shot.png" -crop "${client_w}x${client_h}+$wx+$wy" +repage "$work/client.png"
   hash=$(convert "$work/client.png" -format '%#' info:)
   [ "$(convert "$work/client.png" -format '%k' info:)" -ge 20 ] && [ "$hash" = "$previous" ] &&
     break

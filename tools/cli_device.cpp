@@ -8,6 +8,7 @@
 
 #include "core/file_access.h"
 #include "device/firmware.h"
+#include "device/librarian.h"
 #include "device/midi_ports_rtmidi.h"
 #include "device/protocol.h"
 #include "ir/cabinet_commands.h"
@@ -22,16 +23,21 @@ struct device_verb {
     std::wstring_view name;
     device_action action;
     size_t argument_count;
+    bool takes_file;
     std::string_view usage;
 };
 
 constexpr device_verb verbs[] = {
-    {L"info", device_action::info, 0, "info"},
-    {L"read", device_action::read, 1, "read <program 0-127>"},
-    {L"upload-ir", device_action::upload_ir, 2, "upload-ir <slot 0-5> <file.wav>"},
-    {L"send-factory", device_action::send_factory, 2, "send-factory <slot 0-5> <cabinet 0-11>"},
-    {L"store", device_action::store, 0, "store"},
-    {L"update-firmware", device_action::update_firmware, 1, "update-firmware <image.bin>"},
+    {L"info", device_action::info, 0, false, "info"},
+    {L"read", device_action::read, 1, false, "read <program 0-127>"},
+    {L"upload-ir", device_action::upload_ir, 2, true, "upload-ir <slot 0-5> <file.wav>"},
+    {L"send-factory", device_action::send_factory, 2, false,
+     "send-factory <slot 0-5> <cabinet 0-11>"},
+    {L"store", device_action::store, 0, false, "store"},
+    {L"update-firmware", device_action::update_firmware, 1, true, "update-firmware <image.bin>"},
+    {L"backup", device_action::backup, 1, true, "backup <file>"},
+    {L"restore", device_action::restore, 1, true, "restore <file> [--program N]..."},
+    {L"diff", device_action::diff, 1, true, "diff <file>"},
 };
 
 const device_verb& verb_of(device_action action) {
@@ -54,17 +60,14 @@ std::string quoted(const std::wstring& text) {
 constexpr const char* tolex_names[] = {"BLACK", "SNAKE SKIN", "PURPLE",
                                        "RED",   "TURQUOISE",  "WHITE"};
 
-// "1.4.0" for 0x0104: high byte, low byte, then ".0", as the editor shows it.
-std::string version_text(uint16_t version) {
-    return std::to_string(version >> 8) + "." + std::to_string(version & 0xFF) + ".0";
-}
-
 std::string progress_label(const editor_state& state) {
     const int32_t p = state.progress;
     // The worker asks for a paint as it turns busy, just before it sets progress.
     if (p == progress_idle && state.link_status == link_busy) return "working...";
     if (p == progress_reading) return "reading...";
     if (p == progress_storing) return "storing...";
+    if (p >= progress_programs && p <= progress_programs + 100)
+        return "programs " + std::to_string(p - progress_programs) + "%";
     if (p >= 0 && p <= 100) return std::to_string(p) + "%";
     return {};
 }
@@ -202,8 +205,71 @@ int update_firmware(session& s, const std::vector<uint8_t>& image) {
         return cli_exit_timeout;
     }
     clear_progress(s.console);
-    s.console.out("firmware " + version_text(from) + " -> " + version_text(to) + ": " +
-                  std::to_string(image.size()) + " bytes sent\n");
+    s.console.out("firmware " + firmware_version_text(from) + " -> " + firmware_version_text(to) +
+                  ": " + std::to_string(image.size()) + " bytes sent\n");
+    return cli_exit_ok;
+}
+
+int walk_failure(session& s, std::string_view what, const walk_result& r) {
+    if (r.status == walk_status::stopped) return interrupted(s);
+    report_failure(s.console, std::string(what) + walk_text(r));
+    return r.status == walk_status::no_answer ? cli_exit_timeout : cli_exit_failed;
+}
+
+// Returns the amplifier to the program it was on, whatever the walk before did; the walk's own
+// failure is the one reported.
+int end_walk(session& s, const walk_result& walk, std::string_view what) {
+    const walk_result back = return_to_current_program(s.link);
+    if (walk.status != walk_status::done) return walk_failure(s, what, walk);
+    if (back.status != walk_status::done)
+        return walk_failure(s, "the amplifier was not returned to its program: ", back);
+    return cli_exit_ok;
+}
+
+int backup_into_file(session& s, const std::wstring& path) {
+    const int code = end_walk(s, read_all_programs(s.link), "backup incomplete, nothing written: ");
+    if (code != cli_exit_ok) return code;
+    const program_backup backup = backup_of_state(s.state, utc_time_text());
+    if (auto fault = write_backup_file(path, backup)) {
+        report_failure(s.console, quoted_path(path) + ": backup not written: " + *fault);
+        return cli_exit_failed;
+    }
+    clear_progress(s.console);
+    s.console.out("backup of " + std::to_string(program_count) + " programs written to " +
+                  utf8_from_wide(path) + "\n");
+    return cli_exit_ok;
+}
+
+int diff_with_file(session& s, const program_backup& file) {
+    const int code = end_walk(s, read_all_programs(s.link), "diff incomplete: ");
+    if (code != cli_exit_ok) return code;
+    const auto differences = backup_differences(file, backup_of_state(s.state, {}));
+    std::string text;
+    for (const backup_difference& d : differences) {
+        if (d.program >= 0) text += "program " + std::to_string(d.program) + " ";
+        text += d.field + ": file " + d.first + ", amplifier " + d.second + "\n";
+    }
+    text += differences.empty() ? std::string("nothing differs\n")
+                                : std::to_string(differences.size()) + " values differ\n";
+    clear_progress(s.console);
+    s.console.out(text);
+    return differences.empty() ? cli_exit_ok : cli_exit_failed;
+}
+
+int restore_from_file(session& s, const program_backup& file,
+                      const std::vector<int32_t>& selection) {
+    std::vector<int32_t> written;
+    walk_result walk = read_all_programs(s.link);
+    if (walk.status == walk_status::done) walk = restore_programs(s.link, file, selection, written);
+    const std::string what =
+        "restore incomplete after " + std::to_string(written.size()) + " programs: ";
+    const int code = end_walk(s, walk, what);
+    if (code != cli_exit_ok) return code;
+    std::string text = written.empty() ? "nothing differs, nothing written" : "restored program";
+    if (written.size() > 1) text += "s";
+    for (int32_t n : written) text += " " + std::to_string(n);
+    clear_progress(s.console);
+    s.console.out(text + "\n");
     return cli_exit_ok;
 }
 
@@ -213,7 +279,8 @@ int print_info(session& s) {
         if (code != cli_exit_ok) return code;
     }
     clear_progress(s.console);
-    std::string text = "firmware version " + version_text(s.state.device_firmware_version) + "\n";
+    std::string text =
+        "firmware version " + firmware_version_text(s.state.device_firmware_version) + "\n";
     for (int k = 0; k < slot_count; ++k) {
         const std::wstring name = slot_name(s.state, k);
         text += "slot " + std::to_string(k) + ": " +
@@ -259,6 +326,12 @@ int carry_out(session& s, const device_request& request, const device_payload& p
     }
     case device_action::update_firmware:
         return update_firmware(s, payload.firmware_image);
+    case device_action::backup:
+        return backup_into_file(s, request.path);
+    case device_action::restore:
+        return restore_from_file(s, *payload.backup, request.programs);
+    case device_action::diff:
+        return diff_with_file(s, *payload.backup);
     }
     return cli_exit_failed;
 }
@@ -281,7 +354,11 @@ device_parse parse_device_arguments(const cli_arguments& args) {
         return parsed;
     }
     const std::string usage = "usage: nimba-cli device " + std::string(verb->usage);
-    if (args.size() - 1 != verb->argument_count) {
+    // Restore alone takes options after its file: pairs of --program N.
+    const size_t given = args.size() - 1;
+    const bool options = verb->action == device_action::restore;
+    if (given < verb->argument_count || (!options && given != verb->argument_count) ||
+        (options && (given - verb->argument_count) % 2 != 0)) {
         parsed.error = usage;
         return parsed;
     }
@@ -310,16 +387,30 @@ device_parse parse_device_arguments(const cli_arguments& args) {
         if (!number(1, "<slot>", slot_count - 1, request.slot)) return parsed;
         if (!number(2, "<cabinet>", cabinet_count - 1, request.cabinet)) return parsed;
         break;
+    case device_action::restore:
+        for (size_t i = 2; i < args.size(); i += 2) {
+            if (args[i] != L"--program") {
+                parsed.error = usage;
+                return parsed;
+            }
+            int32_t n = 0;
+            if (!number(i + 1, "--program", program_count - 1, n)) return parsed;
+            if (std::find(request.programs.begin(), request.programs.end(), n) ==
+                request.programs.end())
+                request.programs.push_back(n);
+        }
+        request.path = args[1];
+        break;
     case device_action::update_firmware:
+    case device_action::backup:
+    case device_action::diff:
         request.path = args[1];
         break;
     case device_action::info:
     case device_action::store:
         break;
     }
-    const bool takes_file =
-        verb->action == device_action::upload_ir || verb->action == device_action::update_firmware;
-    if (takes_file && request.path.empty()) {
+    if (verb->takes_file && request.path.empty()) {
         parsed.error = "device " + verb_name(verb->action) + ": the file name is empty";
         return parsed;
     }
@@ -339,6 +430,13 @@ payload_check load_device_payload(const device_request& request) {
             check.exit_code = cli_exit_refused;
             check.failure = where + "refused: the IR image cannot be built";
         }
+    } else if (request.action == device_action::restore || request.action == device_action::diff) {
+        backup_load load = read_backup_file(request.path);
+        if (!load.backup) {
+            check.exit_code = cli_exit_refused;
+            check.failure = where + "refused: " + load.error;
+        }
+        check.payload.backup = std::move(load.backup);
     } else if (request.action == device_action::update_firmware) {
         file_read file = read_regular_file(request.path, firmware_image_size);
         if (file.error.empty() && file.bytes.size() == firmware_image_size) {

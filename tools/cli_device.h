@@ -14,19 +14,32 @@
 #include <string_view>
 
 #include "device/link.h"
+#include "device/program_backup.h"
 #include "device/worker.h"
 #include "tools/cli_console.h"
 
 namespace nimba {
 
-enum class device_action { info, read, upload_ir, send_factory, store, update_firmware };
+enum class device_action {
+    info,
+    read,
+    upload_ir,
+    send_factory,
+    store,
+    update_firmware,
+    backup,
+    restore,
+    diff,
+};
 
 struct device_request {
     device_action action = device_action::info;
-    int32_t program = 0; // read
-    int32_t slot = 0;    // upload-ir, send-factory: user slot 0..5
-    int32_t cabinet = 0; // send-factory: factory cabinet 0..11
-    std::wstring path;   // upload-ir: the WAV file; update-firmware: the image
+    int32_t program = 0;           // read
+    int32_t slot = 0;              // upload-ir, send-factory: user slot 0..5
+    int32_t cabinet = 0;           // send-factory: factory cabinet 0..11
+    std::vector<int32_t> programs; // restore: --program N..., none for all
+    // upload-ir: the WAV file; update-firmware: the image; backup, restore, diff: the backup
+    std::wstring path;
 };
 
 struct device_parse {
@@ -39,11 +52,13 @@ device_parse parse_device_arguments(const cli_arguments& args);
 
 // What the commands need read from disk before any port is opened.
 struct device_payload {
-    std::vector<uint8_t> firmware_image; // update-firmware: exactly 131,072 bytes
+    std::vector<uint8_t> firmware_image;  // update-firmware: exactly 131,072 bytes
+    std::optional<program_backup> backup; // restore, diff: the loaded file
 };
 
 // Checks the request's file: the WAV file must convert to an IR image, the firmware image must
-// hold exactly 131,072 bytes. Empty `failure` when it may go on.
+// hold exactly 131,072 bytes, a backup to restore or compare must load. Empty `failure` when it may
+// go on.
 struct payload_check {
     device_payload payload;
     int exit_code = cli_exit_ok;
@@ -91,7 +106,8 @@ int device_command(const cli_arguments& args);
 // Its row in nimba-cli's command table.
 inline constexpr std::string_view device_usage = "<command> [arguments]";
 inline constexpr std::string_view device_summary =
-    "talk to the amplifier: info, read, upload-ir, send-factory, store, update-firmware";
+    "talk to the amplifier: info, read, upload-ir, send-factory, store, update-firmware, "
+    "backup, restore, diff";
 
 inline constexpr std::string_view device_help =
     "Talks to the amplifier over the MIDI ports whose names contain \"NIMBA\", as the editor\n"
@@ -105,11 +121,24 @@ inline constexpr std::string_view device_help =
     "  send-factory <slot 0-5> <cabinet 0-11>  a factory cabinet into a user slot\n"
     "  store                                   store the amplifier's settings\n"
     "  update-firmware <image.bin>             send a firmware image (exactly 131072 bytes)\n"
+    "  backup <file>                           all 128 programs and the amplifier-wide values\n"
+    "                                          into a backup file (JSON); written only whole\n"
+    "  restore <file> [--program N]...         writes the programs of a backup (all, or each\n"
+    "                                          N given) that differ from the amplifier, stores\n"
+    "                                          each and reads it back\n"
+    "  diff <file>                             lists the programs and amplifier-wide values\n"
+    "                                          that differ between a backup and the amplifier\n"
+    "\n"
+    "backup, restore and diff read every program, which makes each the amplifier's current one\n"
+    "in turn; they end by returning the amplifier to the program it was on. A program that\n"
+    "does not answer is asked twice more. Slot impulse responses cannot be read back: a backup\n"
+    "holds the slot names only.\n"
     "\n"
     "exit status:\n"
-    "  0    done\n"
-    "  1    the MIDI system could not be used, or nothing could be sent\n"
-    "  2    the file was refused (nothing was sent)\n"
+    "  0    done; diff: nothing differs\n"
+    "  1    the MIDI system could not be used, nothing could be sent, the backup could not be\n"
+    "       written or a restored program read back other values; diff: something differs\n"
+    "  2    the file was refused (nothing was sent); a refused backup names the field\n"
     "  3    no amplifier: no MIDI ports named \"NIMBA\" within 3 s, or they went away\n"
     "  4    the amplifier did not answer within 1 s\n"
     "  64   wrong arguments\n"

@@ -220,11 +220,16 @@ void draw_status_texts(frame& f) {
         draw_text(f, {10, H - 22, 90, H}, colour_white, text_style::regular, align_leading,
                   valign_centre, L"READING...");
     } else if (progress >= 0) {
+        // Programs walked (the backup before an update) show their own percentage and line.
+        const bool programs = progress >= progress_programs;
         text_buffer percent;
-        percent.append_decimal(progress).append(L"%");
+        percent.append_decimal(programs ? progress - progress_programs : progress).append(L"%");
         draw_text(f, {10, H - 22, 90, H}, colour_white, text_style::regular, align_leading,
                   valign_centre, percent.view());
-        if (f.state.available_firmware_version > device_version)
+        if (programs)
+            draw_text(f, {10, H - 22, W, H}, colour_white, text_style::regular, align_centre,
+                      valign_centre, L"BACKING UP ALL PROGRAMS...");
+        else if (f.state.available_firmware_version > device_version)
             draw_text(f, {10, H - 22, W, H}, colour_white, text_style::regular, align_centre,
                       valign_centre, L"UPDATE IN PROGRESS... DO NOT POWER DOWN");
     } else if (link_status != link_no_device) {

@@ -37,7 +37,15 @@ struct pointer_input {
     int32_t wheel_steps = 0;
 };
 
+// The window's size by default and at least: on Windows the outer window, on GTK the drawing
+// area, in drawing units.
+inline constexpr int32_t view_units_wide = 1024;
+inline constexpr int32_t view_units_high = 720;
+
+// How often the window delivers event_timer.
+inline constexpr int32_t timer_period_ms = 500;
+
 inline constexpr const char* window_title = "Corvane Editor";
-inline constexpr const char* application_id = "com.nimba.editor";
+inline constexpr const char* application_id = "com.corvane.NimbaEditor";
 
 } // namespace nimba

@@ -7,14 +7,6 @@
 
 namespace nimba {
 
-// Exit codes besides 0 (closed normally).
-enum : int {
-    exit_no_com = 2,
-    exit_no_factory = 3,
-    exit_no_window = 4,
-    exit_no_worker = 5,
-};
-
 // Creates the window, builds the editor state, starts the worker, runs the message loop and
 // shuts down. Returns the process's exit code; does not return when the worker could not be
 // stopped in time (the process ends then, leaving the state to the worker).

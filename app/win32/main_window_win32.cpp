@@ -15,9 +15,6 @@ namespace nimba {
 
 namespace {
 
-constexpr int32_t view_units_wide = 1024;
-constexpr int32_t view_units_high = 720;
-constexpr UINT timer_period_ms = 500;
 constexpr COLORREF start_fill = RGB(2, 2, 2);
 constexpr int icon_group = 101;
 constexpr int small_icon_id = 32512;

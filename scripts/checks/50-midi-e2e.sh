@@ -13,7 +13,7 @@ cmake --preset native >/dev/null && cmake --build --preset native -j2 --target n
 cli=$root/build/native/tools/nimba-cli
 
 work=$(mktemp -d "${TMPDIR:-/tmp}/nimba-midi-e2e.XXXXXX")
-export JACK_DEFAULT_SERVER="nimba-e2e-$$"
+source scripts/lib/jack.sh
 jackd_pid=""
 emulator_pid=""
 cleanup() {
@@ -26,16 +26,6 @@ trap 'exit 130' INT TERM
 
 failures=0
 fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
-
-# Waits up to 10 s for `jack_lsp` to list a port matching $1 (any port when empty).
-wait_for_port() {
-  local i
-  for i in $(seq 100); do
-    if jack_lsp 2>/dev/null | grep -q -- "$1"; then return 0; fi
-    sleep 0.1
-  done
-  return 1
-}
 
 # run <expected exit> <name> <nimba-cli arguments...>: output in $work/<name>.out and .err.
 run() {
@@ -57,10 +47,7 @@ seconds_since() { # <start from date +%s.%N>
   echo "$1 $(date +%s.%N)" | awk '{ printf "%.2f", $2 - $1 }'
 }
 
-# The server, synchronous so a busy machine delays the MIDI cycles instead of losing events.
-jackd -n "$JACK_DEFAULT_SERVER" -S -r -d dummy -r 48000 -p 128 >"$work/jackd.log" 2>&1 &
-jackd_pid=$!
-wait_for_port "system:" || { echo "jackd did not start:"; tail -5 "$work/jackd.log"; exit 1; }
+start_jack_server "$work/jackd.log" || { echo "jackd did not start:"; tail -5 "$work/jackd.log"; exit 1; }
 
 # The editor's RtMidi ports against a peer on JACK virtual ports; no emulator runs yet.
 timeout 60 build/native/tests/device/device_tests \
@@ -119,7 +106,7 @@ grep -q "refused" "$work/upload-text.err" || fail "the refused WAV file gave no 
 run 0 factory device send-factory 4 7
 mkdir -p "$work/factory"
 run 0 export ir-export "$work/factory"
-cabinet_file=$(sed -n '8p' "$work/export.out")
+cabinet_file=$(sed -n '8{s/^"//;s/"$//;p}' "$work/export.out") # ir-export quotes each path
 cmp -s "$work/received/slot4.wav" "$cabinet_file" || fail "slot 4 differs from $cabinet_file"
 cabinet_name=$(sed -n 's/^slot 4: //p' "$work/factory.out")
 grep -qF "cabinet slot 4 \"$cabinet_name\" 16428 bytes" "$work/amp.log" ||
@@ -144,6 +131,36 @@ run 0 info-after device info
 expect_line "$work/info-after.out" "firmware version 2.3.0"
 expect_line "$work/info-after.out" "slot 2: ROOM"
 expect_line "$work/info-after.out" "slot 4: $cabinet_name"
+
+# Programs: a backup, then a copy of it with program 9 changed; diff finds that one value,
+# restore writes that one program alone, and diff then finds nothing.
+run 0 backup device backup "$work/programs.json"
+python3 - "$work" <<'PY' || fail "the backup file is not as expected"
+import json, sys, pathlib
+work = pathlib.Path(sys.argv[1])
+backup = json.loads((work / "programs.json").read_text())
+assert backup["format"] == "nimba-programs" and backup["version"] == 1, backup["format"]
+assert backup["firmware"] == "2.3.0", backup["firmware"]
+assert len(backup["programs"]) == 128 and backup["slot_names"][2] == "ROOM"
+assert backup["programs"][5]["ir_slot"] == [5, 0, 1, 2], backup["programs"][5]
+backup["programs"][9]["channel"] = (backup["programs"][9]["channel"] + 1) % 3
+(work / "changed.json").write_text(json.dumps(backup))
+PY
+run 1 diff-changed device diff "$work/changed.json"
+grep -q '^program 9 channel: file ' "$work/diff-changed.out" || fail "diff does not name program 9"
+expect_line "$work/diff-changed.out" "1 values differ"
+blocks_before=$(grep -c '^<- 01 23$' "$work/amp.log")
+run 0 restore device restore "$work/changed.json"
+expect_line "$work/restore.out" "restored program 9"
+[ "$(grep -c '^<- 01 23$' "$work/amp.log")" -eq $((blocks_before + 1)) ] || fail "restore wrote more than one block"
+run 0 diff-after device diff "$work/changed.json"
+expect_line "$work/diff-after.out" "nothing differs"
+run 0 restore-back device restore "$work/programs.json" --program 9
+expect_line "$work/restore-back.out" "restored program 9"
+run 0 diff-back device diff "$work/programs.json"
+printf '{"format": "nimba-programs", "version": 2}' >"$work/newer.json"
+run 2 diff-newer device diff "$work/newer.json"
+grep -q "version: 2 is newer" "$work/diff-newer.err" || fail "a newer backup was not refused by its version"
 
 # The emulator ends on SIGINT; then there is no device.
 kill -INT "$emulator_pid"

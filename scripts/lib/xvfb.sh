@@ -1,5 +1,5 @@
-# A virtual X display for the checks that run the editor under Wine. Sourced; the caller
-# defines fail() and kills $xvfb_pid in its cleanup (or uses the cleanup below).
+# A virtual X display for the checks that run the editor (under Wine or natively). Sourced; the
+# caller defines fail() and kills $xvfb_pid in its cleanup (or uses the cleanup below).
 
 # start_xvfb FIRST LAST SIZE: starts Xvfb on the first free display number from FIRST to LAST
 # with a SIZE (WxHxDEPTH) screen, sets $xvfb_pid and exports DISPLAY.
@@ -19,12 +19,14 @@ start_xvfb() {
   fail "no free X display"
 }
 
-# clean_up_demo_session_on_exit: on exit, end the demo ($demo_pid), the Wine session and the
-# display, and remove the scratch folder $work.
+# clean_up_demo_session_on_exit [native]: on exit, end the demo ($demo_pid), the Wine session
+# (none for a native program) and the display, and remove the scratch folder $work.
 clean_up_demo_session_on_exit() {
   xvfb_pid=""
   demo_pid=""
-  trap '[ -n "$demo_pid" ] && kill "$demo_pid" 2>/dev/null; wineserver -k 2>/dev/null;
+  local wine_stop="wineserver -k 2>/dev/null;"
+  [ "${1:-}" = native ] && wine_stop=""
+  trap '[ -n "$demo_pid" ] && kill "$demo_pid" 2>/dev/null; '"$wine_stop"'
         [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null; rm -rf "$work"' EXIT
   trap 'exit 130' INT TERM
 }

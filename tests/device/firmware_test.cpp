@@ -6,12 +6,16 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <filesystem>
+#include <functional>
 #include <memory>
 #include <stdexcept>
 #include <string>
 #include <vector>
 
+#include "device/librarian.h"
 #include "fetch_cases.h"
+#include "tests/core/temp_files.h"
 #include "worker_fixture.h"
 
 #ifndef _WIN32
@@ -151,11 +155,22 @@ using test::worker_fixture;
 
 constexpr uint8_t code_chunk = 0x07, code_close = 0x09, code_reset = 0x0C, code_program = 0x02;
 
-// An amplifier at version 0100 (hex) and a server offering `image`.
+// Replies to the backup before an update: six slot names, 128 programs, the return.
+constexpr int64_t backup_replies = slot_count + program_count + 1;
+
+// An amplifier at version 0100 (hex), a server offering `image` and a folder for backups.
 struct update_fixture : worker_fixture {
+    test::temp_folder backups;
     explicit update_fixture(bytes image) {
         bus.amp.firmware_version = 0x0100;
         server_body = std::move(image);
+        services.backup_folder = test::wide(backups.path);
+    }
+    std::vector<std::filesystem::path> backup_files() const {
+        std::vector<std::filesystem::path> files;
+        for (const auto& entry : std::filesystem::directory_iterator(backups.path))
+            files.push_back(entry.path());
+        return files;
     }
 };
 
@@ -209,8 +224,9 @@ TEST(FirmwareUpdate, SendsTheImageByteExactWithProgressAfterEachChunk) {
 
 TEST(FirmwareUpdate, MissingAcknowledgeEndsTheTransferAndResetsTheLink) {
     update_fixture f(firmware_image_with_version(0x0101));
-    // Reply 1 answers the version request; reply 1 + k acknowledges chunk k.
-    f.bus.amp.faults.drop_reply = f.bus.amp.replies_made + 1 + 300;
+    // Reply 1 answers the version request, then come the backup's; the next k-th acknowledges
+    // chunk k.
+    f.bus.amp.faults.drop_reply = f.bus.amp.replies_made + 1 + backup_replies + 300;
     f.cycles(1);
 
     EXPECT_EQ(f.state->link_status, link_error);
@@ -264,6 +280,60 @@ TEST(FirmwareUpdate, SendsOnlyAWholeNewerImage) {
             EXPECT_EQ(f.state->link_status, link_connected);
             EXPECT_EQ(f.sent_with_code(code_program).size(), 1u);
         }
+    }
+}
+
+// Every program is read and a backup written before the first chunk; when the backup cannot be
+// made whole or written, no chunk is sent in this run and the reason is kept.
+TEST(FirmwareUpdate, BacksUpAllProgramsFirstAndSendsNothingWhenTheBackupFails) {
+    struct row {
+        const char* what;
+        std::function<void(update_fixture&)> setup;
+        const char* result; // the start of the backup's result
+    };
+    const row rows[] = {
+        {"backup written", [](update_fixture&) {}, "backup written: "},
+        {"program 77 never answers", [](update_fixture& f) { f.bus.amp.faults.mute_program = 77; },
+         "backup incomplete, firmware not sent: program 77 did not answer 3 requests"},
+        {"the folder is a file",
+         [](update_fixture& f) {
+             test::write_file(f.backups / "file", {1});
+             f.services.backup_folder = test::wide(f.backups / "file");
+         },
+         "backup not written, firmware not sent: the backup folder cannot be made"},
+        {"no folder", [](update_fixture& f) { f.services.backup_folder.clear(); },
+         "backup not written, firmware not sent: no folder for backups"},
+    };
+    for (const row& r : rows) {
+        SCOPED_TRACE(r.what);
+        update_fixture f(firmware_image_with_version(0x0101));
+        f.bus.amp.programs[64] = {1, 2, 3, 4, 2, 1, 1, 1, 1};
+        r.setup(f);
+        f.cycles(1);
+        EXPECT_TRUE(f.locals.backup_result.starts_with(r.result)) << f.locals.backup_result;
+        const bool sent = f.bus.amp.firmware_updates == 1;
+        EXPECT_EQ(sent, std::string_view(r.result) == "backup written: ");
+        const auto programs = f.sent_with_code(code_program);
+        EXPECT_GE(programs.size(), static_cast<size_t>(sent ? program_count + 1 : 77 + 1));
+        if (!sent) {
+            // Held for the run: the link connects and no chunk ever goes out.
+            f.cycles(3);
+            EXPECT_TRUE(f.sent_with_code(code_chunk).empty());
+            EXPECT_EQ(f.state->link_status, link_connected);
+            continue;
+        }
+        const auto chunks = f.sent_with_code(code_chunk);
+        ASSERT_FALSE(chunks.empty());
+        EXPECT_LT(programs.back().screen.at_ms, chunks.front().screen.at_ms);
+        EXPECT_TRUE(std::any_of(f.repaints.begin(), f.repaints.end(), [](const auto& seen) {
+            return seen.progress == progress_programs + 50;
+        }));
+        const auto files = f.backup_files();
+        ASSERT_EQ(files.size(), 1u);
+        EXPECT_TRUE(files[0].filename().string().ends_with("-firmware-1.0.0.json"));
+        const backup_load load = read_backup_file(test::wide(files[0]));
+        ASSERT_TRUE(load.backup) << load.error;
+        EXPECT_EQ(load.backup->programs[64].channel, 2);
     }
 }
 

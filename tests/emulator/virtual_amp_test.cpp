@@ -87,9 +87,14 @@ TEST(VirtualAmp, KeepsParameterBlocksAndStores) {
     EXPECT_EQ(amp.tolex_colour, 4);
     EXPECT_EQ(amp.global_values[6], 26);
     EXPECT_EQ(amp.stored[7], amp_program{});
+    EXPECT_EQ(amp.program, 7); // a block makes its program the current one
+    amp.programs[8] = {1, 1, 1, 1, 1, 1, 1, 1, 1};
     receive(amp, {0xF0, 0x00, 0x0A, 0xF7});
     EXPECT_EQ(amp.stores, 1);
     EXPECT_EQ(amp.stored[7], amp.programs[7]);
+    EXPECT_EQ(amp.stored[8], amp_program{}); // a store keeps the current program only
+    receive(amp, {0xF0, 0x00, 0x02, 0x08, 0xF7});
+    EXPECT_EQ(amp.program, 8); // and so does a request for a program
     // The reply reads back what the block set.
     EXPECT_EQ(amp_program_reply(amp, 7),
               (bytes{0xF0, 0x00, 0x02, 0x07, 0x01, 1,  2,  3,  4,  2,  5,   6,

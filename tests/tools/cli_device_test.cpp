@@ -7,6 +7,7 @@
 #include <numeric>
 
 #include "device/firmware.h"
+#include "emulator/demo_amp.h"
 #include "emulator/loopback_ports.h"
 #include "ir/ir_export.h"
 #include "ir/ir_import.h"
@@ -90,6 +91,15 @@ TEST(DeviceArguments, Table) {
          0,
          L"fw.bin",
          ""},
+        {{L"restore", L"b.json", L"--program", L"9", L"--program", L"0", L"--program", L"9"},
+         true,
+         device_action::restore,
+         0,
+         0,
+         0,
+         L"b.json",
+         ""},
+        {{L"diff", L"b.json"}, true, device_action::diff, 0, 0, 0, L"b.json", ""},
         {{}, false, A, 0, 0, 0, L"", "a command is missing"},
         {{L"flash"}, false, A, 0, 0, 0, L"", "unknown command \"flash\""},
         {{L"read"}, false, A, 0, 0, 0, L"", "usage: nimba-cli device read <program 0-127>"},
@@ -105,6 +115,11 @@ TEST(DeviceArguments, Table) {
         {{L"send-factory", L"0"}, false, A, 0, 0, 0, L"", "usage:"},
         {{L"store", L"now"}, false, A, 0, 0, 0, L"", "usage: nimba-cli device store"},
         {{L"update-firmware"}, false, A, 0, 0, 0, L"", "usage:"},
+        {{L"backup"}, false, A, 0, 0, 0, L"", "usage: nimba-cli device backup <file>"},
+        {{L"backup", L""}, false, A, 0, 0, 0, L"", "file name is empty"},
+        {{L"restore", L"b.json", L"--program"}, false, A, 0, 0, 0, L"", "usage:"},
+        {{L"restore", L"b.json", L"-p", L"1"}, false, A, 0, 0, 0, L"", "usage:"},
+        {{L"restore", L"b.json", L"--program", L"128"}, false, A, 0, 0, 0, L"", "from 0 to 127"},
     };
     for (const row& r : rows) {
         SCOPED_TRACE(testing::PrintToString(r.args.empty() ? std::wstring() : r.args[0]) + " " +
@@ -120,6 +135,8 @@ TEST(DeviceArguments, Table) {
         EXPECT_EQ(parsed.request->slot, r.slot);
         EXPECT_EQ(parsed.request->cabinet, r.cabinet);
         EXPECT_EQ(parsed.request->path, r.path);
+        if (r.action == device_action::restore)
+            EXPECT_EQ(parsed.request->programs, (std::vector<int32_t>{9, 0}));
     }
 }
 
@@ -132,6 +149,8 @@ TEST(DeviceRefusals, NothingIsSent) {
     test::write_file(dir / "empty.bin", {});
     test::write_file(dir / "text.wav", {'n', 'o', 't', ' ', 'a', ' ', 'w', 'a', 'v'});
     test::write_file(dir / "rate.wav", test::float_wav({1.0f, 0.5f}, 22050));
+    const std::string newer = R"({"format": "nimba-programs", "version": 2})";
+    test::write_file(dir / "newer.json", std::vector<uint8_t>(newer.begin(), newer.end()));
     struct row {
         cli_arguments args;
         int code;
@@ -146,6 +165,9 @@ TEST(DeviceRefusals, NothingIsSent) {
         {{L"upload-ir", L"1", wide(dir / "rate.wav")}, cli_exit_refused, "sample rate"},
         {{L"upload-ir", L"1", wide(dir / "missing.wav")}, cli_exit_refused, "cannot be read"},
         {{L"read", L"200"}, cli_exit_usage, "from 0 to 127"},
+        {{L"diff", wide(dir / "newer.json")}, cli_exit_refused, "version: 2 is newer"},
+        {{L"restore", wide(dir / "rate.wav")}, cli_exit_refused, "file: not JSON"},
+        {{L"restore", wide(dir / "missing.json")}, cli_exit_refused, "file: cannot be opened"},
     };
     for (const row& r : rows) {
         SCOPED_TRACE(r.reason);
@@ -326,6 +348,11 @@ TEST(DeviceFailures, ExitCodesAndOneLine) {
          [=](cli_run& t) { t.bus.amp.faults.drop_reply = connect_replies + cabinet_chunks + 1; },
          cli_exit_timeout,
          "did not acknowledge the cabinet"},
+        {"program 77 never answers",
+         {L"backup", wide(dir / "programs.json")},
+         [](cli_run& t) { t.bus.amp.faults.mute_program = 77; },
+         cli_exit_timeout,
+         "backup incomplete, nothing written: program 77 did not answer 3 requests"},
         {"a firmware chunk not acknowledged",
          {L"update-firmware", wide(dir / "fw.bin")},
          [](cli_run& t) { t.bus.amp.faults.drop_reply = connect_replies + 100; },
@@ -342,6 +369,40 @@ TEST(DeviceFailures, ExitCodesAndOneLine) {
         EXPECT_NE(t.err.find(r.reason), std::string::npos) << t.err;
         EXPECT_EQ(t.bus.amp.firmware_updates, 0);
     }
+    EXPECT_FALSE(std::filesystem::exists(dir / "programs.json"));
+}
+
+// A backup, programs changed on the amplifier, a diff naming them, a restore writing them
+// alone, and a diff that finds nothing; each run ends with the amplifier on its program.
+TEST(DevicePrograms, BackupDiffRestoreThroughTheTool) {
+    temp_folder dir;
+    const std::wstring file = wide(dir / "programs.json");
+    cli_run t;
+    virtual_amp& amp = t.bus.amp;
+    seed_demo_amp(amp);
+    const auto run = [&](const cli_arguments& args) {
+        t.out.clear();
+        t.err.clear();
+        t.headless = std::make_unique<headless_link>();
+        const int code = t.run(args);
+        EXPECT_EQ(amp.program, 0) << "not returned to its program";
+        return code;
+    };
+    ASSERT_EQ(run({L"backup", file}), cli_exit_ok) << t.err;
+    EXPECT_EQ(t.out, "backup of 128 programs written to " + utf8_from_wide(file) + "\n");
+    amp.programs[12][8] ^= 1;
+    amp.global_values[2] = 9;
+    EXPECT_EQ(run({L"diff", file}), cli_exit_failed);
+    EXPECT_EQ(t.out, "global_values: file 0 0 0 0 0 0 0, amplifier 0 0 9 0 0 0 0\n"
+                     "program 12 ir_bypass: file 0, amplifier 1\n"
+                     "2 values differ\n");
+    const int32_t stores = amp.stores;
+    ASSERT_EQ(run({L"restore", file}), cli_exit_ok) << t.err;
+    EXPECT_EQ(t.out, "restored program 12\n");
+    EXPECT_EQ(amp.stores, stores + 1);
+    EXPECT_EQ(run({L"diff", file}), cli_exit_ok);
+    EXPECT_EQ(t.out, "nothing differs\n");
+    EXPECT_TRUE(t.err.empty()) << t.err;
 }
 
 TEST(DeviceFailures, NoDeviceIsDecidedAfterTheSearchTime) {

@@ -206,6 +206,7 @@ TEST(StatusTexts, VersionProgressAndVeil) {
         {2, 0, 100, 0x0104, whole, L"100%", false, L"CONNECTED"},
         {2, 0, 37, 0x0105, whole, L"37%", true, L"CONNECTED"},
         {2, 4, 37, 0x0105, right_of_panel, L"37%", true, L"CONNECTED"},
+        {2, 0, progress_programs + 37, 0x0105, whole, L"37%", false, L"CONNECTED"}, // backup
         {3, 0, -1, 0, whole, version, false, L"ERROR"},
         {0, 0, -1, 0, whole, nullptr, false, L"NO DEVICE"},
     };
@@ -249,6 +250,8 @@ TEST(StatusTexts, VersionProgressAndVeil) {
             EXPECT_EQ(warned->h_align, align_centre);
         }
         EXPECT_NE(find_text(sc.canvas, r.pill), nullptr);
+        EXPECT_EQ(find_text(sc.canvas, L"BACKING UP ALL PROGRAMS...") != nullptr,
+                  r.progress >= progress_programs);
     }
 }
 

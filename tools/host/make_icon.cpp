@@ -2,12 +2,14 @@
 // 128 and 256 pixels into a Windows icon file of 32-bit images. The 256-pixel size is stored
 // twice, once as an uncompressed bitmap and once PNG-compressed, so systems that read only one
 // of the two forms still find the large image.
+// make_icon <icon.svg> <out.png>: the 256-pixel image alone, for the Linux icon theme.
 #include <cairo.h>
 #include <librsvg/rsvg.h>
 
 #include <array>
 #include <cstdint>
 #include <cstdio>
+#include <string_view>
 #include <vector>
 
 namespace {
@@ -122,7 +124,7 @@ std::vector<uint8_t> icon_file(const std::vector<icon_image>& images) {
 
 int main(int argc, char** argv) {
     if (argc != 3) {
-        std::fprintf(stderr, "usage: make_icon <icon.svg> <out.ico>\n");
+        std::fprintf(stderr, "usage: make_icon <icon.svg> <out.ico | out.png>\n");
         return 2;
     }
     GError* error = nullptr;
@@ -131,17 +133,20 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "make_icon: %s: %s\n", argv[1], error ? error->message : "unreadable");
         return 1;
     }
+    const std::string_view out_name = argv[2];
+    const bool png_only = out_name.size() > 4 && out_name.substr(out_name.size() - 4) == ".png";
     constexpr std::array<int, 8> sizes = {16, 24, 32, 48, 64, 96, 128, 256};
     std::vector<icon_image> images;
     for (int size : sizes) {
+        if (png_only && size != 256) continue;
         cairo_surface_t* surface = render(svg, size);
         if (!surface) return 1;
-        images.push_back(bitmap_entry(surface, size));
+        if (!png_only) images.push_back(bitmap_entry(surface, size));
         if (size == 256) images.push_back(png_entry(surface, size));
         cairo_surface_destroy(surface);
     }
     g_object_unref(svg);
-    const std::vector<uint8_t> bytes = icon_file(images);
+    const std::vector<uint8_t> bytes = png_only ? images.front().bytes : icon_file(images);
     std::FILE* file = std::fopen(argv[2], "wb");
     if (!file) {
         std::fprintf(stderr, "make_icon: cannot write %s\n", argv[2]);

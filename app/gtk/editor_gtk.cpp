@@ -1,0 +1,224 @@
+// The editor's run on GTK 4: a non-unique GtkApplication whose one window holds a drawing area.
+// The area's controllers turn pointer and wheel input into editor events, the draw function
+// runs the renderer on the cairo canvas, the worker's repaint requests reach the main loop
+// through g_idle_add, and closing stops the worker in the order every edition shares.
+#include "app/gtk/editor_gtk.h"
+
+#include <gtk/gtk.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <ctime>
+
+#include "app/editor.h"
+#include "core/draw/cairo_canvas_gtk.h"
+#include "ui/event_handler.h"
+
+namespace nimba {
+
+namespace {
+
+// Everything the window's handlers share. Main thread only.
+struct gtk_editor {
+    main_window record;
+    editor_session session;
+    ui_context ui;
+    pointer_input pointer;
+    cairo_drawing_ptr drawing;
+    worker_services services;
+    GtkWidget* area = nullptr;
+    guint timer = 0;
+    int scale = 1;
+    bool started = false;
+    int exit_code = 0;
+    int64_t launch_ms = -1; // NIMBA_LAUNCH_MS: report the first frame's time once it is drawn
+};
+
+// Set when the window closes; repaint requests made after it are dropped.
+std::atomic<bool> exiting{false};
+// One idle callback at a time: requests made while one is pending are folded into it.
+std::atomic<bool> repaint_pending{false};
+GtkWidget* repaint_target = nullptr; // main thread only
+
+gboolean repaint_on_main_loop(gpointer) {
+    repaint_pending.store(false);
+    if (!exiting.load() && repaint_target) gtk_widget_queue_draw(repaint_target);
+    return G_SOURCE_REMOVE;
+}
+
+// Any thread: the worker never calls GTK, it only queues this request for the main loop.
+void request_repaint() {
+    if (exiting.load() || repaint_pending.exchange(true)) return;
+    g_idle_add(repaint_on_main_loop, nullptr);
+}
+
+void deliver(gtk_editor& e, int32_t event) {
+    if (e.record.on_event) e.record.on_event(event);
+}
+
+// Widget coordinates are logical pixels; the editor takes window pixels, as on Windows.
+void store_pointer(gtk_editor& e, double x, double y) {
+    e.pointer.pointer_x = static_cast<int32_t>(std::floor(x * e.scale));
+    e.pointer.pointer_y = static_cast<int32_t>(std::floor(y * e.scale));
+}
+
+int64_t wall_clock_ms() {
+    using namespace std::chrono;
+    return duration_cast<milliseconds>(system_clock::now().time_since_epoch()).count();
+}
+
+void draw(GtkDrawingArea*, cairo_t* cr, int width, int height, gpointer data) {
+    auto& e = *static_cast<gtk_editor*>(data);
+    paint_pass(*e.drawing, cr, width, height, e.scale, [&e](canvas& target) {
+        e.ui.target = &target;
+        deliver(e, event_paint);
+        e.ui.target = nullptr;
+    });
+    if (e.launch_ms >= 0) {
+        // The processor time beside the wall time: on a busy machine the first says more.
+        std::fprintf(stderr, "nimba: first frame drawn %lld ms after launch (%lld ms of CPU)\n",
+                     static_cast<long long>(wall_clock_ms() - e.launch_ms),
+                     static_cast<long long>(std::clock() * 1000 / CLOCKS_PER_SEC));
+        e.launch_ms = -1;
+    }
+}
+
+void pointer_moved(GtkEventControllerMotion*, double x, double y, gpointer data) {
+    auto& e = *static_cast<gtk_editor*>(data);
+    store_pointer(e, x, y);
+    deliver(e, event_pointer_move);
+}
+
+void button_pressed(GtkGestureClick*, int, double x, double y, gpointer data) {
+    auto& e = *static_cast<gtk_editor*>(data);
+    store_pointer(e, x, y);
+    deliver(e, event_left_down);
+}
+
+void button_released(GtkGestureClick*, int, double x, double y, gpointer data) {
+    auto& e = *static_cast<gtk_editor*>(data);
+    store_pointer(e, x, y);
+    deliver(e, event_left_up);
+}
+
+// Discrete vertical scrolling gives whole notches, down positive; the editor counts a notch
+// away from the user as +1, as a WM_MOUSEWHEEL delta of +120 is.
+gboolean wheel_turned(GtkEventControllerScroll*, double, double dy, gpointer data) {
+    auto& e = *static_cast<gtk_editor*>(data);
+    e.pointer.wheel_steps -= static_cast<int32_t>(dy);
+    deliver(e, event_wheel);
+    return TRUE;
+}
+
+void scale_changed(GObject*, GParamSpec*, gpointer data) {
+    auto& e = *static_cast<gtk_editor*>(data);
+    e.scale = gtk_widget_get_scale_factor(e.area);
+    gtk_widget_queue_draw(e.area);
+}
+
+void activation_changed(GObject*, GParamSpec*, gpointer data) {
+    deliver(*static_cast<gtk_editor*>(data), event_activate);
+}
+
+gboolean timer_ticked(gpointer data) {
+    deliver(*static_cast<gtk_editor*>(data), event_timer);
+    return G_SOURCE_CONTINUE;
+}
+
+gboolean window_closing(GtkWindow*, gpointer data) {
+    auto& e = *static_cast<gtk_editor*>(data);
+    exiting.store(true);
+    repaint_target = nullptr;
+    if (e.timer) g_source_remove(e.timer);
+    e.timer = 0;
+    return FALSE; // let it close: the application ends with its last window
+}
+
+GtkWidget* make_area(gtk_editor& e) {
+    GtkWidget* area = gtk_drawing_area_new();
+    gtk_widget_set_size_request(area, view_units_wide, view_units_high);
+    gtk_drawing_area_set_draw_func(GTK_DRAWING_AREA(area), draw, &e, nullptr);
+
+    GtkEventController* motion = gtk_event_controller_motion_new();
+    g_signal_connect(motion, "motion", G_CALLBACK(pointer_moved), &e);
+    gtk_widget_add_controller(area, motion);
+
+    GtkGesture* click = gtk_gesture_click_new();
+    gtk_gesture_single_set_button(GTK_GESTURE_SINGLE(click), GDK_BUTTON_PRIMARY);
+    g_signal_connect(click, "pressed", G_CALLBACK(button_pressed), &e);
+    g_signal_connect(click, "released", G_CALLBACK(button_released), &e);
+    gtk_widget_add_controller(area, GTK_EVENT_CONTROLLER(click));
+
+    GtkEventController* scroll =
+        gtk_event_controller_scroll_new(static_cast<GtkEventControllerScrollFlags>(
+            GTK_EVENT_CONTROLLER_SCROLL_VERTICAL | GTK_EVENT_CONTROLLER_SCROLL_DISCRETE));
+    g_signal_connect(scroll, "scroll", G_CALLBACK(wheel_turned), &e);
+    gtk_widget_add_controller(area, scroll);
+
+    g_signal_connect(area, "notify::scale-factor", G_CALLBACK(scale_changed), &e);
+    return area;
+}
+
+// Start-up in the Windows edition's order: window, state and worker, then show.
+void activate(GtkApplication* application, gpointer data) {
+    auto& e = *static_cast<gtk_editor*>(data);
+    if (e.area) return; // non-unique: activated once
+    GtkWidget* window = gtk_application_window_new(application);
+    gtk_window_set_title(GTK_WINDOW(window), window_title);
+    gtk_window_set_default_size(GTK_WINDOW(window), view_units_wide, view_units_high);
+    gtk_window_set_icon_name(GTK_WINDOW(window), application_id);
+    e.area = make_area(e);
+    gtk_window_set_child(GTK_WINDOW(window), e.area);
+    g_signal_connect(window, "close-request", G_CALLBACK(window_closing), &e);
+    g_signal_connect(window, "notify::is-active", G_CALLBACK(activation_changed), &e);
+    e.scale = gtk_widget_get_scale_factor(e.area);
+    repaint_target = e.area;
+
+    e.drawing = create_cairo_drawing();
+    e.ui.pointer = &e.pointer;
+    e.ui.clock = &steady_clock_seam();
+    e.ui.repaint = request_repaint;
+    editor_state& s = *e.session.state;
+    e.started = start_editor(
+        e.session, e.record,
+        [&e, &s](int32_t event) {
+            e.ui.dpi = 96.0f * static_cast<float>(e.scale);
+            handle_event(s, e.ui, event);
+        },
+        request_repaint, std::move(e.services));
+    if (!e.started) {
+        e.exit_code = exit_no_worker;
+        repaint_target = nullptr;
+        gtk_window_destroy(GTK_WINDOW(window));
+        return;
+    }
+    e.timer = g_timeout_add(timer_period_ms, timer_ticked, &e);
+    gtk_window_present(GTK_WINDOW(window));
+}
+
+} // namespace
+
+int run_editor(worker_services services) {
+    gtk_editor e;
+    e.record.title = window_title;
+    e.record.app_id = application_id;
+    e.services = std::move(services);
+    if (const char* launch = std::getenv("NIMBA_LAUNCH_MS")) e.launch_ms = std::atoll(launch);
+
+    GtkApplication* application = gtk_application_new(application_id, G_APPLICATION_NON_UNIQUE);
+    g_signal_connect(application, "activate", G_CALLBACK(activate), &e);
+    const int status = g_application_run(G_APPLICATION(application), 0, nullptr);
+    exiting.store(true);
+
+    // A worker that could not be stopped keeps the state: end the process, worker and all,
+    // without running any teardown that could pull something from under it.
+    if (e.started && !stop_editor(e.session)) _exit(0);
+    g_object_unref(application);
+    return e.exit_code != 0 ? e.exit_code : status;
+}
+
+} // namespace nimba

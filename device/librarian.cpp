@@ -1,0 +1,217 @@
+// Walking the amplifier's programs over the device link, and the backup files it keeps.
+#include "device/librarian.h"
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <span>
+
+#include "core/file_access.h"
+#include "device/protocol.h"
+#include "device/worker.h"
+
+namespace nimba {
+
+namespace {
+
+constexpr std::string_view backup_prefix = "programs-";
+constexpr std::string_view backup_suffix = ".json";
+// A backup is about 20 KB; anything much larger is not one.
+constexpr uint64_t backup_file_limit = uint64_t{1} << 20;
+
+void show_walk(device_link& link, int32_t done, int32_t total) {
+    link.state->progress = progress_programs + (total > 0 ? done * 100 / total : 100);
+    request_repaint(link);
+}
+
+// The parameter block for program n with the file's values, then the store request, as the
+// editor stores a program the user turned to; then n read back.
+walk_result write_program(device_link& link, const program_backup& file, int32_t n) {
+    editor_state& state = *link.state;
+    const backup_program& p = file.programs[n];
+    program_record& record = state.programs[n];
+    for (size_t i = 0; i < 4; ++i) record.ir_slot[i] = p.ir_slot[i];
+    record.channel = p.channel;
+    for (size_t i = 0; i < 3; ++i) record.channel_mode[i] = p.channel_mode[i];
+    record.ir_bypass = p.ir_bypass;
+    state.midi_channel = file.globals.midi_channel;
+    state.tolex_colour = file.globals.tolex_colour;
+    for (size_t i = 0; i < 7; ++i)
+        state.programs[0].global_values[i] = file.globals.global_values[i];
+    state.program = n;
+    if (!send_parameter_block(link)) return {walk_status::port_closed, n};
+    if (!pause_unless_stopped(link, link_poll_step_ms)) return {walk_status::stopped, n};
+    if (!send_store(link)) return {walk_status::port_closed, n};
+    if (!pause_unless_stopped(link, link_poll_step_ms)) return {walk_status::stopped, n};
+    const walk_result read = read_program_number(link, n);
+    if (read.status != walk_status::done) return read;
+    const program_backup now = backup_of_state(state, {});
+    if (now.programs[n] != p || now.globals != file.globals) return {walk_status::mismatch, n};
+    return read;
+}
+
+std::filesystem::path fs_path(const std::wstring& path) {
+    const std::string utf8 = utf8_from_wide(path);
+    return std::filesystem::path(std::u8string(utf8.begin(), utf8.end()));
+}
+
+// "programs-2026-12-09-014834-firmware-1.5.0.json" for a backup saved 2026-12-09T01:48:34Z.
+std::string backup_file_name(const program_backup& backup) {
+    const std::string& t = backup.saved;
+    std::string name(backup_prefix);
+    name += t.substr(0, 10) + "-" + t.substr(11, 2) + t.substr(14, 2) + t.substr(17, 2);
+    name += "-firmware-" + firmware_version_text(backup.firmware);
+    name += backup_suffix;
+    return name;
+}
+
+// Deletes the oldest backups beyond kept_backups; names sort by the time they were saved.
+void prune_backups(const std::filesystem::path& folder) {
+    std::vector<std::filesystem::path> found;
+    std::error_code error;
+    for (const auto& entry : std::filesystem::directory_iterator(folder, error)) {
+        const std::u8string name = entry.path().filename().u8string();
+        const std::string plain(name.begin(), name.end());
+        if (plain.starts_with(backup_prefix) && plain.ends_with(backup_suffix))
+            found.push_back(entry.path());
+    }
+    if (found.size() <= kept_backups) return;
+    std::sort(found.begin(), found.end());
+    for (size_t i = 0; i + kept_backups < found.size(); ++i)
+        std::filesystem::remove(found[i], error);
+}
+
+} // namespace
+
+std::string walk_text(const walk_result& r) {
+    const std::string program = "program " + std::to_string(r.program);
+    switch (r.status) {
+    case walk_status::done:
+        return "done";
+    case walk_status::no_answer:
+        return program + " did not answer " + std::to_string(program_request_retries + 1) +
+               " requests";
+    case walk_status::mismatch:
+        return program + " read back other values than were written";
+    case walk_status::stopped:
+        return "interrupted";
+    case walk_status::port_closed:
+        return "the amplifier's port is closed";
+    }
+    return {};
+}
+
+walk_result read_program_number(device_link& link, int32_t n) {
+    for (int32_t attempt = 0; attempt <= program_request_retries; ++attempt) {
+        if (!send_program_request(link, n)) return {walk_status::port_closed, n};
+        switch (wait_for_program_reply(link, n)) {
+        case wait_result::reply:
+            return {walk_status::done, n};
+        case wait_result::stopped:
+            return {walk_status::stopped, n};
+        case wait_result::timeout:
+            break;
+        }
+    }
+    return {walk_status::no_answer, n};
+}
+
+walk_result read_all_programs(device_link& link) {
+    for (int32_t n = 0; n < program_count; ++n) {
+        show_walk(link, n, program_count);
+        const walk_result r = read_program_number(link, n);
+        if (r.status != walk_status::done) return r;
+    }
+    show_walk(link, program_count, program_count);
+    return {};
+}
+
+walk_result return_to_current_program(device_link& link) {
+    const walk_result r = read_program_number(link, link.state->program);
+    link.state->progress = progress_idle;
+    request_repaint(link);
+    return r;
+}
+
+walk_result restore_programs(device_link& link, const program_backup& file,
+                             const std::vector<int32_t>& selection, std::vector<int32_t>& written) {
+    editor_state& state = *link.state;
+    std::vector<int32_t> chosen = selection;
+    if (chosen.empty())
+        for (int32_t n = 0; n < program_count; ++n) chosen.push_back(n);
+    const program_backup amp = backup_of_state(state, {});
+    std::vector<int32_t> differing;
+    for (int32_t n : chosen)
+        if (file.programs[n] != amp.programs[n]) differing.push_back(n);
+    if (differing.empty() && file.globals != amp.globals) differing.push_back(chosen.front());
+
+    const int32_t current = state.program;
+    walk_result result;
+    for (size_t i = 0; i < differing.size() && result.status == walk_status::done; ++i) {
+        show_walk(link, static_cast<int32_t>(i), static_cast<int32_t>(differing.size()));
+        result = write_program(link, file, differing[i]);
+        if (result.status == walk_status::done) written.push_back(differing[i]);
+    }
+    state.program = current;
+    return result;
+}
+
+std::string utc_time_text() {
+    using namespace std::chrono;
+    const auto now = floor<seconds>(system_clock::now());
+    const auto day = floor<days>(now);
+    const year_month_day date{day};
+    const hh_mm_ss time{now - day};
+    char text[32];
+    std::snprintf(text, sizeof text, "%04d-%02u-%02uT%02d:%02d:%02dZ", int(date.year()),
+                  unsigned(date.month()), unsigned(date.day()), int(time.hours().count()),
+                  int(time.minutes().count()), int(time.seconds().count()));
+    return text;
+}
+
+std::optional<std::string> write_backup_file(const std::wstring& path,
+                                             const program_backup& backup) {
+    if (auto fault = backup_range_fault(backup))
+        return "the amplifier reported a value a backup cannot hold: " + *fault;
+    const std::string text = backup_json(backup);
+    const std::string error = write_file_safely(
+        path, std::span(reinterpret_cast<const uint8_t*>(text.data()), text.size()));
+    if (error.empty()) return std::nullopt;
+    return error;
+}
+
+backup_load read_backup_file(const std::wstring& path) {
+    const file_read file = read_regular_file(path, backup_file_limit);
+    if (!file.error.empty()) return {std::nullopt, "file: " + file.error};
+    return backup_from_json(
+        std::string_view(reinterpret_cast<const char*>(file.bytes.data()), file.bytes.size()));
+}
+
+folder_backup write_backup_into_folder(const std::wstring& folder, const program_backup& backup) {
+    folder_backup result;
+    if (folder.empty()) {
+        result.error = "no folder for backups";
+        return result;
+    }
+    std::error_code error;
+    const std::filesystem::path where = fs_path(folder);
+    std::filesystem::create_directories(where, error);
+    if (error) {
+        result.error = "the backup folder cannot be made";
+        return result;
+    }
+    const bool separated = folder.ends_with(L'/') || folder.ends_with(L'\\');
+    result.path = folder;
+    if (!separated) result.path += static_cast<wchar_t>(std::filesystem::path::preferred_separator);
+    result.path += wide_from_utf8(backup_file_name(backup));
+    if (auto fault = write_backup_file(result.path, backup)) {
+        result.error = *fault;
+        result.path.clear();
+        return result;
+    }
+    prune_backups(where);
+    return result;
+}
+
+} // namespace nimba

@@ -1,0 +1,76 @@
+// The librarian: reads every program of the amplifier into the editor state, writes back the
+// programs of a backup that differ (each read back and compared), keeps backup files, and
+// returns the amplifier to the program it was on. Reading a program makes it the amplifier's
+// current one. Worker thread (the command-line tool's one thread).
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "device/link.h"
+#include "device/program_backup.h"
+
+namespace nimba {
+
+// A program request that times out is sent again this many more times.
+inline constexpr int32_t program_request_retries = 2;
+// How many backups the editor keeps in its backup folder.
+inline constexpr size_t kept_backups = 20;
+
+enum class walk_status {
+    done,
+    no_answer,   // `program` did not answer any of its requests
+    mismatch,    // `program` read back other values than were written
+    stopped,     // the stop request was seen
+    port_closed, // nothing could be sent
+};
+
+struct walk_result {
+    walk_status status = walk_status::done;
+    int32_t program = -1;
+};
+
+// One line saying how a walk ended: "program 77 did not answer".
+std::string walk_text(const walk_result& result);
+
+// Program n into its state record, asking again after a timeout up to the retry limit.
+walk_result read_program_number(device_link& link, int32_t n);
+
+// Programs 0..127 into the state, progress from progress_programs up; the first program that
+// never answers ends the walk. Leaves the amplifier on the last program read.
+walk_result read_all_programs(device_link& link);
+
+// Reads state.program again, which makes it the amplifier's current program once more, and
+// sets progress back to idle.
+walk_result return_to_current_program(device_link& link);
+
+// Writes the programs of `file` named in `selection` (all when empty) whose values differ from
+// the state (read from the amplifier just before) as the editor stores a program: the parameter
+// block for program n with the file's values and amplifier-wide values, then the store request;
+// each is read back and compared. When only the amplifier-wide values differ, the first selected
+// program is written to carry them. `written` lists what was written.
+walk_result restore_programs(device_link& link, const program_backup& file,
+                             const std::vector<int32_t>& selection, std::vector<int32_t>& written);
+
+// UTC now as ISO 8601, "2026-12-09T01:48:34Z".
+std::string utc_time_text();
+
+// Writes the backup as a whole file (write_file_safely), only when every value is in range, so a
+// written backup always loads again. The reason when it could not be written.
+std::optional<std::string> write_backup_file(const std::wstring& path,
+                                             const program_backup& backup);
+// Reads (a regular file of at most 1 MiB) and loads a backup file.
+backup_load read_backup_file(const std::wstring& path);
+
+// Writes the backup into `folder` (made when missing) as
+// "programs-<date>-<time>-firmware-<version>.json" and deletes the oldest such files beyond
+// kept_backups. The written path, or the reason it could not be written.
+struct folder_backup {
+    std::wstring path;
+    std::string error;
+};
+folder_backup write_backup_into_folder(const std::wstring& folder, const program_backup& backup);
+
+} // namespace nimba

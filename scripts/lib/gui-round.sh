@@ -1,0 +1,214 @@
+# The GUI checks' round through the demo edition, shared by the Windows edition under Wine and
+# the Linux edition. Sourced; the caller defines:
+#   fail <text>              ends the check;
+#   point_at <x> <y>         moves the pointer to a point of the client area;
+#   host_path <path>         the path as the editor and nimba-cli take it;
+#   cli <arguments...>       runs nimba-cli;
+#   answer_picker <title> <path>   types the path into the open picker and accepts it;
+# and sets $work, $log (the amplifier's report), $client_w and $client_h (the client area's
+# size in pixels) and $tag (the check's name for its messages). find_editor_window sets $window,
+# $wx and $wy (the client area's place on the screen).
+
+now_ms() { echo $(($(date +%s%N) / 1000000)); }
+
+# wait_for <seconds> <command...>: true as soon as the command succeeds, false at the deadline.
+wait_for() {
+  local deadline=$(($(now_ms) + $1 * 1000))
+  shift
+  until "$@"; do
+    [ "$(now_ms)" -gt "$deadline" ] && return 1
+    sleep 0.05
+  done
+}
+logged() { grep -qE -- "$1" "$log" 2>/dev/null; }
+logged_count() { [ "$(grep -cE -- "$1" "$log" 2>/dev/null)" -ge "$2" ]; }
+
+find_editor_window() {
+  window=$(xdotool search --name '^Corvane Editor$' 2>/dev/null | head -1)
+  [ -n "$window" ] || return 1
+  read -r wx wy < <(xdotool getwindowgeometry "$window" | awk -F'[ ,]+' '/Position/ { print $3, $4 }')
+}
+
+# screen <file>: the whole screen; region_hash <file> <x> <y> <w> <h>: a hash of the pixels of
+# a client-area rectangle.
+screen() { import -window root "$1" 2>/dev/null; }
+region_hash() {
+  convert "$1" -crop "$4x$5+$((wx + $2))+$((wy + $3))" +repage -format '%#' info: 2>/dev/null
+}
+# Painted: the client area holds many colours (the start fill is one).
+painted() {
+  screen "$work/first.png" || return 1
+  local colours
+  colours=$(convert "$work/first.png" -crop "${client_w}x${client_h}+$wx+$wy" +repage \
+    -format '%k' info: 2>/dev/null)
+  [ "${colours:-0}" -ge 20 ]
+}
+
+click() {
+  point_at "$1" "$2"
+  xdotool click 1
+  sleep 0.15
+}
+rest_pointer() { point_at 600 150; }
+
+# click_and_see <x> <y> <rectangle x y w h> <what>: points at (x, y), waits for the hover to
+# settle, clicks, and waits for the rectangle of the client area to change.
+click_and_see() {
+  local before="" previous="" i
+  point_at "$1" "$2"
+  for i in $(seq 12); do
+    sleep 0.15
+    screen "$work/see.png" || continue
+    before=$(region_hash "$work/see.png" "$3" "$4" "$5" "$6")
+    [ "$before" = "$previous" ] && break
+    previous=$before
+  done
+  xdotool click 1
+  region_changed() {
+    screen "$work/see.png" && [ "$(region_hash "$work/see.png" "$3" "$4" "$5" "$6")" != "$before" ]
+  }
+  wait_for 5 region_changed "$@" || fail "$7 did not appear"
+}
+
+# see_change <seconds> <rectangle x y w h> <action...>: runs the action and waits for the
+# rectangle of the client area to change.
+see_change() {
+  local seconds=$1 x=$2 y=$3 w=$4 h=$5 before
+  shift 5
+  screen "$work/before.png"
+  before=$(region_hash "$work/before.png" "$x" "$y" "$w" "$h")
+  "$@"
+  changed() { screen "$work/after.png" && [ "$(region_hash "$work/after.png" "$x" "$y" "$w" "$h")" != "$before" ]; }
+  wait_for "$seconds" changed
+}
+
+# demo_started <start ms>: the demo's window is up, painted and connected to its amplifier.
+demo_started() {
+  local start=$1 window_ms paint_ms connected_ms line
+  wait_for 30 find_editor_window || fail "the demo's window did not appear"
+  window_ms=$(($(now_ms) - start))
+  wait_for 30 painted || fail "the client area was never painted"
+  paint_ms=$(($(now_ms) - start))
+  wait_for 20 logged_count '^recv F0 00 04 0[0-5] F7$' 6 || fail "the connect sequence did not finish"
+  connected_ms=$(($(now_ms) - start))
+  for line in '^recv F0 00 0B F7$' '^fetch ' '^recv F0 00 02 00 F7$'; do
+    logged "$line" || fail "the connect sequence sent no \"$line\""
+  done
+  logged '^recv F0 00 07 ' && fail "the demo updated the firmware"
+  echo "$tag: window after ${window_ms} ms, first paint after ${paint_ms} ms (screen" \
+    "polled every ~0.3 s), connected after ${connected_ms} ms"
+  # link_status turns 1 just after the last slot name arrives; input is taken only then.
+  sleep 0.3
+}
+
+# slot_holds <slot> <name> <expected image> <what>: the amplifier's report names the cabinet
+# that last arrived in the slot, and the image it kept is the expected one byte for byte.
+slot_holds() {
+  local arrived
+  arrived=$(grep "^slot $1 " "$log" | tail -1)
+  [ "$arrived" = "slot $1 \"$2\" $(stat -c %s "$3") bytes" ] ||
+    fail "$4: slot $1 holds ${arrived:-nothing}, wanted \"$2\""
+  cmp -s "$log.slot$1.wav" "$3" || fail "$4: slot $1's image differs from $3"
+  echo "$tag: $4: slot $1 holds \"$2\", byte for byte the expected image"
+}
+
+# export_factory_cabinets: the factory cabinets as the command-line tool writes them into
+# $work/cabinets; line i + 1 of $work/names names cabinet i.
+export_factory_cabinets() {
+  mkdir -p "$work/cabinets"
+  cli ir-export "$(host_path "$work/cabinets")" >"$work/export.out" 2>&1 ||
+    fail "nimba-cli ir-export failed: $(cat "$work/export.out")"
+  tr -d '\r' <"$work/export.out" | grep '\.wav"$' | sed 's|.*/||; s|\.wav"$||' >"$work/names"
+  [ "$(wc -l <"$work/names")" -eq 12 ] || fail "ir-export did not name twelve cabinets"
+}
+
+# demo_round: from the connected demo, steps 2 to 7 of the round (program up, IR bypass, a
+# factory cabinet SELECTed and AUDITIONed, STORE, a WAV file imported through the file
+# picker, EXTRACT ALL into a folder chosen in the folder picker).
+demo_round() {
+  local slot=2 cabinet=4 name bottom=$client_h
+
+  # 2. Program up: the number at (673, 3, 46, 34) changes and program 1 is read.
+  rest_pointer
+  logged '^recv F0 00 02 01 F7$' && fail "program 1 was read before it was visited"
+  see_change 10 673 3 46 34 click 726 20 || fail "the program number on screen did not change"
+  wait_for 5 logged '^recv F0 00 02 01 F7$' || fail "program up did not read program 1"
+  echo "$tag: program up: program 1 read, number on screen changed"
+
+  # 3. IR bypass on program 1 (stored off in the demo): its block, with byte 13 set.
+  rest_pointer
+  sleep 0.2
+  block_with_bypass() {
+    awk '$1 == "recv" && NF == 24 && $2 == "F0" && $4 == "01" && $5 == "01" && $24 == "F7" &&
+         $15 == "01" { found = 1 } END { exit !found }' "$log"
+  }
+  bypass_click() {
+    click 753 61
+    rest_pointer
+  }
+  see_change 10 733 51 40 20 bypass_click || fail "the IR bypass switch did not change on screen"
+  wait_for 5 block_with_bypass || fail "no 23-byte block for program 1 with the bypass byte set"
+  echo "$tag: IR bypass: block sent with the bypass byte set, switch changed on screen"
+
+  # 4. Slot 2's cabinet page, the list, cabinet 4, SELECT. The page's controls exist only
+  # once it has been painted, the list's rows likewise: these two clicks wait for the part of
+  # the screen they change.
+  click_and_see 237 $((198 + 31 * slot + 11)) 300 45 150 40 "the cabinet page"
+  click_and_see 375 20 260 $((42 + 31 * cabinet)) 230 31 "the cabinet list"
+  click 375 $((42 + 31 * cabinet + 15))
+  click 434 $((bottom - 55 + 13)) # SELECT
+  wait_for 15 logged_count "^slot $slot \"" 1 || fail "no cabinet arrived in slot $slot"
+  name=$(sed -n "$((cabinet + 1))p" "$work/names")
+  slot_holds $slot "$name" "$work/cabinets/$name.wav" "SELECT"
+
+  # AUDITION: each cabinet chosen goes to the slot at once. The page stays open across the
+  # re-read that follows a transfer; wait for that to end first (link_status 1 again).
+  wait_for 10 logged_count '^recv F0 00 04 05 F7$' 2 || fail "no re-read after the transfer"
+  sleep 0.3
+  click 400 $((bottom - 85 + 10)) # AUDITION
+  click 486 20                    # the next cabinet
+  wait_for 15 logged_count "^slot $slot \"" 2 || fail "AUDITION sent nothing to slot $slot"
+  name=$(sed -n "$((cabinet + 2))p" "$work/names")
+  slot_holds $slot "$name" "$work/cabinets/$name.wav" "AUDITION"
+  wait_for 10 logged_count '^recv F0 00 04 05 F7$' 3 || fail "no re-read after the audition"
+  sleep 0.3
+
+  # 5. STORE.
+  click 228 20
+  wait_for 5 logged '^stored$' || fail "STORE did not reach the amplifier"
+  echo "$tag: STORE: the amplifier stored"
+  sleep 0.8 # the store is shown for half a second, during which input is not taken
+
+  # 6. A WAV file of the user's into slot 4, and the image the command-line tool makes of it.
+  sox -n -r 44100 -c 2 -b 16 "$work/my_cab.wav" synth 0.08 pinknoise fade 0 0.08 0.06 ||
+    fail "sox could not make a WAV file"
+  cli ir-convert "$(host_path "$work/my_cab.wav")" "$(host_path "$work/my_cab_ir.wav")" \
+    >/dev/null 2>&1 || fail "nimba-cli ir-convert failed"
+  click 215 $((198 + 31 * 4 + 11)) # slot 4's import button
+  answer_picker Open "$(host_path "$work/my_cab.wav")"
+  wait_for 15 logged "^slot 4 " || fail "no cabinet arrived in slot 4 from the file picker"
+  slot_holds 4 MY_CAB "$work/my_cab_ir.wav" "import"
+  wait_for 10 logged_count '^recv F0 00 04 05 F7$' 4 || fail "no re-read after the import"
+  sleep 0.3
+
+  # 7. EXTRACT ALL (the cabinet page is still open) into a folder of its own.
+  mkdir -p "$work/extracted"
+  click 315 $((bottom - 55 + 13))
+  answer_picker "Select Folder" "$(host_path "$work/extracted")"
+  all_extracted() { [ "$(find "$work/extracted" -name '*.wav' -size 16428c | wc -l)" -eq 12 ]; }
+  wait_for 15 all_extracted || fail "EXTRACT ALL did not write twelve cabinets"
+  sleep 0.2
+  while read -r name; do
+    cmp -s "$work/extracted/$name.wav" "$work/cabinets/$name.wav" ||
+      fail "EXTRACT ALL: \"$name.wav\" differs from ir-export's"
+  done <"$work/names"
+  echo "$tag: EXTRACT ALL: the twelve cabinets, as ir-export writes them"
+}
+
+# report_memory <pid>: the process's peak and current memory, from /proc.
+report_memory() {
+  local memory
+  memory=$(awk '/^(VmHWM|VmRSS|RssAnon|RssFile):/ { printf "%s %s %s, ", $1, $2, $3 }' \
+    "/proc/$1/status" 2>/dev/null)
+  echo "$tag: memory of the editor's process: ${memory%, }"
+}

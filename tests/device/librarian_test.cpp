@@ -1,0 +1,189 @@
+// The librarian against the virtual amplifier on virtual time: a backup, restore and diff round
+// trip, the reply faults a walk must survive or report, and the backup file's checks.
+#include "device/librarian.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <functional>
+#include <nlohmann/json.hpp>
+
+#include "emulator/demo_amp.h"
+#include "loopback_link.h"
+#include "tests/core/temp_files.h"
+
+namespace nimba {
+namespace {
+
+// The demo's amplifier, whose programs all differ, on program 3 with the editor, its version
+// and slot names read.
+struct librarian_link : test::loopback_link {
+    librarian_link() {
+        seed_demo_amp(bus.amp);
+        bus.amp.global_values = {1, 2, 3, 4, 5, 6, 7};
+        bus.amp.program = 3;
+        state->program = 3;
+        find_and_open_ports(*link);
+        EXPECT_TRUE(reaches_amp());
+        for (int k = 0; k < slot_count; ++k)
+            if (request_slot_name(*link, k)) wait_for_reply(*link, code_slot_name);
+    }
+    backup_program amp_program_of(int32_t n) const {
+        const amp_program& p = bus.amp.programs[n];
+        return {{p[0], p[1], p[2], p[3]}, p[4], {p[5], p[6], p[7]}, p[8]};
+    }
+    std::vector<backup_difference> differences_from(const program_backup& file) {
+        EXPECT_EQ(read_all_programs(*link).status, walk_status::done);
+        return backup_differences(file, backup_of_state(*state, {}));
+    }
+};
+
+TEST(Librarian, BackupThenRestoreLeavesNothingThatDiffers) {
+    librarian_link t;
+    virtual_amp& amp = t.bus.amp;
+    ASSERT_EQ(read_all_programs(*t.link).status, walk_status::done);
+    EXPECT_EQ(t.state->progress, progress_programs + 100);
+    ASSERT_EQ(return_to_current_program(*t.link).status, walk_status::done);
+    EXPECT_EQ(amp.program, 3);
+    EXPECT_EQ(t.state->progress, progress_idle);
+    const program_backup saved = backup_of_state(*t.state, utc_time_text());
+    for (int32_t n : {0, 77, 127}) EXPECT_EQ(saved.programs[n], t.amp_program_of(n)) << n;
+    EXPECT_EQ(saved.slot_names[1], "BRIT 4X12 GB");
+
+    const backup_load loaded = backup_from_json(backup_json(saved));
+    ASSERT_TRUE(loaded.backup) << loaded.error;
+    EXPECT_TRUE(backup_differences(*loaded.backup, saved).empty());
+    EXPECT_EQ(loaded.backup->saved, saved.saved);
+    EXPECT_EQ(loaded.backup->slot_names, saved.slot_names);
+    EXPECT_EQ(loaded.backup->firmware, 0x0105);
+
+    amp.programs[5][4] = (amp.programs[5][4] + 1) % 3;
+    amp.programs[90] = {5, 5, 5, 5, 2, 2, 2, 2, 1};
+    amp.tolex_colour = 4;
+    EXPECT_EQ(t.differences_from(saved).size(), 6u); // tolex, 5's channel, 90's four values
+
+    // One program chosen: that one is written, stored and read back, and nothing else.
+    const size_t blocks = amp.blocks.size();
+    std::vector<int32_t> written;
+    ASSERT_EQ(restore_programs(*t.link, saved, {5}, written).status, walk_status::done);
+    EXPECT_EQ(written, std::vector<int32_t>{5});
+    EXPECT_EQ(amp.blocks.size(), blocks + 1);
+    EXPECT_EQ(amp.stores, 1);
+    EXPECT_EQ(amp.stored[5], amp.programs[5]);
+    EXPECT_EQ(amp.tolex_colour, 1); // the block carries the file's amplifier-wide values
+    EXPECT_EQ(t.state->program, 3);
+
+    EXPECT_EQ(t.differences_from(saved).size(), 4u);
+    written.clear();
+    ASSERT_EQ(restore_programs(*t.link, saved, {}, written).status, walk_status::done);
+    EXPECT_EQ(written, std::vector<int32_t>{90});
+    EXPECT_TRUE(t.differences_from(saved).empty());
+    ASSERT_EQ(return_to_current_program(*t.link).status, walk_status::done);
+    EXPECT_EQ(amp.program, 3);
+}
+
+TEST(Librarian, ReadingAllProgramsThroughReplyFaults) {
+    struct row {
+        const char* what;
+        amp_faults faults;
+        walk_status status;
+        int32_t program;  // the one that failed
+        int32_t requests; // requests 02 sent
+    };
+    const row rows[] = {
+        // Each change is first answered about the program before: every program is asked twice.
+        {"replies about the previous program",
+         {.stale_program_replies = 1},
+         walk_status::done,
+         -1,
+         2 * program_count},
+        {"every third reply lost", {.drop_every = 3}, walk_status::done, -1, -1},
+        {"program 77 never answers", {.mute_program = 77}, walk_status::no_answer, 77, 77 + 3},
+    };
+    for (const row& r : rows) {
+        SCOPED_TRACE(r.what);
+        librarian_link t;
+        t.bus.amp.faults = r.faults;
+        t.bus.amp.faults.delay_ms = 0;
+        const walk_result result = read_all_programs(*t.link);
+        EXPECT_EQ(result.status, r.status);
+        EXPECT_EQ(result.program, r.program);
+        if (r.requests >= 0) EXPECT_EQ(t.bus.amp.received[code_program], r.requests);
+        if (r.status != walk_status::done) continue;
+        for (int32_t n = 0; n < program_count; ++n)
+            ASSERT_EQ(program_of_state(*t.state, n), t.amp_program_of(n)) << n;
+    }
+}
+
+TEST(BackupFile, RefusesAMalformedFileNamingItsField) {
+    librarian_link t;
+    ASSERT_EQ(read_all_programs(*t.link).status, walk_status::done);
+    const nlohmann::json good =
+        nlohmann::json::parse(backup_json(backup_of_state(*t.state, "2026-01-31T12:00:00Z")));
+    using edit = std::function<void(nlohmann::json&)>;
+    struct row {
+        const char* what;
+        edit change;
+        std::string error; // empty: loads
+    };
+    const row rows[] = {
+        {"unknown fields are ignored", [](auto& j) { j["comment"] = "mine"; }, ""},
+        {"newer version", [](auto& j) { j["version"] = 2; }, "version: 2 is newer"},
+        {"another format", [](auto& j) { j["format"] = "presets"; }, "format: not"},
+        {"no programs", [](auto& j) { j.erase("programs"); }, "programs: missing"},
+        {"127 programs", [](auto& j) { j["programs"].erase(127); }, "programs: not a list of 128"},
+        {"channel 3", [](auto& j) { j["programs"][5]["channel"] = 3; },
+         "programs[5].channel: 3 is outside 0..2"},
+        {"slot as text", [](auto& j) { j["programs"][7]["ir_slot"][2] = "2"; },
+         "programs[7].ir_slot[2]: not a whole number"},
+        {"bypass 1.5", [](auto& j) { j["programs"][0]["ir_bypass"] = 1.5; },
+         "programs[0].ir_bypass: not a whole number"},
+        {"three modes missing", [](auto& j) { j["programs"][9].erase("channel_mode"); },
+         "programs[9].channel_mode: missing"},
+        {"midi channel 17", [](auto& j) { j["midi_channel"] = 17; },
+         "midi_channel: 17 is outside 0..16"},
+        {"tolex huge", [](auto& j) { j["tolex_colour"] = 1ll << 40; }, "tolex_colour: too large"},
+        {"global 128", [](auto& j) { j["global_values"][6] = 128; },
+         "global_values[6]: 128 is outside 0..127"},
+        {"six globals", [](auto& j) { j["global_values"].erase(0); }, "global_values: not a list"},
+        {"five names", [](auto& j) { j["slot_names"].erase(0); }, "slot_names: not a list of 6"},
+        {"firmware", [](auto& j) { j["firmware"] = "1.x"; }, "firmware: not a version"},
+        {"saved", [](auto& j) { j["saved"] = "yesterday"; }, "saved: not a UTC time"},
+        {"a list", [](auto& j) { j = nlohmann::json::array(); }, "file: not a JSON object"},
+    };
+    for (const row& r : rows) {
+        SCOPED_TRACE(r.what);
+        nlohmann::json changed = good;
+        r.change(changed);
+        const backup_load load = backup_from_json(changed.dump());
+        EXPECT_EQ(load.backup.has_value(), r.error.empty());
+        EXPECT_TRUE(load.error.starts_with(r.error)) << load.error;
+    }
+    EXPECT_EQ(backup_from_json("{\"format\":").error, "file: not JSON");
+}
+
+// The folder is made on the first backup; the oldest go once there are more than twenty.
+TEST(BackupFolder, KeepsTheNewestTwenty) {
+    test::temp_folder dir;
+    const std::wstring folder = test::wide(dir / "made" / "here");
+    program_backup backup;
+    backup.firmware = 0x0105;
+    for (int day = 1; day <= 22; ++day) {
+        backup.saved =
+            "2026-01-" + std::string(day < 10 ? "0" : "") + std::to_string(day) + "T12:34:56Z";
+        const folder_backup written = write_backup_into_folder(folder, backup);
+        ASSERT_TRUE(written.error.empty()) << written.error;
+        EXPECT_TRUE(read_backup_file(written.path).backup);
+    }
+    std::vector<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(dir / "made" / "here"))
+        names.push_back(entry.path().filename().string());
+    std::sort(names.begin(), names.end());
+    ASSERT_EQ(names.size(), kept_backups);
+    EXPECT_EQ(names.front(), "programs-2026-01-03-123456-firmware-1.5.0.json");
+    EXPECT_EQ(names.back(), "programs-2026-01-22-123456-firmware-1.5.0.json");
+}
+
+} // namespace
+} // namespace nimba
