@@ -17,8 +17,25 @@ struct clock_seam {
     virtual void sleep_ms(int32_t ms) = 0;
 };
 
-// The real steady clock (std::chrono::steady_clock and std::this_thread::sleep_for).
+// The real steady clock. Its sleeps last what they ask within about a millisecond: on Windows
+// through a high-resolution waitable timer (Windows 10 1803 and later) or, failing that, the
+// 1 ms timer period precise_waits asks for; elsewhere std::this_thread::sleep_for.
 clock_seam& steady_clock_seam();
+
+// Held for a program's whole run (the editor, the demo, nimba-cli). Where the steady clock
+// cannot have a high-resolution timer (Windows before 10 1803), asks for a 1 ms timer period
+// (timeBeginPeriod(1)) and gives it back at the end (timeEndPeriod(1)): a plain Sleep(5)
+// lasts a whole 15.6 ms timer tick by default. Does nothing elsewhere. Main thread.
+class precise_waits {
+  public:
+    precise_waits();
+    ~precise_waits();
+    precise_waits(const precise_waits&) = delete;
+    precise_waits& operator=(const precise_waits&) = delete;
+
+  private:
+    bool raised_timer_period_ = false;
+};
 
 // Virtual time: sleep_ms returns at once and moves the clock on. Safe across threads.
 struct virtual_clock final : clock_seam {

@@ -12,7 +12,6 @@ namespace nimba {
 
 namespace {
 
-constexpr int32_t wait_budget_ms = 1000;
 // Values live in the state as 32-bit words; inside a System Exclusive message only 7-bit data
 // bytes may travel, since any byte from 80 (hex) up would end or corrupt the message.
 uint8_t data_byte(int32_t value) {
@@ -107,14 +106,13 @@ namespace {
 
 template <typename Arrived> wait_result wait_until(device_link& link, Arrived arrived) {
     clock_seam& clock = link_clock(link);
-    int32_t budget = wait_budget_ms;
+    const int64_t start = clock.now_ms();
     for (;;) {
         if (arrived()) return wait_result::reply;
         clock.sleep_ms(link_poll_step_ms);
-        budget -= link_poll_step_ms;
         poll_one_message(link);
         if (link.stop_requested) return wait_result::stopped;
-        if (budget <= 0) return wait_result::timeout;
+        if (clock.now_ms() - start >= reply_budget_ms) return wait_result::timeout;
     }
 }
 

@@ -15,6 +15,11 @@ struct device_link;
 // The link's polling step: the reply wait and every pause look again this often.
 constexpr int32_t link_poll_step_ms = 5;
 
+// How long an awaited reply may take, on the link's clock. Amplifiers were made against 200
+// polls of a Windows timer tick (200 x 15.625 ms) and may need all of it, erasing flash before
+// the first firmware chunk say, so the budget is that time on every platform.
+constexpr int32_t reply_budget_ms = 3125;
+
 // link.clock when one was given, the steady clock otherwise.
 clock_seam& link_clock(device_link& link);
 // True while the output port exists and is open.
@@ -25,8 +30,9 @@ bool output_open(const device_link& link);
 void handle_message(device_link& link, std::span<const uint8_t> message);
 
 enum class wait_result { reply, timeout, stopped };
-// Polls one message every 5 ms within a 1000 ms budget until last_reply holds `code`.
-// The caller sets last_reply to 0 before it sends. Touches no status.
+// Polls one message every 5 ms until last_reply holds `code` or reply_budget_ms have passed
+// on the link's clock; a reply taken by the poll that spends the last of the budget still
+// counts as a timeout. The caller sets last_reply to 0 before it sends. Touches no status.
 wait_result wait_for_reply(device_link& link, int32_t code);
 
 // As wait_for_reply, but only a reply 02 naming program n counts: an amplifier may go on

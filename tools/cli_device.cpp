@@ -101,6 +101,11 @@ void cycle(session& s) {
     worker_cycle(s.link, s.headless.services, s.headless.locals);
 }
 
+// How long each reply was awaited, for the messages that say it did not come.
+std::string no_reply_within() {
+    return " (no reply within " + std::to_string(reply_budget_ms) + " ms)";
+}
+
 // Runs worker cycles until the amplifier is found and its connect sequence has finished.
 int connect(session& s) {
     clock_seam& clock = *s.env.clock;
@@ -118,7 +123,7 @@ int connect(session& s) {
         const int32_t status = s.state.link_status;
         if (status == link_connected && !s.link.resync_pending) return cli_exit_ok;
         if (status == link_error) {
-            report_failure(s.console, "the amplifier does not answer (no reply within 1 s)");
+            report_failure(s.console, "the amplifier does not answer" + no_reply_within());
             return cli_exit_timeout;
         }
         const int64_t now = clock.now_ms();
@@ -150,7 +155,8 @@ int read_program(session& s, int32_t n) {
     const int code = post_command(s, command_read_program);
     if (code != cli_exit_ok) return code;
     if (s.link.failure_count > 0 || s.state.programs[n].loaded == 0) {
-        report_failure(s.console, "the amplifier did not send program " + std::to_string(n));
+        report_failure(s.console, "the amplifier did not send program " + std::to_string(n) +
+                                      no_reply_within());
         return cli_exit_timeout;
     }
     return cli_exit_ok;
@@ -164,7 +170,8 @@ std::string field_text(const ir_name_field& field) {
 // when an acknowledge was missed and 1 when the file was refused.
 int cabinet_result(session& s, int32_t slot, const std::string& name) {
     if (s.state.link_status == link_error) {
-        report_failure(s.console, "the amplifier did not acknowledge the cabinet");
+        report_failure(s.console,
+                       "the amplifier did not acknowledge the cabinet" + no_reply_within());
         return cli_exit_timeout;
     }
     if (s.state.link_status == link_connected) {
@@ -201,7 +208,8 @@ int update_firmware(session& s, const std::vector<uint8_t>& image) {
             report_failure(s.console, "the firmware was not sent: the amplifier's port is closed");
             return cli_exit_failed;
         }
-        report_failure(s.console, "the amplifier did not acknowledge the firmware");
+        report_failure(s.console,
+                       "the amplifier did not acknowledge the firmware" + no_reply_within());
         return cli_exit_timeout;
     }
     clear_progress(s.console);

@@ -112,7 +112,8 @@ inline constexpr std::string_view device_summary =
 inline constexpr std::string_view device_help =
     "Talks to the amplifier over the MIDI ports whose names contain \"NIMBA\", as the editor\n"
     "does: it connects (firmware version, the current program, the six slot names), carries\n"
-    "out one command and ends. It never updates the firmware unless asked to.\n"
+    "out one command and ends. It never updates the firmware unless asked to. Like the editor,\n"
+    "it waits up to 3125 ms for each reply of the amplifier, checking every 5 ms.\n"
     "\n"
     "commands:\n"
     "  info                                    firmware version, slot names, program 0\n"
@@ -140,7 +141,7 @@ inline constexpr std::string_view device_help =
     "       written or a restored program read back other values; diff: something differs\n"
     "  2    the file was refused (nothing was sent); a refused backup names the field\n"
     "  3    no amplifier: no MIDI ports named \"NIMBA\" within 3 s, or they went away\n"
-    "  4    the amplifier did not answer within 1 s\n"
+    "  4    the amplifier did not answer within 3125 ms\n"
     "  64   wrong arguments\n"
     "  130  interrupted (Ctrl+C, SIGTERM)";
 

@@ -9,6 +9,7 @@
 
 #include "core/assets/cabinets.h"
 #include "core/file_access.h"
+#include "core/seams.h"
 #include "ir/ir_export.h"
 #include "ir/ir_import.h"
 #include "nimba_version.h"
@@ -171,6 +172,7 @@ int run_cli(const arguments& args) {
 
 #ifdef _WIN32
 int wmain(int argc, wchar_t** argv) {
+    const nimba::precise_waits waits; // 5 ms polls, not 15.6 ms timer ticks
     nimba::arguments args(argv + 1, argv + argc);
     return nimba::run_cli(args);
 }

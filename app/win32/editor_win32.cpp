@@ -29,6 +29,7 @@ int exit_code_of(window_creation failure) {
 } // namespace
 
 int run_editor(worker_services services) {
+    const precise_waits waits; // 5 ms polls, not 15.6 ms timer ticks
     main_window window;
     const window_creation created = create_main_window(window, window_title, application_id);
     // Without a window nothing could ever end the message loop.

@@ -5,10 +5,7 @@
 #include <gtest/gtest.h>
 
 #ifndef _WIN32
-#include <sys/resource.h>
 #include <sys/stat.h>
-
-#include <csignal>
 #endif
 
 #include <chrono>
@@ -102,15 +99,10 @@ TEST(FileAccess, SafeWriteReplacesWholeOrLeavesThePathAlone) {
     EXPECT_TRUE(std::filesystem::is_fifo(dir / "fifo.wav"));
 
     // A write cut short by a file-size limit: the old content stays, no temporary is left.
-    const auto old_handler = std::signal(SIGXFSZ, SIG_IGN);
-    rlimit old_limit{};
-    getrlimit(RLIMIT_FSIZE, &old_limit);
-    rlimit small = old_limit;
-    small.rlim_cur = 4096;
-    setrlimit(RLIMIT_FSIZE, &small);
-    const std::string error = write_file_safely(wide(dir / "old.wav"), std::vector<uint8_t>(9000));
-    setrlimit(RLIMIT_FSIZE, &old_limit);
-    std::signal(SIGXFSZ, old_handler);
+    const std::string error = [&] {
+        const file_size_limit limit(4096);
+        return write_file_safely(wide(dir / "old.wav"), std::vector<uint8_t>(9000));
+    }();
     EXPECT_NE(error.find("cannot be written"), std::string::npos) << error;
     EXPECT_EQ(read_file(dir / "old.wav"), bytes);
 #endif

@@ -11,6 +11,12 @@
 
 #include "core/file_access.h"
 
+#ifndef _WIN32
+#include <sys/resource.h>
+
+#include <csignal>
+#endif
+
 namespace nimba::test {
 
 // A folder under the system's temporary folder, removed with everything in it at the end.
@@ -51,5 +57,24 @@ inline std::vector<uint8_t> read_file(const std::filesystem::path& path) {
     std::ifstream in(path, std::ios::binary);
     return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), {});
 }
+
+#ifndef _WIN32
+// While it lives, files may grow to `bytes` at most, and a write past that fails with EFBIG
+// instead of ending the process with SIGXFSZ.
+struct file_size_limit {
+    rlimit old_limit{};
+    void (*old_handler)(int) = std::signal(SIGXFSZ, SIG_IGN);
+    explicit file_size_limit(rlim_t bytes) {
+        getrlimit(RLIMIT_FSIZE, &old_limit);
+        rlimit limit = old_limit;
+        limit.rlim_cur = bytes;
+        setrlimit(RLIMIT_FSIZE, &limit);
+    }
+    ~file_size_limit() {
+        setrlimit(RLIMIT_FSIZE, &old_limit);
+        std::signal(SIGXFSZ, old_handler);
+    }
+};
+#endif
 
 } // namespace nimba::test

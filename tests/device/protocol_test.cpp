@@ -370,9 +370,10 @@ TEST(ReplyWait, OutcomeDependsOnThePollThatTakesTheReply) {
     const row rows[] = {
         {"first poll", 1, wait_result::reply, 5},
         {"tenth poll", 10, wait_result::reply, 50},
-        {"199th poll", 199, wait_result::reply, 995},
-        {"last poll counts as a timeout", 200, wait_result::timeout, 1000},
-        {"no reply", 0, wait_result::timeout, 1000},
+        {"200th poll, once the end of the budget", 200, wait_result::reply, 1000},
+        {"624th poll", 624, wait_result::reply, 3120},
+        {"last poll counts as a timeout", 625, wait_result::timeout, 3125},
+        {"no reply", 0, wait_result::timeout, 3125},
     };
     for (const row& r : rows) {
         SCOPED_TRACE(r.what);
@@ -434,7 +435,7 @@ TEST(RequestProgram, SuccessTimeoutAndStop) {
         EXPECT_EQ(t.state->link_status, link_error);
         EXPECT_EQ(t.link->failure_count, 2);
         EXPECT_EQ(t.repaints, 1);
-        EXPECT_EQ(t.clock.now, 1000);
+        EXPECT_EQ(t.clock.now, reply_budget_ms);
     }
     {
         SCOPED_TRACE("stop");

@@ -204,10 +204,10 @@ TEST(EditorAndAmp, DelayedReplies) {
     };
     const row rows[] = {
         {"10 polls late", {.delay_polls = 10}, wait_result::reply},
-        {"199 polls late", {.delay_polls = 199}, wait_result::reply},
-        {"200 polls late", {.delay_polls = 200}, wait_result::timeout},
-        {"500 ms late", {.delay_ms = 500}, wait_result::reply},
-        {"1000 ms late", {.delay_ms = 1000}, wait_result::timeout},
+        {"624 polls late", {.delay_polls = 624}, wait_result::reply},
+        {"625 polls late", {.delay_polls = 625}, wait_result::timeout},
+        {"3000 ms late", {.delay_ms = 3000}, wait_result::reply},
+        {"3125 ms late", {.delay_ms = 3125}, wait_result::timeout},
         {"reply dropped", {.drop_reply = 1}, wait_result::timeout},
     };
     for (const row& r : rows) {

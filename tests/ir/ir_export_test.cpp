@@ -3,12 +3,6 @@
 
 #include <gtest/gtest.h>
 
-#ifndef _WIN32
-#include <sys/resource.h>
-
-#include <csignal>
-#endif
-
 #include <cmath>
 
 #include "core/state.h"
@@ -83,15 +77,10 @@ TEST(FactoryExport, StopsAtFileThatCannotBeWritten) {
 TEST(FactoryExport, WriteFailureLeavesNoPartialFile) {
     temp_folder dir;
     write_file(dir / file_names[0], {1, 2, 3});
-    const auto old_handler = std::signal(SIGXFSZ, SIG_IGN);
-    rlimit old_limit{};
-    getrlimit(RLIMIT_FSIZE, &old_limit);
-    rlimit small = old_limit;
-    small.rlim_cur = 8192;
-    setrlimit(RLIMIT_FSIZE, &small);
-    const export_report report = write_factory_irs(library(), wide(dir.path));
-    setrlimit(RLIMIT_FSIZE, &old_limit);
-    std::signal(SIGXFSZ, old_handler);
+    const export_report report = [&] {
+        const file_size_limit limit(8192);
+        return write_factory_irs(library(), wide(dir.path));
+    }();
     EXPECT_EQ(report.outcome, export_outcome::write_failed);
     EXPECT_EQ(report.written, 0);
     EXPECT_EQ(read_file(dir / file_names[0]), (std::vector<uint8_t>{1, 2, 3}));

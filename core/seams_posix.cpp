@@ -1,4 +1,5 @@
-// The real clock behind the clock seam.
+// The real clock behind the clock seam, outside Windows: the standard library's sleeps are
+// precise there already.
 #include "core/seams.h"
 
 #include <chrono>
@@ -22,5 +23,8 @@ clock_seam& steady_clock_seam() {
     static steady_clock_impl clock;
     return clock;
 }
+
+precise_waits::precise_waits() = default;
+precise_waits::~precise_waits() = default;
 
 } // namespace nimba
