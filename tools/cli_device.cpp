@@ -247,7 +247,7 @@ int backup_into_file(session& s, const std::wstring& path) {
     }
     clear_progress(s.console);
     s.console.out("backup of " + std::to_string(program_count) + " programs written to " +
-                  utf8_from_wide(path) + "\n");
+                  quoted_path(path) + "\n");
     return cli_exit_ok;
 }
 

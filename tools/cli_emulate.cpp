@@ -59,7 +59,7 @@ emulate_parse parse_emulate_arguments(const cli_arguments& args) {
         const std::wstring& option = args[i];
         const bool known = option == L"--name" || option == L"--log" || option == L"--received";
         if (!known) {
-            parsed.error = "emulate: unknown argument \"" + utf8_from_wide(option) + "\"";
+            parsed.error = "emulate: unknown argument " + quoted_path(option);
             return parsed;
         }
         if (i + 1 >= args.size() || args[i + 1].empty()) {
@@ -119,7 +119,7 @@ int emulate_command(const cli_arguments& args) {
     if (!options.log_path.empty()) {
         session->log = open_file(options.log_path, "wb");
         if (!session->log) {
-            report_failure(console, utf8_from_wide(options.log_path) + ": cannot create the log");
+            report_failure(console, quoted_path(options.log_path) + ": cannot create the log");
             return cli_exit_failed;
         }
     }

@@ -389,7 +389,7 @@ TEST(DevicePrograms, BackupDiffRestoreThroughTheTool) {
         return code;
     };
     ASSERT_EQ(run({L"backup", file}), cli_exit_ok) << t.err;
-    EXPECT_EQ(t.out, "backup of 128 programs written to " + utf8_from_wide(file) + "\n");
+    EXPECT_EQ(t.out, "backup of 128 programs written to " + quoted_path(file) + "\n");
     amp.programs[12][8] ^= 1;
     amp.global_values[2] = 9;
     EXPECT_EQ(run({L"diff", file}), cli_exit_failed);

@@ -324,9 +324,9 @@ TEST(Regions, RegisteredOncePerIdAndKindWithHoverFlagsKept) {
     sc.s().ir_slot_choice = 1;
     sc.s().cabinet_list_open = 1;
     sc.paint();
-    const size_t first = sc.s().hit_regions.size();
+    const size_t first = sc.ui.hit_regions.size();
     std::set<std::pair<int32_t, int32_t>> keys;
-    for (const hit_region& r : sc.s().hit_regions) {
+    for (const hit_region& r : sc.ui.hit_regions) {
         EXPECT_TRUE(keys.insert({r.id, r.kind}).second) << "id " << r.id << " kind " << r.kind;
         EXPECT_TRUE(r.kind == region_hover || r.kind == region_click || r.kind == region_wheel);
     }
@@ -342,13 +342,13 @@ TEST(Regions, RegisteredOncePerIdAndKindWithHoverFlagsKept) {
     EXPECT_EQ(first, 46u * 2 + 1);
 
     // A hover flag survives repaints; a resize moves the region without touching the flag.
-    for (hit_region& r : sc.s().hit_regions)
+    for (hit_region& r : sc.ui.hit_regions)
         if (r.id == id_midi_up && r.kind == region_hover) r.hovered = 1;
     sc.canvas.width = 1300;
     sc.s().cabinet_list_open = 0;
     sc.s().ir_slot_choice = 0;
     sc.paint();
-    EXPECT_EQ(sc.s().hit_regions.size(), first); // closed page's regions stay, none added
+    EXPECT_EQ(sc.ui.hit_regions.size(), first); // closed page's regions stay, none added
     const hit_region* up = sc.region(id_midi_up, region_hover);
     EXPECT_EQ(up->x, 1300 - 53);
     EXPECT_EQ(up->hovered, 1);
@@ -359,13 +359,15 @@ TEST(Regions, RegisteredOncePerIdAndKindWithHoverFlagsKept) {
 
 TEST(Regions, RegisterRegionKeysOnIdAndKind) {
     std::vector<hit_region> regions;
-    register_region(regions, 5, {1, 2, 3, 4}, region_hover);
-    register_region(regions, 5, {1, 2, 3, 4}, region_click);
+    register_region(regions, 5, {1, 2, 3, 4}, region_hover, screen_page::main);
+    register_region(regions, 5, {1, 2, 3, 4}, region_click, screen_page::main);
     regions[0].hovered = 1;
-    register_region(regions, 5, {9, 8, 7, 6}, region_hover);
+    register_region(regions, 5, {9, 8, 7, 6}, region_hover, screen_page::cabinet);
     ASSERT_EQ(regions.size(), 2u);
     EXPECT_EQ(regions[0].x, 9);
     EXPECT_EQ(regions[0].hovered, 1);
+    EXPECT_EQ(regions[0].page, screen_page::cabinet);
+    EXPECT_EQ(regions[1].page, screen_page::main);
     EXPECT_EQ(regions[1].x, 1);
     EXPECT_TRUE(hovered(regions, 5));
     EXPECT_FALSE(hovered(regions, 6));
