@@ -33,6 +33,12 @@ worker_services demo_services(const std::wstring& report_path, path_picker pick)
     services.cabinet_command = [pick = std::move(pick)](device_link& link, int32_t command) {
         run_cabinet_command(link, command, pick);
     };
+    // On the worker, as the amplifier's own lines: "outcome <text>".
+    services.report_outcome = [](const outcome& result) {
+        if (!report.log) return;
+        std::fprintf(report.log, "outcome %s\n", result.text.c_str());
+        std::fflush(report.log);
+    };
     return services;
 }
 

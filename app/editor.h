@@ -52,8 +52,9 @@ worker_services editor_services(path_picker pick);
 
 // The demo's services: the built-in virtual amplifier in place of the MIDI ports, served a
 // firmware image of its own version. When report_path names a file, every message the
-// amplifier takes is reported there and each cabinet that arrives in slot K is written beside
-// it as "<report>.slotK.wav" (for the end-to-end checks; the editor never reads it).
+// amplifier takes and every outcome the worker posts is reported there, and each cabinet that
+// arrives in slot K is written beside it as "<report>.slotK.wav" (for the end-to-end checks; the
+// editor never reads it).
 worker_services demo_services(const std::wstring& report_path, path_picker pick);
 // Closes the demo's report. After stop_editor has returned true.
 void close_demo_report();

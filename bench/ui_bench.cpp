@@ -80,7 +80,7 @@ void pointer_move_hit_test(benchmark::State& bench) {
         flip = !flip;
         handle_event(*sc.state, sc.ui, event_pointer_move);
     }
-    bench.counters["regions"] = static_cast<double>(sc.state->hit_regions.size());
+    bench.counters["regions"] = static_cast<double>(sc.ui.hit_regions.size());
 }
 BENCHMARK(pointer_move_hit_test);
 

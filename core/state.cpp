@@ -11,7 +11,6 @@ int32_t channel_slot_index(int32_t channel) {
 
 void build_editor_state(editor_state& state) {
     for (auto& c : state.cabinets) c = cabinet_entry{};
-    state.hit_regions.clear();
     reset_device_part(state);
     state.link_status = link_no_device;
     fill_cabinet_library(state.cabinets);
@@ -39,7 +38,6 @@ void reset_device_part(editor_state& state) {
 }
 
 void destroy_editor_state(editor_state& state) {
-    state.hit_regions = {};
     for (int k = 0; k < slot_count; ++k) set_slot_name(state, k, std::wstring());
     for (auto& c : state.cabinets) c = cabinet_entry{};
 }

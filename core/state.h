@@ -1,7 +1,7 @@
 // The editor state shared by the GUI thread and the device-link worker, and the program
-// record. Scalars are atomics of their declared
-// width; slot names are replaced whole under a small mutex and read as copies. The worker
-// writes link_status, progress, versions, program records and slot names; the GUI writes the
+// record. Scalars are atomics of their declared width; slot names and the latest outcome are
+// replaced whole under small mutexes and read as copies. The worker writes link_status,
+// progress, versions, program records, slot names and the latest outcome; the GUI writes the
 // user's choices and posts `command`. See each field for who writes it.
 #pragma once
 
@@ -10,9 +10,9 @@
 #include <cstdint>
 #include <mutex>
 #include <string>
-#include <vector>
 
 #include "core/assets/cabinets.h"
+#include "core/outcome.h"
 
 namespace nimba {
 
@@ -59,14 +59,6 @@ static_assert(sizeof(program_record) == 19 * sizeof(int32_t));
 // The word of ir_slot that the current channel uses: channel clamped to at most 3.
 int32_t channel_slot_index(int32_t channel);
 
-struct hit_region {
-    int32_t id = 0;
-    int32_t x = 0, y = 0, width = 0, height = 0;
-    int32_t kind = 0; // region_hover, region_click or region_wheel
-    uint8_t hovered = 0;
-};
-enum : int32_t { region_hover = 2, region_click = 3, region_wheel = 7 };
-
 // Slot names: replaced whole by the worker, read as copies by the renderer.
 struct slot_name_table {
     mutable std::mutex lock;
@@ -87,11 +79,10 @@ struct editor_state {
     std::atomic<int32_t> ir_slot_choice{0};               // GUI
     std::atomic<int32_t> cabinet_list_open{0};            // GUI
     std::atomic<int32_t> factory_cabinet{0};              // GUI
-    std::atomic<int32_t> audition{0};                     // GUI
     cabinet_library cabinets;                             // GUI, at build and destroy
     slot_name_table slot_names;                           // worker
+    outcome_record outcome;                               // worker, through post_outcome
     std::array<program_record, program_count> programs{}; // both, like program
-    std::vector<hit_region> hit_regions;                  // GUI thread only
 };
 
 // Builds a value-initialised state: the cabinet library, empty slot names, the device-part
@@ -100,10 +91,10 @@ void build_editor_state(editor_state& state);
 
 // Clears the device part: programs, slot names, both versions, program, midi_channel,
 // ir_slot_choice, cabinet_list_open, factory_cabinet; progress = -1. Keeps link_status,
-// command, tolex_colour, audition, the cabinets, the window and the hit regions.
+// command, tolex_colour and the cabinets.
 void reset_device_part(editor_state& state);
 
-// Releases what the build made: hit regions, slot names, cabinet entries.
+// Releases what the build made: slot names, cabinet entries.
 void destroy_editor_state(editor_state& state);
 
 std::wstring slot_name(const editor_state& state, int slot);

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "device/program_backup.h"
 #include "device/protocol.h"
 #include "device/worker.h"
 
@@ -30,17 +31,36 @@ int32_t transfer_percent(size_t remaining) {
     return static_cast<int32_t>((firmware_image_size - remaining) * 100 / firmware_image_size);
 }
 
+std::string refusal_reason(const fetch_result& result) {
+    switch (result.status) {
+    case fetch_status::transport_error:
+        return "the download failed";
+    case fetch_status::http_error:
+        return "the server answered with an error status";
+    case fetch_status::too_long:
+        return "more than 131072 bytes";
+    case fetch_status::ok:
+        break;
+    }
+    return std::to_string(result.received) + " bytes, not 131072";
+}
+
+// "chunk 3 of 512" for the chunk at `address`.
+std::string chunk_text(uint32_t address) {
+    return "chunk " + std::to_string(address / chunk_bytes + 1) + " of " +
+           std::to_string(firmware_chunk_count);
+}
+
 } // namespace
 
-bool download_firmware_image(device_link& link, const firmware_fetch& fetch,
-                             const std::string& url) {
+std::optional<outcome> download_firmware_image(device_link& link, const firmware_fetch& fetch,
+                                               const std::string& url) {
     std::span<uint8_t> buffer(link.firmware_image);
     std::fill(buffer.begin(), buffer.end(), uint8_t{0});
-    if (!fetch) return false;
-    const fetch_result result = fetch_guarded(fetch, url, buffer);
-    if (result.status == fetch_status::ok && result.received == buffer.size()) return true;
+    const fetch_result result = fetch ? fetch_guarded(fetch, url, buffer) : fetch_result{};
+    if (result.status == fetch_status::ok && result.received == buffer.size()) return std::nullopt;
     std::fill(buffer.begin(), buffer.end(), uint8_t{0});
-    return false;
+    return make_outcome(outcome_code::firmware_refused, {refusal_reason(result)});
 }
 
 uint16_t firmware_image_version(std::span<const uint8_t, firmware_image_size> image) {
@@ -71,7 +91,11 @@ size_t build_firmware_close(std::span<uint8_t> out) {
 }
 
 void transfer_firmware(device_link& link) {
-    if (!output_open(link)) return;
+    if (!output_open(link)) {
+        post_outcome(link, make_outcome(outcome_code::firmware_not_sent,
+                                        {"the amplifier's MIDI port is closed"}));
+        return;
+    }
     editor_state& state = *link.state;
     const std::span<const uint8_t, firmware_image_size> image(link.firmware_image);
     std::span<uint8_t> buffer(link.message_buffer);
@@ -89,7 +113,8 @@ void transfer_firmware(device_link& link) {
         const wait_result waited = wait_for_reply(link, code_acknowledge);
         if (waited == wait_result::stopped) return;
         if (waited == wait_result::timeout) {
-            note_timeout(link);
+            note_timeout(link,
+                         make_outcome(outcome_code::firmware_timed_out, {chunk_text(address)}));
             return;
         }
     }
@@ -100,11 +125,13 @@ void transfer_firmware(device_link& link) {
     const wait_result waited = wait_for_reply(link, code_acknowledge);
     if (waited == wait_result::stopped) return;
     if (waited == wait_result::timeout) {
-        note_timeout(link);
+        note_timeout(link, make_outcome(outcome_code::firmware_timed_out, {"the closing message"}));
         return;
     }
     state.progress = 100;
-    request_repaint(link);
+    post_outcome(link, make_outcome(outcome_code::firmware_updated,
+                                    {firmware_version_text(state.device_firmware_version),
+                                     firmware_version_text(firmware_image_version(image))}));
     if (!pause_unless_stopped(link, pause_after_close_ms)) return;
     link.failure_count = 0;
 }

@@ -5,8 +5,11 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <span>
 #include <string>
+
+#include "core/outcome.h"
 
 #include "device/firmware_fetch.h"
 #include "device/link.h"
@@ -17,10 +20,11 @@ namespace nimba {
 inline constexpr int32_t firmware_chunk_count = firmware_image_size / chunk_bytes;
 inline constexpr const char* firmware_file_name = "NIMBA.bin";
 
-// Zeroes the image buffer and fetches the image into it. True only for a successful response
-// of exactly the image's size; after a failure the buffer is left zeroed.
-bool download_firmware_image(device_link& link, const firmware_fetch& fetch,
-                             const std::string& url);
+// Zeroes the image buffer and fetches the image into it. Takes only a successful response of
+// exactly the image's size and returns nothing then; otherwise leaves the buffer zeroed and
+// returns the refusal saying why (the fetch's status or the size that arrived).
+std::optional<outcome> download_firmware_image(device_link& link, const firmware_fetch& fetch,
+                                               const std::string& url);
 
 // The 16-bit little-endian version word at offset 0x1FFFC of an image.
 uint16_t firmware_image_version(std::span<const uint8_t, firmware_image_size> image);
@@ -34,8 +38,9 @@ size_t build_firmware_chunk(std::span<const uint8_t, firmware_image_size> image,
 size_t build_firmware_close(std::span<uint8_t> out);
 
 // Sends the image buffer chunk by chunk, each awaited by its acknowledge 08, then the closing
-// message. Reports through link_status, progress and failure_count; returns at once, touching
-// nothing, when the output port is closed or the stop request is seen.
+// message. Reports through link_status, progress, failure_count and the outcome (updated, or
+// timed out at a chunk or the close); with the output port closed it posts firmware_not_sent and
+// sends nothing; a stop request ends it silently.
 void transfer_firmware(device_link& link);
 
 } // namespace nimba

@@ -34,4 +34,8 @@ struct device_link {
     repaint_request repaint;                                   // asks the window for a paint
 };
 
+// Makes `result` the state's latest outcome, numbers it one past the last and asks for a paint.
+// The only writer of the outcome record: the worker, or nimba-cli playing the worker.
+void post_outcome(device_link& link, outcome result);
+
 } // namespace nimba

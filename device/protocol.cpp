@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <string>
+#include <utility>
 
 #include "device/link.h"
 #include "device/midi_ports.h"
@@ -135,10 +136,14 @@ bool output_open(const device_link& link) {
     return link.midi_out != nullptr && link.midi_out->isPortOpen();
 }
 
-void note_timeout(device_link& link) {
+outcome amp_silence() {
+    return make_outcome(outcome_code::amp_not_answering, {std::to_string(reply_budget_ms)});
+}
+
+void note_timeout(device_link& link, outcome failure) {
     if (link.state) link.state->link_status = link_error;
-    request_repaint(link);
     link.failure_count += 1;
+    post_outcome(link, std::move(failure));
 }
 
 void request_repaint(device_link& link) {

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <span>
 
+#include "core/outcome.h"
 #include "device/messages.h"
 
 namespace nimba {
@@ -39,8 +40,10 @@ wait_result wait_for_reply(device_link& link, int32_t code);
 // reporting the program it was on for a while after a change.
 wait_result wait_for_program_reply(device_link& link, int32_t n);
 
-// A timed-out exchange: link_status = 3, repaint, failure_count + 1.
-void note_timeout(device_link& link);
+// The outcome of an exchange left unanswered for reply_budget_ms.
+outcome amp_silence();
+// A timed-out exchange: link_status = 3, failure_count + 1 and `failure` posted as the outcome.
+void note_timeout(device_link& link, outcome failure = amp_silence());
 void request_repaint(device_link& link);
 
 // Sends bytes whole when the output port is open; false when it is not.

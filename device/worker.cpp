@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <exception>
 #include <thread>
 
 #include "core/file_access.h"
@@ -133,10 +134,15 @@ sequence_end run_connect_sequence(device_link& link, const worker_services& serv
     }
 
     // The image is fetched once per run, and only from an amplifier that told its version.
-    if (state.link_status != link_error && !locals.image_downloaded && services.fetch &&
-        download_firmware_image(link, services.fetch, services.firmware_url)) {
-        state.available_firmware_version = firmware_image_version(link.firmware_image);
-        locals.image_downloaded = true;
+    if (state.link_status != link_error && !locals.image_downloaded && services.fetch) {
+        auto refusal = download_firmware_image(link, services.fetch, services.firmware_url);
+        if (!refusal) {
+            state.available_firmware_version = firmware_image_version(link.firmware_image);
+            locals.image_downloaded = true;
+        } else if (!locals.download_refusal_posted) {
+            post_outcome(link, std::move(*refusal));
+            locals.download_refusal_posted = true;
+        }
     }
     if (state.available_firmware_version > state.device_firmware_version && !locals.update_held) {
         switch (back_up_programs(link, services, locals)) {
@@ -205,6 +211,15 @@ void take_command(device_link& link, const worker_services& services) {
     }
 }
 
+void report_new_outcome(device_link& link, const worker_services& services, worker_locals& locals) {
+    if (!services.report_outcome ||
+        outcome_sequence(link.state->outcome) == locals.outcome_reported)
+        return;
+    const posted_outcome posted = latest_outcome(link.state->outcome);
+    locals.outcome_reported = posted.sequence;
+    services.report_outcome(posted.latest);
+}
+
 } // namespace
 
 bool pause_unless_stopped(device_link& link, int32_t ms) {
@@ -230,6 +245,7 @@ void open_worker_ports(device_link& link, const worker_services& services, worke
     if (!locals.midi_in || !locals.midi_out) {
         locals.midi_out.reset();
         locals.midi_in.reset();
+        post_outcome(link, make_outcome(outcome_code::midi_unavailable));
     }
     link.midi_in = locals.midi_in.get();
     link.midi_out = locals.midi_out.get();
@@ -244,7 +260,7 @@ void worker_cycle(device_link& link, const worker_services& services, worker_loc
         if (state.link_status != link_no_device) {
             reset_device_part(state);
             state.link_status = link_no_device;
-            request_repaint(link);
+            post_outcome(link, make_outcome(outcome_code::amp_gone));
         }
         return;
     }
@@ -271,11 +287,15 @@ void run(device_link& link, const worker_services& services) {
     worker_locals locals;
     open_worker_ports(link, services, locals);
     while (!link.stop_requested) {
+        // A fault in one cycle must not end the process; the next cycle starts afresh.
         try {
             worker_cycle(link, services, locals);
+        } catch (const std::exception& e) {
+            post_outcome(link, make_outcome(outcome_code::worker_fault, {e.what()}));
         } catch (...) {
-            // A fault in one cycle must not end the process; the next cycle starts afresh.
+            post_outcome(link, make_outcome(outcome_code::worker_fault, {"unknown error"}));
         }
+        report_new_outcome(link, services, locals);
     }
     if (link.midi_in) close_ports(link);
     link.midi_out = nullptr;

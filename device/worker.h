@@ -20,24 +20,32 @@ struct worker_services {
     std::string firmware_url = nimba::firmware_url;
     // Commands 4..11 (cabinet import, factory send, export), filled in by the IR module.
     std::function<void(device_link&, int32_t command)> cabinet_command;
+    // Told of the latest outcome after each cycle that posted one (the demo's report); may be
+    // empty. Worker thread.
+    std::function<void(const outcome&)> report_outcome;
     // Where the backup of all programs made before every firmware update goes. Empty: no
     // backup can be written, so no firmware is sent.
     std::wstring backup_folder;
 };
 
 // What the worker keeps between cycles: its two port objects, which live as long as the
-// worker, whether the firmware image was downloaded in this run, and whether its update was
-// given up for this run because the backup before it failed (and why).
+// worker, whether the firmware image was downloaded in this run or its refusal already shown
+// (the download is tried again at every connect, its refusal told once), whether its update was
+// given up for this run because the backup before it failed (and why), and the last outcome
+// handed to report_outcome.
 struct worker_locals {
     std::unique_ptr<midi_in_port> midi_in;
     std::unique_ptr<midi_out_port> midi_out;
     bool image_downloaded = false;
+    bool download_refusal_posted = false;
     bool update_held = false;
     std::string backup_result; // how the last backup before an update ended
+    uint32_t outcome_reported = 0;
 };
 
 // Start of the thread: makes the input port object, then the output port object, and points
-// the link at them. When either cannot be made neither is kept, and no amplifier is ever found.
+// the link at them. When either cannot be made neither is kept, no amplifier is ever found and
+// the outcome says the MIDI system cannot be opened.
 void open_worker_ports(device_link& link, const worker_services& services, worker_locals& locals);
 
 // One pass of the loop: the 5 ms sleep, discovery, arrival and departure, the link reset, one
@@ -49,7 +57,8 @@ void worker_cycle(device_link& link, const worker_services& services, worker_loc
 bool pause_unless_stopped(device_link& link, int32_t ms);
 
 // The thread body. link.state and link.repaint are set before it starts; link.clock may be
-// left empty for the steady clock.
+// left empty for the steady clock. An exception that escapes a cycle becomes the outcome
+// worker_fault and the next cycle starts afresh.
 void run(device_link& link, const worker_services& services);
 
 // Clears the stop request and the finished flag, then starts run() on link.worker. Clearing

@@ -25,6 +25,8 @@ void send_chosen_factory_cabinet(device_link& link) {
                              : std::nullopt;
     if (slot >= slot_count || !samples) {
         state.link_status = link_connected;
+        post_outcome(link,
+                     make_outcome(outcome_code::cabinet_not_sent, {"no slot or cabinet chosen"}));
         return;
     }
     send_factory_ir(link, state.cabinets[cabinet].name, *samples, slot);
@@ -47,8 +49,12 @@ void run_cabinet_command(device_link& link, int32_t command, const path_picker& 
         send_chosen_factory_cabinet(link);
         request_repaint(link);
     } else if (command == command_export_all) {
-        export_factory_irs(state, ask(pick, pick_mode::folder));
-        request_repaint(link);
+        const export_report report = export_factory_irs(state, ask(pick, pick_mode::folder));
+        // A cancelled picker ends the export as the user wanted: nothing to tell.
+        if (report.outcome == export_outcome::no_folder)
+            request_repaint(link);
+        else
+            post_outcome(link, outcome_of(report));
     }
 }
 

@@ -4,6 +4,7 @@
 #include "core/file_access.h"
 #include "core/state.h"
 #include "ir/ir_import.h"
+#include "ir/ir_transfer.h"
 
 namespace nimba {
 
@@ -48,20 +49,20 @@ export_report export_factory_irs(editor_state& state, const std::wstring& folder
     return report;
 }
 
-std::string export_report_text(const export_report& report) {
-    const std::string where =
-        report.failed_path.empty() ? "" : quoted_path(report.failed_path) + ": ";
+outcome outcome_of(const export_report& report) {
+    const std::string file = quoted_path(file_name_of(report.failed_path));
     switch (report.outcome) {
     case export_outcome::done:
-        return "all cabinets written";
+        return make_outcome(outcome_code::export_done, {std::to_string(report.written)});
     case export_outcome::no_folder:
-        return "no folder given";
+        return make_outcome(outcome_code::export_stopped, {"the start", "no folder given"});
     case export_outcome::no_image:
-        return where + "the cabinet's impulse response is missing or unusable";
+        return make_outcome(outcome_code::export_stopped,
+                            {file, "the cabinet's impulse response is missing or unusable"});
     case export_outcome::write_failed:
-        return where + report.reason;
+        break;
     }
-    return "export failed";
+    return make_outcome(outcome_code::export_stopped, {file, report.reason});
 }
 
 } // namespace nimba

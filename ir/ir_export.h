@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "core/assets/cabinets.h"
+#include "core/outcome.h"
 
 namespace nimba {
 
@@ -38,7 +39,8 @@ export_report write_factory_irs(const cabinet_library& cabinets, const std::wstr
 // The editor's export: link_status 1 when a cabinet's image cannot be built.
 export_report export_factory_irs(editor_state& state, const std::wstring& folder);
 
-// One line for a person about how an export ended, with the file and the reason.
-std::string export_report_text(const export_report& report);
+// How an export ended: export_done with the count, or export_stopped naming the file (its last
+// component, quoted) and why.
+outcome outcome_of(const export_report& report);
 
 } // namespace nimba

@@ -5,7 +5,7 @@
 #include <cmath>
 
 #include "core/file_access.h"
-#include "core/state.h"
+#include "device/link.h"
 #include "ir/wav_codec.h"
 
 namespace nimba {
@@ -160,10 +160,11 @@ ir_conversion read_ir_from_wav(const std::wstring& path) {
     return convert_wav_to_ir(file.bytes);
 }
 
-std::optional<std::vector<float>> load_ir_from_wav(editor_state& state, const std::wstring& path) {
+std::optional<std::vector<float>> load_ir_from_wav(device_link& link, const std::wstring& path) {
     ir_conversion conversion = read_ir_from_wav(path);
     if (conversion.rejection != ir_rejection::none) {
-        state.link_status.store(link_connected);
+        if (link.state) link.state->link_status.store(link_connected);
+        post_outcome(link, make_outcome(outcome_code::import_refused, {refusal_text(conversion)}));
         return std::nullopt;
     }
     return std::move(conversion.samples);

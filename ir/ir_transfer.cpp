@@ -2,6 +2,7 @@
 #include "ir/ir_transfer.h"
 
 #include <algorithm>
+#include <string>
 
 #include "device/link.h"
 #include "device/protocol.h"
@@ -48,14 +49,14 @@ void send_built(device_link& link, size_t size) {
     send_message(link, std::span<const uint8_t>(link.message_buffer.data(), size));
 }
 
-// False when the transfer must end: on a timeout the failure is noted, on a stop request
-// nothing is touched.
-bool acknowledged(device_link& link) {
+// False when the transfer must end: on a timeout the failure is noted as a time-out at `step`,
+// on a stop request nothing is touched.
+bool acknowledged(device_link& link, const std::string& step) {
     switch (wait_for_reply(link, code_acknowledge)) {
     case wait_result::reply:
         return true;
     case wait_result::timeout:
-        note_timeout(link);
+        note_timeout(link, make_outcome(outcome_code::cabinet_timed_out, {step}));
         return false;
     case wait_result::stopped:
         return false;
@@ -90,6 +91,16 @@ void cut_at_last(std::string& text, std::string_view marker) {
     if (at != std::string::npos) text.resize(at);
 }
 
+void post_not_sent(device_link& link, std::string_view why) {
+    post_outcome(link, make_outcome(outcome_code::cabinet_not_sent, {why}));
+}
+
+// A cabinet that cannot become an image: link_status 1, nothing sent.
+void refuse_image(device_link& link) {
+    if (link.state) link.state->link_status = link_connected;
+    post_not_sent(link, "the IR image cannot be built");
+}
+
 } // namespace
 
 ir_name_field make_ir_name_field(std::wstring_view name_source) {
@@ -109,9 +120,16 @@ std::wstring_view file_name_of(std::wstring_view path) {
 
 void upload_ir_image(device_link& link, std::span<const uint8_t> image, uint8_t slot,
                      std::wstring_view name_source) {
-    if (!output_open(link)) return;
-    if (image.size() > max_image_size || slot >= slot_count) return;
+    if (!output_open(link)) {
+        post_not_sent(link, "the amplifier's MIDI port is closed");
+        return;
+    }
+    if (image.size() > max_image_size || slot >= slot_count) {
+        post_not_sent(link, "no such slot, or the image is too large");
+        return;
+    }
     const size_t size = image.size();
+    const std::string chunks = std::to_string((size + chunk_bytes - 1) / chunk_bytes);
     size_t remaining = size;
     size_t offset = 0;
     do {
@@ -121,25 +139,37 @@ void upload_ir_image(device_link& link, std::span<const uint8_t> image, uint8_t 
             const float left = static_cast<float>(remaining) / static_cast<float>(size) * 100.0f;
             set_progress(link, static_cast<int32_t>(100.0 - static_cast<double>(left)));
         }
-        if (!acknowledged(link)) return;
+        const std::string chunk = std::to_string(offset / chunk_bytes + 1);
+        if (!acknowledged(link, "chunk " + chunk + " of " + chunks)) return;
         offset += chunk_bytes;
     } while (remaining > 0);
 
-    build_close(link, slot, size, make_ir_name_field(name_source));
+    const ir_name_field name = make_ir_name_field(name_source);
+    build_close(link, slot, size, name);
     send_built(link, transfer_close_size);
-    if (!acknowledged(link)) return;
-    set_progress(link, 100);
+    if (!acknowledged(link, "the closing message")) return;
+    if (link.state) link.state->progress = 100;
+    post_outcome(
+        link, make_outcome(outcome_code::cabinet_sent, {std::to_string(slot), ir_name_text(name)}));
     link_clock(link).sleep_ms(transfer_pause_ms);
     link.failure_count = 0;
 }
 
+std::string ir_name_text(const ir_name_field& field) {
+    return std::string(field.begin(), std::find(field.begin(), field.end(), uint8_t{0}));
+}
+
 void import_user_ir(device_link& link, const std::wstring& path, uint8_t slot) {
     if (!link.state) return;
-    const auto samples = load_ir_from_wav(*link.state, path);
+    if (path.empty()) {
+        link.state->link_status = link_connected;
+        return;
+    }
+    const auto samples = load_ir_from_wav(link, path);
     if (!samples) return;
     const auto image = encode_ir_image(*samples);
     if (!image) {
-        link.state->link_status = link_connected;
+        refuse_image(link);
         return;
     }
     upload_ir_image(link, *image, slot, file_name_of(path));
@@ -149,7 +179,7 @@ void send_factory_ir(device_link& link, std::wstring_view name, std::span<const 
                      uint8_t slot) {
     const auto image = encode_ir_image(samples);
     if (!image) {
-        if (link.state) link.state->link_status = link_connected;
+        refuse_image(link);
         return;
     }
     upload_ir_image(link, *image, slot, name);

@@ -24,18 +24,24 @@ using ir_name_field = std::array<uint8_t, name_field_size>;
 // 7-bit ASCII become "_", since a System Exclusive data byte cannot carry them.
 ir_name_field make_ir_name_field(std::wstring_view name_source);
 
+// The name as the field holds it, up to its first zero byte.
+std::string ir_name_text(const ir_name_field& field);
+
 // The last component of a path (after its last "\" or "/").
 std::wstring_view file_name_of(std::wstring_view path);
 
 // Sends an IR image into `slot` (0..5). Nothing is sent while the output port is closed, for
-// a slot outside 0..5 or for an image the 16-bit size field cannot describe. progress runs through
-// the chunks and reaches 100 when the close is acknowledged; a missed acknowledge ends the transfer
-// with link_status 3 and failure_count + 1; a stop request ends it silently.
+// a slot outside 0..5 or for an image the 16-bit size field cannot describe (outcome
+// cabinet_not_sent). progress runs through the chunks and reaches 100 when the close is
+// acknowledged (outcome cabinet_sent); a missed acknowledge ends the transfer with link_status 3,
+// failure_count + 1 and the outcome cabinet_timed_out naming the chunk; a stop request ends it
+// silently.
 void upload_ir_image(device_link& link, std::span<const uint8_t> image, uint8_t slot,
                      std::wstring_view name_source);
 
-// A user's WAV file into `slot`: import, image, upload named after the file. A refused file
-// or an image that cannot be built sets link_status 1 and sends nothing.
+// A user's WAV file into `slot`: import, image, upload named after the file. No file (the
+// picker was cancelled), a refused file or an image that cannot be built sets link_status 1 and
+// sends nothing; the last two post their outcome.
 void import_user_ir(device_link& link, const std::wstring& path, uint8_t slot);
 
 // A factory cabinet's samples into `slot`, named `name`.

@@ -60,16 +60,45 @@ std::string quoted(const std::wstring& text) {
 constexpr const char* tolex_names[] = {"BLACK", "SNAKE SKIN", "PURPLE",
                                        "RED",   "TURQUOISE",  "WHITE"};
 
+// Every repaint while no transfer shows its progress falls inside a connect or a command.
 std::string progress_label(const editor_state& state) {
     const int32_t p = state.progress;
-    // The worker asks for a paint as it turns busy, just before it sets progress.
-    if (p == progress_idle && state.link_status == link_busy) return "working...";
+    if (p == progress_idle) return "working...";
     if (p == progress_reading) return "reading...";
     if (p == progress_storing) return "storing...";
     if (p >= progress_programs && p <= progress_programs + 100)
         return "programs " + std::to_string(p - progress_programs) + "%";
     if (p >= 0 && p <= 100) return std::to_string(p) + "%";
     return {};
+}
+
+int exit_code_of(outcome_kind kind) {
+    switch (kind) {
+    case outcome_kind::done:
+        return cli_exit_ok;
+    case outcome_kind::refused:
+        return cli_exit_refused;
+    case outcome_kind::absent:
+        return cli_exit_no_device;
+    case outcome_kind::no_answer:
+        return cli_exit_timeout;
+    case outcome_kind::failed:
+        break;
+    }
+    return cli_exit_failed;
+}
+
+// An outcome as the tool's result: a finished one on out, any other as the failure line, after
+// `where` (the file it is about) when one is given.
+int print_outcome(cli_console& console, const outcome& result, std::string_view where = {}) {
+    const outcome_kind kind = kind_of(result.code);
+    if (kind == outcome_kind::done) {
+        clear_progress(console);
+        console.out(result.text + "\n");
+    } else {
+        report_failure(console, std::string(where) + result.text);
+    }
+    return exit_code_of(kind);
 }
 
 // ---- the headless loop ---------------------------------------------------------------------
@@ -89,21 +118,34 @@ int interrupted(session& s) {
     return cli_exit_interrupted;
 }
 
-int no_device(session& s, std::string_view what) {
-    std::string line(what);
+uint32_t outcomes_so_far(const session& s) {
+    return outcome_sequence(s.state.outcome);
+}
+
+// The latest outcome when one was posted after `before` was taken.
+std::optional<outcome> outcome_since(const session& s, uint32_t before) {
+    posted_outcome posted = latest_outcome(s.state.outcome);
+    if (posted.sequence == before) return std::nullopt;
+    return std::move(posted.latest);
+}
+
+int not_found(session& s) {
+    std::string api;
     if (s.env.describe_api && s.link.midi_in)
-        line += " (MIDI API: " + s.env.describe_api(*s.link.midi_in) + ")";
-    report_failure(s.console, line);
-    return cli_exit_no_device;
+        api = " (MIDI API: " + s.env.describe_api(*s.link.midi_in) + ")";
+    return print_outcome(s.console, make_outcome(outcome_code::amp_not_found, {api}));
 }
 
-void cycle(session& s) {
+// One worker cycle; the exit code of a failure it posted (a lost amplifier, no answer), or ok.
+int cycle(session& s) {
+    const uint32_t before = outcomes_so_far(s);
     worker_cycle(s.link, s.headless.services, s.headless.locals);
-}
-
-// How long each reply was awaited, for the messages that say it did not come.
-std::string no_reply_within() {
-    return " (no reply within " + std::to_string(reply_budget_ms) + " ms)";
+    const auto posted = outcome_since(s, before);
+    if (!posted) return cli_exit_ok;
+    const outcome_kind kind = kind_of(posted->code);
+    if (kind == outcome_kind::absent || kind == outcome_kind::no_answer)
+        return print_outcome(s.console, *posted);
+    return cli_exit_ok;
 }
 
 // Runs worker cycles until the amplifier is found and its connect sequence has finished.
@@ -118,21 +160,15 @@ int connect(session& s) {
         return interrupted(s);
     for (;;) {
         if (s.link.stop_requested) return interrupted(s);
-        cycle(s);
+        const int code = cycle(s);
         if (s.link.stop_requested) return interrupted(s);
-        const int32_t status = s.state.link_status;
-        if (status == link_connected && !s.link.resync_pending) return cli_exit_ok;
-        if (status == link_error) {
-            report_failure(s.console, "the amplifier does not answer" + no_reply_within());
-            return cli_exit_timeout;
-        }
+        if (code != cli_exit_ok) return code;
+        // The connect sequence runs whole in the cycle that finds the ports open.
+        const bool found = output_open(s.link);
+        if (found && !s.link.resync_pending) return cli_exit_ok;
         const int64_t now = clock.now_ms();
-        if (status == link_no_device && now >= give_up)
-            return no_device(s, "no amplifier found: no MIDI ports named \"NIMBA\"");
-        if (now >= hard_limit) {
-            report_failure(s.console, "the amplifier never finished connecting");
-            return cli_exit_timeout;
-        }
+        if (!found && now >= give_up) return not_found(s);
+        if (now >= hard_limit) return print_outcome(s.console, amp_silence());
     }
 }
 
@@ -142,11 +178,9 @@ int post_command(session& s, int32_t command) {
     s.state.command = command;
     for (;;) {
         if (s.link.stop_requested) return interrupted(s);
-        cycle(s);
+        const int code = cycle(s);
         if (s.link.stop_requested) return interrupted(s);
-        if (s.state.command == command_none) return cli_exit_ok;
-        if (s.state.link_status == link_no_device)
-            return no_device(s, "the amplifier's MIDI ports went away");
+        if (s.state.command == command_none || code != cli_exit_ok) return code;
     }
 }
 
@@ -154,68 +188,37 @@ int read_program(session& s, int32_t n) {
     s.state.program = n;
     const int code = post_command(s, command_read_program);
     if (code != cli_exit_ok) return code;
-    if (s.link.failure_count > 0 || s.state.programs[n].loaded == 0) {
-        report_failure(s.console, "the amplifier did not send program " + std::to_string(n) +
-                                      no_reply_within());
-        return cli_exit_timeout;
-    }
+    if (s.state.programs[n].loaded == 0) return print_outcome(s.console, amp_silence());
     return cli_exit_ok;
 }
 
-std::string field_text(const ir_name_field& field) {
-    return std::string(field.begin(), std::find(field.begin(), field.end(), uint8_t{0}));
-}
-
-// A cabinet transfer leaves progress at 100 once the close is acknowledged, link_status 3
-// when an acknowledge was missed and 1 when the file was refused.
-int cabinet_result(session& s, int32_t slot, const std::string& name) {
-    if (s.state.link_status == link_error) {
-        report_failure(s.console,
-                       "the amplifier did not acknowledge the cabinet" + no_reply_within());
-        return cli_exit_timeout;
-    }
-    if (s.state.link_status == link_connected) {
-        report_failure(s.console, "refused: the file cannot be turned into a cabinet");
-        return cli_exit_refused;
-    }
-    if (s.state.progress != 100) {
-        report_failure(s.console, "the cabinet was not sent: the amplifier's port is closed");
-        return cli_exit_failed;
-    }
-    clear_progress(s.console);
-    s.console.out("slot " + std::to_string(slot) + ": " + name + "\n");
-    return cli_exit_ok;
+// A posted cabinet command ends with the outcome of its transfer, or of the file's refusal.
+int cabinet_command(session& s, int32_t command) {
+    const uint32_t before = outcomes_so_far(s);
+    const int code = post_command(s, command);
+    if (code != cli_exit_ok) return code;
+    const auto result = outcome_since(s, before);
+    return print_outcome(s.console, result ? *result
+                                           : make_outcome(outcome_code::cabinet_not_sent,
+                                                          {"the amplifier's port is closed"}));
 }
 
 int update_firmware(session& s, const std::vector<uint8_t>& image) {
     std::copy(image.begin(), image.end(), s.link.firmware_image.begin());
-    const uint16_t from = s.state.device_firmware_version;
-    const uint16_t to = firmware_image_version(s.link.firmware_image);
     // Set as after a download, so the state reads as an update in progress.
-    s.state.available_firmware_version = to;
-    s.state.link_status = link_busy;
+    s.state.available_firmware_version = firmware_image_version(s.link.firmware_image);
     s.state.progress = 0;
     request_repaint(s.link);
+    const uint32_t before = outcomes_so_far(s);
     transfer_firmware(s.link);
-    if (s.link.stop_requested) return interrupted(s);
-    const bool done = s.state.link_status != link_error && s.state.progress == 100;
-    const bool sent = done || s.state.link_status == link_error;
+    // Only a stop request ends a transfer without an outcome.
+    const auto result = outcome_since(s, before);
+    if (s.link.stop_requested || !result) return interrupted(s);
     // As the worker does after a transfer: let the amplifier restart its end of the link.
-    if (sent && pause_unless_stopped(s.link, 100)) send_link_reset(s.link);
+    if (result->code != outcome_code::firmware_not_sent && pause_unless_stopped(s.link, 100))
+        send_link_reset(s.link);
     if (s.link.stop_requested) return interrupted(s);
-    if (!done) {
-        if (!sent) {
-            report_failure(s.console, "the firmware was not sent: the amplifier's port is closed");
-            return cli_exit_failed;
-        }
-        report_failure(s.console,
-                       "the amplifier did not acknowledge the firmware" + no_reply_within());
-        return cli_exit_timeout;
-    }
-    clear_progress(s.console);
-    s.console.out("firmware " + firmware_version_text(from) + " -> " + firmware_version_text(to) +
-                  ": " + std::to_string(image.size()) + " bytes sent\n");
-    return cli_exit_ok;
+    return print_outcome(s.console, *result);
 }
 
 int walk_failure(session& s, std::string_view what, const walk_result& r) {
@@ -311,21 +314,12 @@ int carry_out(session& s, const device_request& request, const device_payload& p
         }
         return code;
     }
-    case device_action::upload_ir: {
-        const int code = post_command(s, command_import_slot0 + request.slot);
-        if (code != cli_exit_ok) return code;
-        return cabinet_result(s, request.slot,
-                              field_text(make_ir_name_field(file_name_of(request.path))));
-    }
-    case device_action::send_factory: {
+    case device_action::upload_ir:
+        return cabinet_command(s, command_import_slot0 + request.slot);
+    case device_action::send_factory:
         s.state.ir_slot_choice = request.slot + 1;
         s.state.factory_cabinet = request.cabinet;
-        const int code = post_command(s, command_send_factory);
-        if (code != cli_exit_ok) return code;
-        return cabinet_result(
-            s, request.slot,
-            field_text(make_ir_name_field(s.state.cabinets[request.cabinet].name)));
-    }
+        return cabinet_command(s, command_send_factory);
     case device_action::store: {
         const int code = post_command(s, command_store);
         if (code != cli_exit_ok) return code;
@@ -429,34 +423,28 @@ device_parse parse_device_arguments(const cli_arguments& args) {
 
 payload_check load_device_payload(const device_request& request) {
     payload_check check;
-    const std::string where = quoted_path(request.path) + ": ";
+    const auto refuse = [&check](outcome_code code, std::string_view why) {
+        check.refusal = make_outcome(code, {why});
+    };
     if (request.action == device_action::upload_ir) {
         const ir_conversion ir = read_ir_from_wav(request.path);
-        if (ir.rejection != ir_rejection::none) {
-            check.exit_code = cli_exit_refused;
-            check.failure = where + "refused: " + refusal_text(ir);
-        } else if (!encode_ir_image(ir.samples)) {
-            check.exit_code = cli_exit_refused;
-            check.failure = where + "refused: the IR image cannot be built";
-        }
+        if (ir.rejection != ir_rejection::none)
+            refuse(outcome_code::import_refused, refusal_text(ir));
+        else if (!encode_ir_image(ir.samples))
+            refuse(outcome_code::import_refused, "the IR image cannot be built");
     } else if (request.action == device_action::restore || request.action == device_action::diff) {
         backup_load load = read_backup_file(request.path);
-        if (!load.backup) {
-            check.exit_code = cli_exit_refused;
-            check.failure = where + "refused: " + load.error;
-        }
+        if (!load.backup) refuse(outcome_code::backup_refused, load.error);
         check.payload.backup = std::move(load.backup);
     } else if (request.action == device_action::update_firmware) {
         file_read file = read_regular_file(request.path, firmware_image_size);
         if (file.error.empty() && file.bytes.size() == firmware_image_size) {
             check.payload.firmware_image = std::move(file.bytes);
         } else {
-            check.exit_code = cli_exit_refused;
-            check.failure = where + "refused: " +
-                            (file.error.empty() ? "holds " + std::to_string(file.bytes.size()) +
-                                                      " bytes; a firmware image holds exactly "
-                                                      "131072 bytes"
-                                                : file.error);
+            refuse(outcome_code::firmware_refused,
+                   file.error.empty() ? "holds " + std::to_string(file.bytes.size()) +
+                                            " bytes; a firmware image holds exactly 131072 bytes"
+                                      : file.error);
         }
     }
     return check;
@@ -491,7 +479,7 @@ int run_device_request(headless_link& headless, const device_request& request,
     open_worker_ports(s.link, headless.services, headless.locals);
     int code = cli_exit_failed;
     if (!s.link.midi_in) {
-        report_failure(console, "the MIDI system cannot be opened");
+        code = print_outcome(console, latest_outcome(s.state.outcome).latest);
     } else {
         code = connect(s);
         if (code == cli_exit_ok) code = carry_out(s, request, payload);
@@ -546,10 +534,8 @@ int run_device_cli(const cli_arguments& args, headless_link& headless,
     }
     const device_request& request = *parsed.request;
     const payload_check check = load_device_payload(request);
-    if (!check.failure.empty()) {
-        report_failure(console, check.failure);
-        return check.exit_code;
-    }
+    if (check.refusal)
+        return print_outcome(console, *check.refusal, quoted_path(request.path) + ": ");
     build_headless_link(headless, env, request.path);
     const int code = run_device_request(headless, request, check.payload, env, console);
     destroy_editor_state(*headless.state);

@@ -57,12 +57,11 @@ struct device_payload {
 };
 
 // Checks the request's file: the WAV file must convert to an IR image, the firmware image must
-// hold exactly 131,072 bytes, a backup to restore or compare must load. Empty `failure` when it may
+// hold exactly 131,072 bytes, a backup to restore or compare must load. No refusal when it may
 // go on.
 struct payload_check {
     device_payload payload;
-    int exit_code = cli_exit_ok;
-    std::string failure;
+    std::optional<outcome> refusal; // import_refused or firmware_refused, with the reason
 };
 payload_check load_device_payload(const device_request& request);
 
@@ -87,8 +86,9 @@ struct device_environment {
 void build_headless_link(headless_link& headless, const device_environment& env,
                          const std::wstring& path);
 
-// Connects, carries out the request and prints its result. Returns the exit code. A stop
-// request on headless.link (the interrupt signals) ends it with cli_exit_interrupted.
+// Connects, carries out the request and prints its result: the outcome the operation posted, or
+// what was read. The exit code follows the outcome's kind; a stop request on headless.link (the
+// interrupt signals) ends it with cli_exit_interrupted.
 int run_device_request(headless_link& headless, const device_request& request,
                        const device_payload& payload, const device_environment& env,
                        cli_console& console);

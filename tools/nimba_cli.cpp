@@ -69,12 +69,13 @@ int ir_export(const arguments& args) {
     const export_report report = write_factory_irs(cabinets, args[0]);
     for (int i = 0; i < report.written; ++i)
         std::printf("%s\n", quoted_path(args[0] + L"/" + cabinets[i].name + L".wav").c_str());
+    const outcome result = outcome_of(report);
     if (report.outcome == export_outcome::done) {
-        std::printf("%d cabinets written\n", report.written);
+        std::printf("%s\n", result.text.c_str());
         return exit_ok;
     }
-    std::fprintf(stderr, "nimba-cli: %s (%d of %d cabinets written)\n",
-                 export_report_text(report).c_str(), report.written, cabinet_count);
+    std::fprintf(stderr, "nimba-cli: %s (%d of %d cabinets written)\n", result.text.c_str(),
+                 report.written, cabinet_count);
     return exit_failed;
 }
 

@@ -35,9 +35,15 @@ void draw_text(frame& f, edges box, uint32_t colour, text_style style, int32_t h
 }
 
 bool control(frame& f, int32_t id, rect region) {
-    register_region(f.state.hit_regions, id, region, region_hover);
-    register_region(f.state.hit_regions, id, region, region_click);
-    return hovered(f.state.hit_regions, id);
+    const control_row* row = find_control(id);
+    if (!row) return false;
+    if (row->kind == control_kind::wheel) {
+        register_region(f.ui.hit_regions, id, region, region_wheel, row->page);
+        return false;
+    }
+    register_region(f.ui.hit_regions, id, region, region_hover, row->page);
+    register_region(f.ui.hit_regions, id, region, region_click, row->page);
+    return hovered(f.ui.hit_regions, id);
 }
 
 void mask_control(frame& f, int32_t id, rect region, rect drawn, picture p, uint32_t hov,

@@ -9,15 +9,19 @@
 #include "core/assets/pictures.h"
 #include "core/draw/canvas.h"
 #include "core/state.h"
+#include "ui/control_table.h"
 #include "ui/hit_regions.h"
+#include "ui/ui_context.h"
 
 namespace nimba {
 
-// What every drawing step of one pass reads: the state, the canvas, the view size W x H in
-// drawing units and the accent colour worked out at the start of the pass.
+// What every drawing step of one pass reads: the state, the canvas, the user interface's own
+// context (hit regions, audition), the view size W x H in drawing units and the accent colour
+// worked out at the start of the pass.
 struct frame {
     editor_state& state;
     canvas& target;
+    ui_context& ui;
     int32_t width;
     int32_t height;
     uint32_t accent;
@@ -41,7 +45,8 @@ struct edges {
 void draw_text(frame& f, edges box, uint32_t colour, text_style style, int32_t h_align,
                int32_t v_align, std::wstring_view text, text_flow flow = text_flow::one_line);
 
-// Registers id's hover and click regions at r and returns its hover flag.
+// Registers the regions of control `id` at r, for its row's kind and page, and returns its
+// hover flag (false for a wheel control).
 bool control(frame& f, int32_t id, rect region);
 
 // A control drawn as a mask in `drawn` and hit in `region`.

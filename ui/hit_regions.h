@@ -1,52 +1,44 @@
-// The hit-region list of the editor state: registration by the renderer (keyed by id and kind,
-// hover flags kept) and the lookups the event handler and the hover colours use. GUI thread only.
+// The hit-region list the renderer fills in every pass: registration (keyed by id and kind,
+// hover flags kept), the page each region answers on and the lookups the event handler and the
+// hover colours use. GUI thread only.
 #pragma once
 
 #include <cstdint>
 #include <vector>
 
-#include "core/state.h"
-
 namespace nimba {
 
-// Control ids: one per control the screen draws.
-enum : int32_t {
-    id_store = 0,
-    id_midi_down = 1,
-    id_midi_up = 2,
-    id_program_pill = 3,
-    id_program_down = 4,
-    id_program_up = 5,
-    id_channel = 6,
-    id_ir_bypass = 7,
-    id_galaxy = 8,
-    id_slot_radio0 = 9,   // 9..14
-    id_import0 = 15,      // 15..20
-    id_cabinet_prev = 21, // first of the cabinet page's controls
-    id_cabinet_next = 22,
-    id_extract_all = 23,
-    id_select = 24,
-    id_cabinet_title = 25,
-    id_cabinet_row0 = 26, // 26..37
-    id_audition = 38,     // last of the cabinet page's controls
-    id_page_button0 = 39, // 39..44
-    id_tolex_down = 45,
-    id_tolex_up = 46,
+// Where a region answers: always (the left panel), only while the cabinet page is closed (the
+// main screen it covers), or only while the page is open (the page's own controls).
+enum class screen_page : uint8_t { any, main, cabinet };
+
+enum : int32_t { region_hover = 2, region_click = 3, region_wheel = 7 };
+
+struct hit_region {
+    int32_t id = 0;
+    int32_t x = 0, y = 0, width = 0, height = 0;
+    int32_t kind = 0; // region_hover, region_click or region_wheel
+    uint8_t hovered = 0;
+    screen_page page = screen_page::any; // the page the region was registered for
 };
 
 struct rect {
     int32_t x = 0, y = 0, width = 0, height = 0;
 };
 
-// Overwrites the geometry of the region with this id and kind, keeping its hover flag, or
-// appends a new one with the flag clear. Never removes a region.
-void register_region(std::vector<hit_region>& regions, int32_t id, rect r, int32_t kind);
+// Overwrites the geometry and page of the region with this id and kind, keeping its hover
+// flag, or appends a new one with the flag clear. Never removes a region.
+void register_region(std::vector<hit_region>& regions, int32_t id, rect r, int32_t kind,
+                     screen_page page);
 
 // The hover flag of the hover region with this id; false when there is none.
 bool hovered(const std::vector<hit_region>& regions, int32_t id);
 
 // Both edges included, so a region of width w spans w + 1 pointer positions.
 bool region_contains(const hit_region& region, int32_t px, int32_t py);
+
+// Whether the region answers with the cabinet page open or closed.
+bool region_active(const hit_region& region, bool cabinet_page_open);
 
 void clear_hovers(std::vector<hit_region>& regions);
 

@@ -7,21 +7,13 @@
 #include <cmath>
 
 #include "ui/controls.h"
+#include "ui/palette.h"
 #include "ui/slot_panel.h"
 #include "ui/text_buffer.h"
 
 namespace nimba {
 
 namespace {
-
-constexpr uint32_t colour_background = 0xFF030303;
-constexpr uint32_t colour_header = 0xFF08080A;
-constexpr uint32_t colour_pill = 0xFF141416;
-constexpr uint32_t colour_off = 0xFF303032;
-constexpr uint32_t colour_white = 0xFFF0F0F0;
-constexpr uint32_t colour_light = 0xFFBEBEBE;
-constexpr uint32_t colour_mid = 0xFF8C8C8E;
-constexpr uint32_t colour_veil = 0xA0000000;
 
 constexpr int32_t picture_width = 1400;
 constexpr int32_t picture_height = 1200;
@@ -88,7 +80,7 @@ void draw_top_bar(frame& f) {
     draw_mask(f, {8, 9, 129, 20}, picture::logo, colour_white);
     mask_button(f, id_store, {217, 9, 23, 23}, picture::icon_store, colour_white, colour_light);
 
-    draw_box(f, {W - 126, 7, 120, 27}, 13, colour_pill);
+    draw_box(f, {W - 126, 7, 120, 27}, 13, colour_panel);
     text_buffer midi;
     const int32_t midi_channel = f.state.midi_channel;
     if (midi_channel == 0)
@@ -104,8 +96,8 @@ void draw_top_bar(frame& f) {
                 colour_mid);
 
     const rect pill{d, 7, 220, 27};
-    draw_box(f, pill, 13, colour_pill);
-    register_region(f.state.hit_regions, id_program_pill, pill, region_wheel);
+    draw_box(f, pill, 13, colour_panel);
+    control(f, id_program_pill, pill);
     text_buffer number;
     number.append_decimal(f.state.program);
     draw_text(f, {d + 150, 3, d + 200, 37}, colour_white, text_style::large, align_centre,
@@ -132,7 +124,7 @@ struct switch_look {
 };
 
 void draw_switch(frame& f, const switch_look& s) {
-    draw_box(f, s.track, 10, colour_pill);
+    draw_box(f, s.track, 10, colour_panel);
     const rect pill{s.track.x, 51, s.pill_width, 20};
     const bool is_hovered = control(f, s.id, pill);
     draw_box(f, pill, 10, s.pill_colour);
@@ -205,14 +197,32 @@ text_buffer version_text(uint16_t version) {
     return t;
 }
 
-void draw_status_texts(frame& f) {
+// The outcome line, in the version's place and style, as wide as the bar allows before
+// "POWERED BY".
+void draw_outcome(frame& f, std::wstring_view outcome) {
+    draw_text(f, {10, f.height - 22, f.width - 190, f.height}, colour_white, text_style::regular,
+              align_leading, valign_centre, outcome);
+}
+
+void draw_status_texts(frame& f, std::wstring_view outcome) {
     const int32_t W = f.width, H = f.height;
     const int32_t link_status = f.state.link_status;
     const int32_t page = f.state.ir_slot_choice;
     const uint16_t device_version = f.state.device_firmware_version;
+    const int32_t progress = f.state.progress;
+    // Programs walked (the backup before an update) show their own percentage and line.
+    const bool programs = progress >= progress_programs;
+    // A transfer, a store or a walk through the programs under way keeps its progress in view;
+    // any other left text gives way to the outcome line.
+    const bool under_way = progress == progress_storing || (progress >= 0 && progress < 100) ||
+                           (programs && progress < progress_programs + 100);
+    const bool outcome_in_place = !outcome.empty() && !under_way;
     if (link_status == link_connected && page < 1) {
-        draw_text(f, {10, H - 22, 290, H}, colour_white, text_style::regular, align_leading,
-                  valign_centre, version_text(device_version).view());
+        if (outcome_in_place)
+            draw_outcome(f, outcome);
+        else
+            draw_text(f, {10, H - 22, 290, H}, colour_white, text_style::regular, align_leading,
+                      valign_centre, version_text(device_version).view());
         return;
     }
     if (link_status != link_connected && page < 1)
@@ -220,42 +230,43 @@ void draw_status_texts(frame& f) {
     else
         draw_box(f, {250, 0, W - 250, H - 21}, 0, colour_veil);
 
-    const int32_t progress = f.state.progress;
-    if (progress == progress_storing) {
+    const bool percent =
+        progress >= 0 && progress != progress_storing && progress != progress_reading;
+    if (outcome_in_place) {
+        draw_outcome(f, outcome);
+    } else if (progress == progress_storing) {
         draw_text(f, {10, H - 22, 90, H}, colour_white, text_style::regular, align_leading,
                   valign_centre, L"STORING...");
     } else if (progress == progress_reading) {
         draw_text(f, {10, H - 22, 90, H}, colour_white, text_style::regular, align_leading,
                   valign_centre, L"READING...");
-    } else if (progress >= 0) {
-        // Programs walked (the backup before an update) show their own percentage and line.
-        const bool programs = progress >= progress_programs;
-        text_buffer percent;
-        percent.append_decimal(programs ? progress - progress_programs : progress).append(L"%");
+    } else if (percent) {
+        text_buffer text;
+        text.append_decimal(programs ? progress - progress_programs : progress).append(L"%");
         draw_text(f, {10, H - 22, 90, H}, colour_white, text_style::regular, align_leading,
-                  valign_centre, percent.view());
-        if (programs)
-            draw_text(f, {10, H - 22, W, H}, colour_white, text_style::regular, align_centre,
-                      valign_centre, L"BACKING UP ALL PROGRAMS...");
-        else if (f.state.available_firmware_version > device_version)
-            draw_text(f, {10, H - 22, W, H}, colour_white, text_style::regular, align_centre,
-                      valign_centre, L"UPDATE IN PROGRESS... DO NOT POWER DOWN");
+                  valign_centre, text.view());
     } else if (link_status != link_no_device) {
         draw_text(f, {10, H - 22, 290, H}, colour_white, text_style::regular, align_leading,
                   valign_centre, version_text(device_version).view());
     }
+    if (percent && programs)
+        draw_text(f, {10, H - 22, W, H}, colour_white, text_style::regular, align_centre,
+                  valign_centre, L"BACKING UP ALL PROGRAMS...");
+    else if (percent && f.state.available_firmware_version > device_version)
+        draw_text(f, {10, H - 22, W, H}, colour_white, text_style::regular, align_centre,
+                  valign_centre, L"UPDATE IN PROGRESS... DO NOT POWER DOWN");
 }
 
 void draw_link_pill(frame& f) {
     const int32_t link_status = f.state.link_status;
     const bool present = link_status != link_no_device;
-    draw_box(f, {260, 7, 120, 27}, 13, present ? colour_light : colour_pill);
+    draw_box(f, {260, 7, 120, 27}, 13, present ? colour_light : colour_panel);
     const std::wstring_view text = link_status == link_no_device ? L"NO DEVICE"
                                    : link_status == link_error   ? L"ERROR"
                                                                  : L"CONNECTED";
-    draw_text(f, {260, 3, 360, 37}, present ? colour_pill : colour_light, text_style::regular,
+    draw_text(f, {260, 3, 360, 37}, present ? colour_panel : colour_light, text_style::regular,
               align_centre, valign_centre, text);
-    draw_mask(f, {352, 9, 23, 23}, picture::icon_link, present ? colour_pill : colour_mid);
+    draw_mask(f, {352, 9, 23, 23}, picture::icon_link, present ? colour_panel : colour_mid);
 }
 
 } // namespace
@@ -266,14 +277,14 @@ int32_t channel_mode_index(int32_t channel) {
 
 channel_look channel_look_of(const program_record& program) {
     const int32_t channel = program.channel;
-    if (channel == 2) return {0xFF28A032, picture::channel_green};
+    if (channel == 2) return {colour_accent_green, picture::channel_green};
     switch (program.channel_mode[channel_mode_index(channel)]) {
     case 0:
-        return {0xFF1E46C8, picture::channel_blue};
+        return {colour_accent_blue, picture::channel_blue};
     case 1:
-        return {0xFFA014B4, picture::channel_violet};
+        return {colour_accent_violet, picture::channel_violet};
     default:
-        return {0xFFC83228, picture::channel_red};
+        return {colour_accent_red, picture::channel_red};
     }
 }
 
@@ -292,12 +303,17 @@ amplifier_placement place_amplifier(int32_t view_width, int32_t view_height) {
     return {s, x0, y0};
 }
 
-void render_screen(editor_state& state, canvas& target, uint32_t& accent) {
+void render_screen(editor_state& state, ui_context& ui, std::wstring_view outcome) {
     const program_record& program = current_program(state);
     const channel_look look = channel_look_of(program);
-    accent = look.accent;
-    frame f{state, target, std::clamp(target.view_width(), 0, largest_view),
-            std::clamp(target.view_height(), 0, largest_view), look.accent};
+    ui.accent = look.accent;
+    canvas& target = *ui.target;
+    frame f{state,
+            target,
+            ui,
+            std::clamp(target.view_width(), 0, largest_view),
+            std::clamp(target.view_height(), 0, largest_view),
+            look.accent};
 
     draw_box(f, {0, 0, f.width, f.height}, 0, colour_background);
     draw_amplifier(f, program, look.channel_picture);
@@ -305,7 +321,7 @@ void render_screen(editor_state& state, canvas& target, uint32_t& accent) {
     draw_switch_row(f, program);
     draw_slot_panel(f, program);
     draw_status_bar(f);
-    draw_status_texts(f);
+    draw_status_texts(f, outcome);
     draw_link_pill(f);
     if (state.ir_slot_choice >= 1) draw_cabinet_page(f);
 }

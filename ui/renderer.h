@@ -4,10 +4,11 @@
 #pragma once
 
 #include <cstdint>
+#include <string_view>
 
 #include "core/assets/pictures.h"
-#include "core/draw/canvas.h"
 #include "core/state.h"
+#include "ui/ui_context.h"
 
 namespace nimba {
 
@@ -32,7 +33,10 @@ struct amplifier_placement {
 };
 amplifier_placement place_amplifier(int32_t view_width, int32_t view_height);
 
-// Draws the whole screen from the state and stores the pass's accent colour in `accent`.
-void render_screen(editor_state& state, canvas& target, uint32_t& accent);
+// Draws the whole screen from the state on ui.target (not null), registers every control's
+// regions in ui.hit_regions and stores the pass's accent colour in ui.accent. A non-empty
+// `outcome` takes the place of the status bar's left text, unless a transfer, a store or a walk
+// through the programs shows its progress there.
+void render_screen(editor_state& state, ui_context& ui, std::wstring_view outcome = {});
 
 } // namespace nimba

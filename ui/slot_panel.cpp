@@ -3,23 +3,11 @@
 
 #include <mutex>
 
+#include "ui/palette.h"
+
 namespace nimba {
 
 namespace {
-
-constexpr uint32_t colour_background = 0xFF030303;
-constexpr uint32_t colour_header = 0xFF08080A;
-constexpr uint32_t colour_panel = 0xFF141416;
-constexpr uint32_t colour_row_odd = 0xFF202022;
-constexpr uint32_t colour_off = 0xFF303032;
-constexpr uint32_t colour_dim = 0xFF505050;
-constexpr uint32_t colour_white = 0xFFF0F0F0;
-constexpr uint32_t colour_heading = 0xFFDCDCDC;
-constexpr uint32_t colour_light = 0xFFBEBEBE;
-constexpr uint32_t colour_mid = 0xFF8C8C8E;
-constexpr uint32_t colour_hairline = 0x40000000;
-constexpr uint32_t colour_list_even = 0xFF1C1C1E;
-constexpr uint32_t colour_list_odd = 0xFF101012;
 
 constexpr picture diagram_slots[slot_count] = {picture::diagram_slot_0, picture::diagram_slot_1,
                                                picture::diagram_slot_2, picture::diagram_slot_3,
@@ -77,7 +65,7 @@ void draw_page_buttons(frame& f) {
               hover_colour(extract_hovered, colour_panel, colour_light), text_style::regular,
               align_centre, valign_centre, L"EXTRACT ALL");
 
-    const bool audition = f.state.audition == 1;
+    const bool audition = f.ui.audition == 1;
     draw_box(f, {380, H - 85, 110, 21}, 10, colour_panel);
     const bool audition_hovered =
         box_button(f, id_audition, {380, H - 85, 40, 20}, 10, audition ? f.accent : colour_off,

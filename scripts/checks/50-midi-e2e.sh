@@ -94,7 +94,7 @@ run 64 read-range device read 128
 start=$(date +%s.%N)
 run 0 upload device upload-ir 2 "$work/room.wav"
 upload_time=$(seconds_since "$start")
-expect_line "$work/upload.out" "slot 2: ROOM"
+expect_line "$work/upload.out" "cabinet sent to slot 2: ROOM"
 run 0 convert ir-convert "$work/room.wav" "$work/room-ir.wav"
 cmp -s "$work/received/slot2.wav" "$work/room-ir.wav" || fail "slot 2 holds other bytes than the converted file"
 grep -q '^cabinet slot 2 "ROOM" ' "$work/amp.log" || fail "the log shows no cabinet in slot 2"
@@ -108,7 +108,7 @@ mkdir -p "$work/factory"
 run 0 export ir-export "$work/factory"
 cabinet_file=$(sed -n '8{s/^"//;s/"$//;p}' "$work/export.out") # ir-export quotes each path
 cmp -s "$work/received/slot4.wav" "$cabinet_file" || fail "slot 4 differs from $cabinet_file"
-cabinet_name=$(sed -n 's/^slot 4: //p' "$work/factory.out")
+cabinet_name=$(sed -n 's/^cabinet sent to slot 4: //p' "$work/factory.out")
 grep -qF "cabinet slot 4 \"$cabinet_name\" 16428 bytes" "$work/amp.log" ||
   fail "the log shows no 16428-byte cabinet \"$cabinet_name\" in slot 4"
 

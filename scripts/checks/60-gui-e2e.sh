@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The demo edition end to end: the editor and its built-in virtual amplifier under Wine on a
 # virtual X display, driven by xdotool, checked on screen and in the amplifier's report
-# (NIMBA_DEMO_LOG: every message the amplifier takes, written as it takes it).
+# (NIMBA_DEMO_LOG: every message the amplifier takes, written as it takes it, and every outcome
+# the editor tells the user, as "outcome <text>").
 #   1. start: the connect sequence reaches the amplifier (version, firmware fetch, program 0,
 #      the six slot names); time to the first painted frame and the window's appearance;
 #   2. program up: the number on screen changes and program 1 is read (request 02 01);
@@ -11,8 +12,9 @@
 #      amplifier's slot 2 holds that cabinet's image, byte for byte as `nimba-cli ir-export`
 #      writes it, under its name; then AUDITION on and the next cabinet goes to the slot at once;
 #   5. STORE: the amplifier stores;
-#   6. a WAV file imported into slot 4 through the Windows file picker: the slot holds the image
-#      `nimba-cli ir-convert` makes of it, named after the file;
+#   6. a 22050 Hz WAV file refused: its reason reaches the report and the status bar changes;
+#      then a WAV file imported into slot 4 through the Windows file picker: the slot holds the
+#      image `nimba-cli ir-convert` makes of it, named after the file, and the outcome says so;
 #   7. EXTRACT ALL into a folder chosen in the folder picker: the twelve files `ir-export` writes;
 #   8. the peak memory of the process, and WM_CLOSE ending it with exit code 0.
 # Every wait has a deadline; everything started here is stopped on exit.

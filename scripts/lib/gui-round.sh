@@ -123,8 +123,8 @@ export_factory_cabinets() {
 }
 
 # demo_round: from the connected demo, steps 2 to 7 of the round (program up, IR bypass, a
-# factory cabinet SELECTed and AUDITIONed, STORE, a WAV file imported through the file
-# picker, EXTRACT ALL into a folder chosen in the folder picker).
+# factory cabinet SELECTed and AUDITIONed, STORE, a WAV file refused with its reason told,
+# one imported through the file picker, EXTRACT ALL into a folder chosen in the folder picker).
 demo_round() {
   local slot=2 cabinet=4 name bottom=$client_h
 
@@ -179,7 +179,26 @@ demo_round() {
   echo "$tag: STORE: the amplifier stored"
   sleep 0.8 # the store is shown for half a second, during which input is not taken
 
-  # 6. A WAV file of the user's into slot 4, and the image the command-line tool makes of it.
+  # 6. A WAV file at a sample rate the amplifier cannot take: refused, its reason in the report
+  # and in the status bar's left text; nothing reaches the amplifier.
+  sox -n -r 22050 -c 1 -b 16 "$work/low_rate.wav" synth 0.05 pinknoise ||
+    fail "sox could not make a WAV file"
+  local refusal='^outcome import refused: sample rate outside 44100 to 96000 Hz$' received
+  received=$(grep -c '^recv' "$log")
+  refused_import() {
+    click 215 $((198 + 31 * 4 + 11)) # slot 4's import button
+    answer_picker Open "$(host_path "$work/low_rate.wav")"
+    wait_for 15 logged "$refusal" || fail "the refused file's reason was not told"
+    rest_pointer
+  }
+  rest_pointer
+  sleep 0.2
+  see_change 5 10 $((bottom - 21)) 600 21 refused_import ||
+    fail "the refusal did not show in the status bar"
+  [ "$(grep -c '^recv' "$log")" -eq "$received" ] || fail "a refused file reached the amplifier"
+  echo "$tag: refused import: \"$(grep -E "$refusal" "$log" | sed 's/^outcome //')\", shown"
+
+  # A WAV file of the user's into slot 4, and the image the command-line tool makes of it.
   sox -n -r 44100 -c 2 -b 16 "$work/my_cab.wav" synth 0.08 pinknoise fade 0 0.08 0.06 ||
     fail "sox could not make a WAV file"
   cli ir-convert "$(host_path "$work/my_cab.wav")" "$(host_path "$work/my_cab_ir.wav")" \
@@ -188,6 +207,9 @@ demo_round() {
   answer_picker Open "$(host_path "$work/my_cab.wav")"
   wait_for 15 logged "^slot 4 " || fail "no cabinet arrived in slot 4 from the file picker"
   slot_holds 4 MY_CAB "$work/my_cab_ir.wav" "import"
+  wait_for 5 logged '^outcome cabinet sent to slot 4: MY_CAB$' ||
+    fail "the import's outcome was not told"
+  echo "$tag: import: \"cabinet sent to slot 4: MY_CAB\" told"
   wait_for 10 logged_count '^recv F0 00 04 05 F7$' 4 || fail "no re-read after the import"
   sleep 0.3
 

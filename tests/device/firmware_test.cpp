@@ -47,33 +47,41 @@ TEST(FirmwareDownload, TakesOnlyASuccessfulResponseOfExactlyTheImageSize) {
     struct case_t {
         const char* name;
         firmware_fetch fetch;
-        bool accepted;
+        const char* refusal; // nullptr: the image is taken
     };
     const case_t cases[] = {
-        {"exact image", fake_fetch(fetch_status::ok, firmware_image_size), true},
-        {"one byte short", fake_fetch(fetch_status::ok, firmware_image_size - 1), false},
-        {"one byte long", fake_fetch(fetch_status::too_long, firmware_image_size + 1), false},
+        {"exact image", fake_fetch(fetch_status::ok, firmware_image_size), nullptr},
+        {"one byte short", fake_fetch(fetch_status::ok, firmware_image_size - 1),
+         "firmware image refused: 131071 bytes, not 131072"},
+        {"one byte long", fake_fetch(fetch_status::too_long, firmware_image_size + 1),
+         "firmware image refused: more than 131072 bytes"},
         {"error page of image size", fake_fetch(fetch_status::http_error, firmware_image_size),
-         false},
-        {"broken mid-body", fake_fetch(fetch_status::transport_error, firmware_image_size), false},
+         "firmware image refused: the server answered with an error status"},
+        {"broken mid-body", fake_fetch(fetch_status::transport_error, firmware_image_size),
+         "firmware image refused: the download failed"},
         {"count beyond the buffer",
-         fake_fetch(fetch_status::ok, firmware_image_size, firmware_image_size + 1), false},
-        {"empty body", fake_fetch(fetch_status::ok, 0), false},
+         fake_fetch(fetch_status::ok, firmware_image_size, firmware_image_size + 1),
+         "firmware image refused: 131073 bytes, not 131072"},
+        {"empty body", fake_fetch(fetch_status::ok, 0),
+         "firmware image refused: 0 bytes, not 131072"},
         {"throwing fetch",
          [](const std::string&, std::span<uint8_t>) -> fetch_result {
              throw std::runtime_error("network");
          },
-         false},
-        {"no fetch", firmware_fetch{}, false},
+         "firmware image refused: the download failed"},
+        {"no fetch", firmware_fetch{}, "firmware image refused: the download failed"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         auto link = make_link();
-        EXPECT_EQ(download_firmware_image(*link, c.fetch, "http://fw.test/fw/NIMBA.bin?v="),
-                  c.accepted);
-        if (c.accepted) {
+        const auto refusal =
+            download_firmware_image(*link, c.fetch, "http://fw.test/fw/NIMBA.bin?v=");
+        ASSERT_EQ(refusal.has_value(), c.refusal != nullptr);
+        if (!c.refusal) {
             EXPECT_EQ(link->firmware_image[1], 8);
         } else {
+            EXPECT_EQ(refusal->code, outcome_code::firmware_refused);
+            EXPECT_EQ(refusal->text, c.refusal);
             // Nothing of a refused body may stay behind to be sent later.
             EXPECT_TRUE(std::all_of(link->firmware_image.begin(), link->firmware_image.end(),
                                     [](uint8_t b) { return b == 0; }));

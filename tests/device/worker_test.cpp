@@ -7,6 +7,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <stdexcept>
 #include <thread>
 
 #include "device/protocol.h"
@@ -355,6 +356,31 @@ TEST(WorkerThread, ConnectsTakesCommandsAndStopsPromptly) {
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(500));
     EXPECT_FALSE(t.link->worker.joinable());
     EXPECT_EQ(t.link->midi_in, nullptr);
+}
+
+// An exception that escapes a command is told as an outcome, reported once, and the worker
+// goes on with the next command.
+TEST(WorkerThread, EscapedExceptionBecomesAnOutcome) {
+    threaded_link t;
+    t.services.cabinet_command = [](device_link&, int32_t) {
+        throw std::runtime_error("disk on fire");
+    };
+    std::vector<std::string> reported; // written by the worker, read after the join
+    t.services.report_outcome = [&](const outcome& o) { reported.push_back(o.text); };
+    start_worker(*t.link, t.services);
+    ASSERT_TRUE(t.wait_for_status(link_connected));
+    t.state->command = command_export_all;
+    for (int i = 0; i < 1000 && outcome_sequence(t.state->outcome) == 0; ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    t.state->command = command_send_block;
+    for (int i = 0; i < 1000 && t.state->command != command_none; ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    EXPECT_TRUE(with_bus(t.bus, [](loopback_bus& b) { return b.amp.blocks.size() == 1; }));
+    ASSERT_TRUE(stop_worker(*t.link, 2000));
+    const posted_outcome told = latest_outcome(t.state->outcome);
+    EXPECT_EQ(told.latest.code, outcome_code::worker_fault);
+    EXPECT_EQ(told.latest.text, "the device link stopped an operation: disk on fire");
+    EXPECT_EQ(reported, std::vector<std::string>{told.latest.text});
 }
 
 TEST(WorkerThread, StopRightAfterStartIsNotLost) {

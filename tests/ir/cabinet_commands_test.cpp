@@ -103,6 +103,7 @@ TEST(CabinetCommands, ExportAsksForAFolder) {
     EXPECT_TRUE(amp.sent.empty());
     EXPECT_EQ(amp.state->link_status.load(), link_connected);
     EXPECT_EQ(amp.repaints, 1);
+    EXPECT_EQ(latest_outcome(amp.state->outcome).latest.text, "export done: 12 cabinets written");
 }
 
 } // namespace

@@ -10,6 +10,7 @@
 
 #include "core/file_access.h"
 #include "core/state.h"
+#include "device/link.h"
 #include "wav_builder.h"
 
 namespace nimba {
@@ -213,10 +214,18 @@ TEST(IrImport, RefusalsSayWhy) {
     for (const auto& c : cases) {
         EXPECT_EQ(read_ir_from_wav(c.path).rejection, c.expected) << utf8_from_wide(c.path);
         editor_state state;
+        device_link link;
+        link.state = &state;
         state.link_status = link_busy;
-        const bool loaded = load_ir_from_wav(state, c.path).has_value();
+        const bool loaded = load_ir_from_wav(link, c.path).has_value();
         EXPECT_EQ(loaded, c.expected == ir_rejection::none);
         EXPECT_EQ(state.link_status.load(), loaded ? link_busy : link_connected);
+        // A refusal reaches the user with its reason.
+        const posted_outcome told = latest_outcome(state.outcome);
+        EXPECT_EQ(told.sequence, loaded ? 0u : 1u);
+        if (!loaded)
+            EXPECT_EQ(told.latest.text,
+                      "import refused: " + refusal_text(read_ir_from_wav(c.path)));
     }
     EXPECT_STREQ(rejection_text(ir_rejection::sample_rate),
                  "sample rate outside 44100 to 96000 Hz");

@@ -166,8 +166,13 @@ TEST(CabinetUpload, NothingSentWhenItCannotBeCarried) {
     EXPECT_TRUE(open.sent.empty());
     for (auto* a : {&amp, &open}) {
         EXPECT_EQ(a->state->link_status.load(), link_busy);
-        EXPECT_EQ(a->repaints, 0);
+        // Only the outcome's paint: one per refused upload.
+        EXPECT_EQ(a->repaints, a == &amp ? 1 : 2);
     }
+    EXPECT_EQ(latest_outcome(amp.state->outcome).latest.text,
+              "cabinet not sent: the amplifier's MIDI port is closed");
+    EXPECT_EQ(latest_outcome(open.state->outcome).latest.text,
+              "cabinet not sent: no such slot, or the image is too large");
 }
 
 TEST(CabinetName, FieldFromNameSource) {

@@ -74,9 +74,14 @@ int main(int argc, char** argv) {
     d2d_drawing& drawing = *main_window_globals().drawing;
     auto state = std::make_unique<editor_state>();
     build_editor_state(*state);
-    uint32_t accent = 0;
+    ui_context ui;
     compare(
-        drawing, "whole screen", [&](canvas& c) { render_screen(*state, c, accent); }, passes);
+        drawing, "whole screen",
+        [&](canvas& c) {
+            ui.target = &c;
+            render_screen(*state, ui);
+        },
+        passes);
     compare(drawing, "pictures and masks", draw_all_pictures, passes);
     destroy_editor_state(*state);
     return 0;

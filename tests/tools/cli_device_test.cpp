@@ -253,7 +253,7 @@ TEST(DeviceCabinets, UploadPutsTheConvertedFileIntoTheSlot) {
     const std::wstring path = wide(dir / "My Cab.wav");
     cli_run t;
     ASSERT_EQ(t.run({L"upload-ir", L"3", path}), cli_exit_ok) << t.err;
-    EXPECT_EQ(t.out, "slot 3: MY CAB\n");
+    EXPECT_EQ(t.out, "cabinet sent to slot 3: MY CAB\n");
     const auto expected = encode_ir_image(read_ir_from_wav(path).samples);
     ASSERT_TRUE(expected);
     EXPECT_EQ(t.bus.amp.slots[3].image, *expected);
@@ -274,7 +274,7 @@ TEST(DeviceCabinets, FactoryCabinetGoesToTheNamedSlot) {
     const ir_name_field field = make_ir_name_field(cabinets[7].name);
     const std::string name(field.begin(), std::find(field.begin(), field.end(), uint8_t{0}));
     EXPECT_EQ(t.bus.amp.slots[4].name, name);
-    EXPECT_EQ(t.out, "slot 4: " + name + "\n");
+    EXPECT_EQ(t.out, "cabinet sent to slot 4: " + name + "\n");
     for (int k : {0, 1, 2, 3, 5}) EXPECT_TRUE(t.bus.amp.slots[k].image.empty()) << k;
 }
 
@@ -296,7 +296,7 @@ TEST(DeviceFirmware, SendsTheImageAndShowsOneProgressLine) {
     EXPECT_EQ(t.bus.amp.firmware_version, 0x0203);
     EXPECT_EQ(t.bus.amp.received[0x07], firmware_chunk_count);
     EXPECT_EQ(t.bus.amp.link_resets, 1); // the amplifier restarts on its new firmware
-    EXPECT_EQ(t.out, "firmware 1.0.0 -> 2.3.0: 131072 bytes sent\n");
+    EXPECT_EQ(t.out, "firmware updated from 1.0.0 to 2.3.0\n");
     // The progress line is redrawn in place and cleared at the end: no line breaks.
     EXPECT_EQ(t.err.find('\n'), std::string::npos);
     EXPECT_NE(t.err.find("\rupdate-firmware: 50%"), std::string::npos);
@@ -342,12 +342,12 @@ TEST(DeviceFailures, ExitCodesAndOneLine) {
          {L"read", L"5"},
          [](cli_run& t) { t.bus.amp.faults.drop_reply = connect_replies + 1; },
          cli_exit_timeout,
-         "did not send program 5"},
+         "the amplifier does not answer"},
         {"the cabinet's close not acknowledged",
          {L"upload-ir", L"0", wide(dir / "cab.wav")},
          [=](cli_run& t) { t.bus.amp.faults.drop_reply = connect_replies + cabinet_chunks + 1; },
          cli_exit_timeout,
-         "did not acknowledge the cabinet"},
+         "cabinet upload timed out at the closing message"},
         {"program 77 never answers",
          {L"backup", wide(dir / "programs.json")},
          [](cli_run& t) { t.bus.amp.faults.mute_program = 77; },
@@ -357,7 +357,7 @@ TEST(DeviceFailures, ExitCodesAndOneLine) {
          {L"update-firmware", wide(dir / "fw.bin")},
          [](cli_run& t) { t.bus.amp.faults.drop_reply = connect_replies + 100; },
          cli_exit_timeout,
-         "did not acknowledge the firmware"},
+         "firmware update timed out at chunk 100 of 512"},
     };
     for (const row& r : rows) {
         SCOPED_TRACE(r.what);

@@ -255,6 +255,63 @@ TEST(StatusTexts, VersionProgressAndVeil) {
     }
 }
 
+// The worker's post, as the editor state holds it.
+void post(editor_state& state, const char* text) {
+    const std::lock_guard<std::mutex> hold(state.outcome.lock);
+    state.outcome.latest = {outcome_code::import_refused, text};
+    ++state.outcome.sequence;
+}
+
+// The latest outcome takes the version's place, in its font and colour, for 6 s of the user
+// interface's clock from the paint that first shows it; a transfer's percentage and a store keep
+// theirs. The timer repaints once when it expires.
+TEST(StatusTexts, OutcomeTakesTheLeftTextForSixSeconds) {
+    constexpr const wchar_t* shown = L"IMPORT REFUSED: SAMPLE RATE OUTSIDE 44100 TO 96000 HZ";
+    screen sc;
+    sc.s().device_firmware_version = 0x0104;
+    sc.paint();
+    const draw_call version = *find_text(sc.canvas, L"FIRMWARE VERSION 1.4.0");
+    post(sc.s(), "import refused: sample rate outside 44100 to 96000 Hz");
+    sc.clock.now = 1000;
+    sc.paint();
+    const draw_call* line = find_text(sc.canvas, shown);
+    ASSERT_NE(line, nullptr);
+    EXPECT_TRUE(find_texts_containing(sc.canvas, L"FIRMWARE").empty());
+    EXPECT_EQ(line->x, version.x);
+    EXPECT_EQ(line->y, version.y);
+    EXPECT_EQ(line->style, version.style);
+    EXPECT_EQ(line->colour, version.colour);
+
+    const auto timer_at = [&](int64_t ms) {
+        sc.clock.now = ms;
+        const int before = sc.repaints;
+        handle_event(sc.s(), sc.ui, event_timer);
+        return sc.repaints - before;
+    };
+    EXPECT_EQ(timer_at(6999), 0);
+    sc.paint();
+    EXPECT_NE(find_text(sc.canvas, shown), nullptr);
+    EXPECT_EQ(timer_at(7000), 1);
+    sc.paint();
+    EXPECT_EQ(find_text(sc.canvas, shown), nullptr);
+    EXPECT_NE(find_text(sc.canvas, L"FIRMWARE VERSION 1.4.0"), nullptr);
+    EXPECT_EQ(timer_at(8000), 0);
+
+    const struct {
+        int32_t progress;
+        const wchar_t* kept; // nullptr: the outcome is shown
+    } rows[] = {{37, L"37%"}, {0, L"0%"}, {200, L"STORING..."}, {100, nullptr}, {300, nullptr}};
+    for (const auto& r : rows) {
+        SCOPED_TRACE(r.progress);
+        sc.s().link_status = link_busy;
+        sc.s().progress = r.progress;
+        post(sc.s(), "import refused: sample rate outside 44100 to 96000 Hz");
+        sc.paint();
+        EXPECT_EQ(find_text(sc.canvas, shown) == nullptr, r.kept != nullptr);
+        if (r.kept) EXPECT_NE(find_text(sc.canvas, r.kept), nullptr);
+    }
+}
+
 TEST(StatusTexts, VersionBytesAreDecimal) {
     screen sc;
     sc.s().device_firmware_version = 0xFF0A;
@@ -267,9 +324,9 @@ TEST(Regions, RegisteredOncePerIdAndKindWithHoverFlagsKept) {
     sc.s().ir_slot_choice = 1;
     sc.s().cabinet_list_open = 1;
     sc.paint();
-    const size_t first = sc.s().hit_regions.size();
+    const size_t first = sc.ui.hit_regions.size();
     std::set<std::pair<int32_t, int32_t>> keys;
-    for (const hit_region& r : sc.s().hit_regions) {
+    for (const hit_region& r : sc.ui.hit_regions) {
         EXPECT_TRUE(keys.insert({r.id, r.kind}).second) << "id " << r.id << " kind " << r.kind;
         EXPECT_TRUE(r.kind == region_hover || r.kind == region_click || r.kind == region_wheel);
     }
@@ -285,13 +342,13 @@ TEST(Regions, RegisteredOncePerIdAndKindWithHoverFlagsKept) {
     EXPECT_EQ(first, 46u * 2 + 1);
 
     // A hover flag survives repaints; a resize moves the region without touching the flag.
-    for (hit_region& r : sc.s().hit_regions)
+    for (hit_region& r : sc.ui.hit_regions)
         if (r.id == id_midi_up && r.kind == region_hover) r.hovered = 1;
     sc.canvas.width = 1300;
     sc.s().cabinet_list_open = 0;
     sc.s().ir_slot_choice = 0;
     sc.paint();
-    EXPECT_EQ(sc.s().hit_regions.size(), first); // closed page's regions stay, none added
+    EXPECT_EQ(sc.ui.hit_regions.size(), first); // closed page's regions stay, none added
     const hit_region* up = sc.region(id_midi_up, region_hover);
     EXPECT_EQ(up->x, 1300 - 53);
     EXPECT_EQ(up->hovered, 1);
@@ -302,13 +359,15 @@ TEST(Regions, RegisteredOncePerIdAndKindWithHoverFlagsKept) {
 
 TEST(Regions, RegisterRegionKeysOnIdAndKind) {
     std::vector<hit_region> regions;
-    register_region(regions, 5, {1, 2, 3, 4}, region_hover);
-    register_region(regions, 5, {1, 2, 3, 4}, region_click);
+    register_region(regions, 5, {1, 2, 3, 4}, region_hover, screen_page::main);
+    register_region(regions, 5, {1, 2, 3, 4}, region_click, screen_page::main);
     regions[0].hovered = 1;
-    register_region(regions, 5, {9, 8, 7, 6}, region_hover);
+    register_region(regions, 5, {9, 8, 7, 6}, region_hover, screen_page::cabinet);
     ASSERT_EQ(regions.size(), 2u);
     EXPECT_EQ(regions[0].x, 9);
     EXPECT_EQ(regions[0].hovered, 1);
+    EXPECT_EQ(regions[0].page, screen_page::cabinet);
+    EXPECT_EQ(regions[1].page, screen_page::main);
     EXPECT_EQ(regions[1].x, 1);
     EXPECT_TRUE(hovered(regions, 5));
     EXPECT_FALSE(hovered(regions, 6));

@@ -8,8 +8,8 @@
 
 #include "core/draw/recording_canvas.h"
 #include "core/state.h"
+#include "ui/control_table.h"
 #include "ui/event_handler.h"
-#include "ui/hit_regions.h"
 
 namespace nimba {
 
@@ -42,7 +42,7 @@ struct screen {
     }
 
     const hit_region* region(int32_t id, int32_t kind) const {
-        for (const hit_region& r : state->hit_regions)
+        for (const hit_region& r : ui.hit_regions)
             if (r.id == id && r.kind == kind) return &r;
         return nullptr;
     }

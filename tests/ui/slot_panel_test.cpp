@@ -88,7 +88,7 @@ TEST(SlotPanel, PageButtonOfTheOpenPageIsLit) {
         EXPECT_EQ(button->colour, k == 2 ? 0xFFF0F0F0u : 0xFF505050u) << k;
     }
     // Hovering wins over the lit colour.
-    for (hit_region& r : sc.s().hit_regions)
+    for (hit_region& r : sc.ui.hit_regions)
         if (r.kind == region_hover && r.id == id_page_button0 + 2) r.hovered = 1;
     sc.paint();
     EXPECT_EQ(find_at(sc.canvas, draw_kind::mask, 226, 194 + 62 + 4, 23, 23)->colour, 0xFFBEBEBEu);
@@ -172,7 +172,7 @@ TEST(CabinetPage, DescriptionWrapsInItsBoxWhileTheListIsClosed) {
 TEST(CabinetPage, DrawnLastAndUndimmedWithHairlines) {
     screen sc;
     sc.s().ir_slot_choice = 1;
-    sc.s().audition = 1;
+    sc.ui.audition = 1;
     sc.paint();
     const int32_t H = 720;
     const auto veil = find_boxes(sc.canvas, 0xA0000000);

@@ -1,0 +1,55 @@
+// Outcome codes, their texts and the latest-outcome record.
+#include "core/outcome.h"
+
+#include <iterator>
+
+namespace nimba {
+
+namespace {
+
+struct outcome_row {
+    outcome_kind kind;
+    std::string_view text;
+};
+
+constexpr outcome_row outcome_rows[] = {
+#define NIMBA_OUTCOME_ROW(code, kind, text) {outcome_kind::kind, text},
+    NIMBA_OUTCOMES(NIMBA_OUTCOME_ROW)
+#undef NIMBA_OUTCOME_ROW
+};
+
+const outcome_row& row_of(outcome_code code) {
+    const auto index = static_cast<size_t>(code);
+    return index < std::size(outcome_rows) ? outcome_rows[index] : outcome_rows[0];
+}
+
+} // namespace
+
+outcome_kind kind_of(outcome_code code) {
+    return row_of(code).kind;
+}
+
+outcome make_outcome(outcome_code code, std::initializer_list<std::string_view> fields) {
+    outcome made{code, {}};
+    std::string_view rest = row_of(code).text;
+    const std::string_view* field = fields.begin();
+    for (size_t at = rest.find("{}"); at != std::string_view::npos; at = rest.find("{}")) {
+        made.text += rest.substr(0, at);
+        if (field != fields.end()) made.text += *field++;
+        rest.remove_prefix(at + 2);
+    }
+    made.text += rest;
+    return made;
+}
+
+posted_outcome latest_outcome(const outcome_record& record) {
+    const std::lock_guard<std::mutex> hold(record.lock);
+    return {record.latest, record.sequence};
+}
+
+uint32_t outcome_sequence(const outcome_record& record) {
+    const std::lock_guard<std::mutex> hold(record.lock);
+    return record.sequence;
+}
+
+} // namespace nimba

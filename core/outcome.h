@@ -1,0 +1,78 @@
+// Outcomes: how an operation that can fail or finish ended, as a code and one line of text.
+// Every code is declared once, in NIMBA_OUTCOMES, beside its kind and its text template. The
+// screen shows the latest outcome upper-cased in the status bar; nimba-cli prints it and takes
+// its exit code from the kind. Any thread may make an outcome; the record in the editor state is
+// written only by the device-link worker, through post_outcome (device/link.h).
+#pragma once
+
+#include <cstdint>
+#include <initializer_list>
+#include <mutex>
+#include <string>
+#include <string_view>
+
+namespace nimba {
+
+// How an operation ended, as far as a caller deciding what to do next cares.
+enum class outcome_kind : int32_t {
+    done,      // it finished
+    refused,   // its input was refused before anything was sent
+    absent,    // no amplifier to talk to
+    no_answer, // the amplifier stopped answering
+    failed,    // it could not be carried out
+};
+
+// X(code, kind, template): each "{}" in the template takes the next field, in order.
+#define NIMBA_OUTCOMES(X)                                                                          \
+    X(none, done, "")                                                                              \
+    X(import_refused, refused, "import refused: {}")                                               \
+    X(cabinet_sent, done, "cabinet sent to slot {}: {}")                                           \
+    X(cabinet_not_sent, failed, "cabinet not sent: {}")                                            \
+    X(cabinet_timed_out, no_answer, "cabinet upload timed out at {}")                              \
+    X(export_done, done, "export done: {} cabinets written")                                       \
+    X(export_stopped, failed, "export stopped at {}: {}")                                          \
+    X(firmware_refused, refused, "firmware image refused: {}")                                     \
+    X(firmware_updated, done, "firmware updated from {} to {}")                                    \
+    X(firmware_not_sent, failed, "firmware not sent: {}")                                          \
+    X(firmware_timed_out, no_answer, "firmware update timed out at {}")                            \
+    X(backup_refused, refused, "backup file refused: {}")                                          \
+    X(amp_not_answering, no_answer, "the amplifier does not answer (no reply within {} ms)")       \
+    X(amp_not_found, absent, "no amplifier found: no MIDI ports named \"NIMBA\"{}")                \
+    X(amp_gone, absent, "the amplifier's MIDI ports went away")                                    \
+    X(midi_unavailable, failed, "the MIDI system cannot be opened")                                \
+    X(worker_fault, failed, "the device link stopped an operation: {}")
+
+enum class outcome_code : int32_t {
+#define NIMBA_OUTCOME_CODE(code, kind, text) code,
+    NIMBA_OUTCOMES(NIMBA_OUTCOME_CODE)
+#undef NIMBA_OUTCOME_CODE
+};
+
+struct outcome {
+    outcome_code code = outcome_code::none;
+    std::string text; // UTF-8, one line, lower case as written; the screen upper-cases it
+};
+
+outcome_kind kind_of(outcome_code code);
+
+// The code's template with each "{}" replaced by the next field; fields left over are dropped,
+// placeholders left over stay empty.
+outcome make_outcome(outcome_code code, std::initializer_list<std::string_view> fields = {});
+
+// The latest outcome and how many have been posted (0: none yet). Written by the worker
+// through post_outcome; the GUI thread and nimba-cli read copies through latest_outcome.
+struct outcome_record {
+    mutable std::mutex lock;
+    outcome latest;
+    uint32_t sequence = 0;
+};
+
+struct posted_outcome {
+    outcome latest;
+    uint32_t sequence = 0;
+};
+posted_outcome latest_outcome(const outcome_record& record);
+// The record's sequence number alone, without copying the text.
+uint32_t outcome_sequence(const outcome_record& record);
+
+} // namespace nimba
