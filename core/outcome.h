@@ -36,6 +36,16 @@ enum class outcome_kind : int32_t {
     X(firmware_not_sent, failed, "firmware not sent: {}")                                          \
     X(firmware_timed_out, no_answer, "firmware update timed out at {}")                            \
     X(backup_refused, refused, "backup file refused: {}")                                          \
+    X(backup_written, done, "backup written to {}")                                                \
+    X(backup_not_written, failed, "backup not written: {}")                                        \
+    X(programs_same, done, "nothing differs")                                                      \
+    X(programs_differ, failed, "values that differ: {}")                                           \
+    X(programs_restored, done, "restored {}")                                                      \
+    X(nothing_restored, done, "nothing differs, nothing written")                                  \
+    X(program_unanswered, no_answer, "{}: program {} did not answer {} requests")                  \
+    X(program_read_back_differs, failed,                                                           \
+      "{}: program {} read back other values than were written")                                   \
+    X(program_port_closed, failed, "{}: the amplifier's port is closed")                           \
     X(amp_not_answering, no_answer, "the amplifier does not answer (no reply within {} ms)")       \
     X(amp_not_found, absent, "no amplifier found: no MIDI ports named \"NIMBA\"{}")                \
     X(amp_gone, absent, "the amplifier's MIDI ports went away")                                    \

@@ -84,20 +84,19 @@ void prune_backups(const std::filesystem::path& folder) {
 
 } // namespace
 
-std::string walk_text(const walk_result& r) {
-    const std::string program = "program " + std::to_string(r.program);
+outcome walk_outcome(std::string_view what, const walk_result& r) {
+    const std::string program = std::to_string(r.program);
     switch (r.status) {
     case walk_status::done:
-        return "done";
-    case walk_status::no_answer:
-        return program + " did not answer " + std::to_string(program_request_retries + 1) +
-               " requests";
-    case walk_status::mismatch:
-        return program + " read back other values than were written";
     case walk_status::stopped:
-        return "interrupted";
+        break;
+    case walk_status::no_answer:
+        return make_outcome(outcome_code::program_unanswered,
+                            {what, program, std::to_string(program_request_retries + 1)});
+    case walk_status::mismatch:
+        return make_outcome(outcome_code::program_read_back_differs, {what, program});
     case walk_status::port_closed:
-        return "the amplifier's port is closed";
+        return make_outcome(outcome_code::program_port_closed, {what});
     }
     return {};
 }

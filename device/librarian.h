@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "core/outcome.h"
 #include "device/link.h"
 #include "device/program_backup.h"
 
@@ -32,8 +33,10 @@ struct walk_result {
     int32_t program = -1;
 };
 
-// One line saying how a walk ended: "program 77 did not answer".
-std::string walk_text(const walk_result& result);
+// How a walk that did not finish ended, after `what` (the operation it cut short): "backup
+// incomplete: program 77 did not answer 3 requests". No outcome (code none) for a walk that
+// finished or was stopped.
+outcome walk_outcome(std::string_view what, const walk_result& result);
 
 // Program n into its state record, asking again after a timeout up to the retry limit.
 walk_result read_program_number(device_link& link, int32_t n);

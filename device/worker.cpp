@@ -80,31 +80,28 @@ void read_slot_names(device_link& link) {
 enum class backup_end { written, failed, stopped };
 
 // Reads the slot names and every program, returns the amplifier to its program and writes the
-// backup into the services' folder. Nothing is written unless every program answered.
-backup_end back_up_programs(device_link& link, const worker_services& services,
-                            worker_locals& locals) {
+// backup into the services' folder. Nothing is written unless every program answered; when no
+// backup was written, the outcome says why the firmware is not sent.
+backup_end back_up_programs(device_link& link, const worker_services& services) {
     editor_state& state = *link.state;
+    const auto not_sent = [&link](const outcome& why) {
+        post_outcome(link, make_outcome(outcome_code::firmware_not_sent, {why.text}));
+        return backup_end::failed;
+    };
     read_slot_names(link);
     if (link.stop_requested) return backup_end::stopped;
-    if (state.link_status == link_error) {
-        locals.backup_result = "backup incomplete, firmware not sent: no slot names";
-        return backup_end::failed;
-    }
+    if (state.link_status == link_error)
+        return not_sent(make_outcome(outcome_code::backup_not_written, {"no slot names"}));
     walk_result walk = read_all_programs(link);
     const walk_result back = return_to_current_program(link);
     if (walk.status == walk_status::done) walk = back;
     if (walk.status == walk_status::stopped) return backup_end::stopped;
-    if (walk.status != walk_status::done) {
-        locals.backup_result = "backup incomplete, firmware not sent: " + walk_text(walk);
-        return backup_end::failed;
-    }
+    if (walk.status != walk_status::done) return not_sent(walk_outcome("backup incomplete", walk));
     const folder_backup written =
         write_backup_into_folder(services.backup_folder, backup_of_state(state, utc_time_text()));
-    if (!written.error.empty()) {
-        locals.backup_result = "backup not written, firmware not sent: " + written.error;
-        return backup_end::failed;
-    }
-    locals.backup_result = "backup written: " + utf8_from_wide(written.path);
+    if (!written.error.empty())
+        return not_sent(make_outcome(outcome_code::backup_not_written, {written.error}));
+    post_outcome(link, make_outcome(outcome_code::backup_written, {quoted_path(written.path)}));
     return backup_end::written;
 }
 
@@ -145,7 +142,7 @@ sequence_end run_connect_sequence(device_link& link, const worker_services& serv
         }
     }
     if (state.available_firmware_version > state.device_firmware_version && !locals.update_held) {
-        switch (back_up_programs(link, services, locals)) {
+        switch (back_up_programs(link, services)) {
         case backup_end::written:
             update_firmware(link);
             return sequence_end::firmware_updated;

@@ -39,7 +39,6 @@ struct worker_locals {
     bool image_downloaded = false;
     bool download_refusal_posted = false;
     bool update_held = false;
-    std::string backup_result; // how the last backup before an update ended
     uint32_t outcome_reported = 0;
 };
 

@@ -223,8 +223,7 @@ int update_firmware(session& s, const std::vector<uint8_t>& image) {
 
 int walk_failure(session& s, std::string_view what, const walk_result& r) {
     if (r.status == walk_status::stopped) return interrupted(s);
-    report_failure(s.console, std::string(what) + walk_text(r));
-    return r.status == walk_status::no_answer ? cli_exit_timeout : cli_exit_failed;
+    return print_outcome(s.console, walk_outcome(what, r));
 }
 
 // Returns the amplifier to the program it was on, whatever the walk before did; the walk's own
@@ -233,26 +232,24 @@ int end_walk(session& s, const walk_result& walk, std::string_view what) {
     const walk_result back = return_to_current_program(s.link);
     if (walk.status != walk_status::done) return walk_failure(s, what, walk);
     if (back.status != walk_status::done)
-        return walk_failure(s, "the amplifier was not returned to its program: ", back);
+        return walk_failure(s, "the amplifier was not returned to its program", back);
     return cli_exit_ok;
 }
 
 int backup_into_file(session& s, const std::wstring& path) {
-    const int code = end_walk(s, read_all_programs(s.link), "backup incomplete, nothing written: ");
+    const int code = end_walk(s, read_all_programs(s.link), "backup incomplete, nothing written");
     if (code != cli_exit_ok) return code;
     const program_backup backup = backup_of_state(s.state, utc_time_text());
-    if (auto fault = write_backup_file(path, backup)) {
-        report_failure(s.console, quoted_path(path) + ": backup not written: " + *fault);
-        return cli_exit_failed;
-    }
-    clear_progress(s.console);
-    s.console.out("backup of " + std::to_string(program_count) + " programs written to " +
-                  quoted_path(path) + "\n");
-    return cli_exit_ok;
+    if (auto fault = write_backup_file(path, backup))
+        return print_outcome(s.console, make_outcome(outcome_code::backup_not_written, {*fault}),
+                             quoted_path(path) + ": ");
+    return print_outcome(s.console,
+                         make_outcome(outcome_code::backup_written, {quoted_path(path)}));
 }
 
+// Each difference on a line of its own, then the outcome: nothing differs, or how many values do.
 int diff_with_file(session& s, const program_backup& file) {
-    const int code = end_walk(s, read_all_programs(s.link), "diff incomplete: ");
+    const int code = end_walk(s, read_all_programs(s.link), "diff incomplete");
     if (code != cli_exit_ok) return code;
     const auto differences = backup_differences(file, backup_of_state(s.state, {}));
     std::string text;
@@ -260,12 +257,12 @@ int diff_with_file(session& s, const program_backup& file) {
         if (d.program >= 0) text += "program " + std::to_string(d.program) + " ";
         text += d.field + ": file " + d.first + ", amplifier " + d.second + "\n";
     }
-    text += differences.empty()       ? std::string("nothing differs\n")
-            : differences.size() == 1 ? std::string("1 value differs\n")
-                                      : std::to_string(differences.size()) + " values differ\n";
     clear_progress(s.console);
     s.console.out(text);
-    return differences.empty() ? cli_exit_ok : cli_exit_failed;
+    if (differences.empty())
+        return print_outcome(s.console, make_outcome(outcome_code::programs_same));
+    return print_outcome(s.console, make_outcome(outcome_code::programs_differ,
+                                                 {std::to_string(differences.size())}));
 }
 
 int restore_from_file(session& s, const program_backup& file,
@@ -274,15 +271,14 @@ int restore_from_file(session& s, const program_backup& file,
     walk_result walk = read_all_programs(s.link);
     if (walk.status == walk_status::done) walk = restore_programs(s.link, file, selection, written);
     const std::string what =
-        "restore incomplete after " + std::to_string(written.size()) + " programs: ";
+        "restore incomplete after " + std::to_string(written.size()) + " programs";
     const int code = end_walk(s, walk, what);
     if (code != cli_exit_ok) return code;
-    std::string text = written.empty() ? "nothing differs, nothing written" : "restored program";
-    if (written.size() > 1) text += "s";
-    for (int32_t n : written) text += " " + std::to_string(n);
-    clear_progress(s.console);
-    s.console.out(text + "\n");
-    return cli_exit_ok;
+    if (written.empty())
+        return print_outcome(s.console, make_outcome(outcome_code::nothing_restored));
+    std::string programs = written.size() == 1 ? "program" : "programs";
+    for (int32_t n : written) programs += " " + std::to_string(n);
+    return print_outcome(s.console, make_outcome(outcome_code::programs_restored, {programs}));
 }
 
 int print_info(session& s) {

@@ -148,7 +148,7 @@ backup["programs"][9]["channel"] = (backup["programs"][9]["channel"] + 1) % 3
 PY
 run 1 diff-changed device diff "$work/changed.json"
 grep -q '^program 9 channel: file ' "$work/diff-changed.out" || fail "diff does not name program 9"
-expect_line "$work/diff-changed.out" "1 value differs"
+expect_line "$work/diff-changed.err" "nimba-cli: values that differ: 1"
 blocks_before=$(grep -c '^<- 01 23$' "$work/amp.log")
 run 0 restore device restore "$work/changed.json"
 expect_line "$work/restore.out" "restored program 9"
