@@ -108,6 +108,9 @@ const char* rejection_text(ir_rejection rejection) {
 }
 
 std::string refusal_text(const ir_conversion& conversion) {
+    if (conversion.rejection == ir_rejection::sample_rate)
+        return "sample rate " + std::to_string(conversion.source_rate) + " Hz is outside " +
+               std::to_string(ir_min_source_rate) + " to " + std::to_string(ir_max_source_rate);
     std::string text = rejection_text(conversion.rejection);
     if (!conversion.read_error.empty()) text += ": " + conversion.read_error;
     return text;
@@ -127,6 +130,7 @@ ir_conversion convert_wav_to_ir(std::span<const uint8_t> file_bytes) {
     const wav_format& format = file->format;
     if (format.sample_rate < ir_min_source_rate || format.sample_rate > ir_max_source_rate) {
         result.rejection = ir_rejection::sample_rate;
+        result.source_rate = format.sample_rate;
         return result;
     }
     if (format.channels > 2) {

@@ -38,9 +38,11 @@ struct ir_conversion {
     ir_rejection rejection = ir_rejection::none;
     std::vector<float> samples; // 0..4096 samples at 48 kHz when accepted
     std::string read_error;     // for `unreadable`: why the file could not be read
+    uint32_t source_rate = 0;   // for `sample_rate`: the file's rate
 };
 
-// The refusal with its detail, as "the file cannot be read: is a folder, not a file".
+// The refusal with its detail, as "the file cannot be read: is a folder, not a file" or
+// "sample rate 22050 Hz is outside 44100 to 96000".
 std::string refusal_text(const ir_conversion& conversion);
 
 // The whole conversion of a file already in memory: take channel 0, drop leading silence

@@ -42,8 +42,8 @@ int ir_convert(const arguments& args) {
     const std::wstring& out = args[1];
     const ir_conversion ir = read_ir_from_wav(in);
     if (ir.rejection != ir_rejection::none) {
-        std::fprintf(stderr, "nimba-cli: %s: refused: %s\n", quoted_path(in).c_str(),
-                     refusal_text(ir).c_str());
+        std::fprintf(stderr, "nimba-cli: %s: %s\n", quoted_path(in).c_str(),
+                     make_outcome(outcome_code::import_refused, {refusal_text(ir)}).text.c_str());
         return exit_refused;
     }
     const auto image = encode_ir_image(ir.samples);

@@ -183,7 +183,7 @@ demo_round() {
   # and in the status bar's left text; nothing reaches the amplifier.
   sox -n -r 22050 -c 1 -b 16 "$work/low_rate.wav" synth 0.05 pinknoise ||
     fail "sox could not make a WAV file"
-  local refusal='^outcome import refused: sample rate outside 44100 to 96000 Hz$' received
+  local refusal='^outcome import refused: sample rate 22050 Hz is outside 44100 to 96000$' received
   received=$(grep -c '^recv' "$log")
   refused_import() {
     click 215 $((198 + 31 * 4 + 11)) # slot 4's import button

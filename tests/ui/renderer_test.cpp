@@ -266,12 +266,13 @@ void post(editor_state& state, const char* text) {
 // interface's clock from the paint that first shows it; a transfer's percentage and a store keep
 // theirs. The timer repaints once when it expires.
 TEST(StatusTexts, OutcomeTakesTheLeftTextForSixSeconds) {
-    constexpr const wchar_t* shown = L"IMPORT REFUSED: SAMPLE RATE OUTSIDE 44100 TO 96000 HZ";
+    constexpr const wchar_t* shown =
+        L"IMPORT REFUSED: SAMPLE RATE 22050 HZ IS OUTSIDE 44100 TO 96000";
     screen sc;
     sc.s().device_firmware_version = 0x0104;
     sc.paint();
     const draw_call version = *find_text(sc.canvas, L"FIRMWARE VERSION 1.4.0");
-    post(sc.s(), "import refused: sample rate outside 44100 to 96000 Hz");
+    post(sc.s(), "import refused: sample rate 22050 Hz is outside 44100 to 96000");
     sc.clock.now = 1000;
     sc.paint();
     const draw_call* line = find_text(sc.canvas, shown);
@@ -305,7 +306,7 @@ TEST(StatusTexts, OutcomeTakesTheLeftTextForSixSeconds) {
         SCOPED_TRACE(r.progress);
         sc.s().link_status = link_busy;
         sc.s().progress = r.progress;
-        post(sc.s(), "import refused: sample rate outside 44100 to 96000 Hz");
+        post(sc.s(), "import refused: sample rate 22050 Hz is outside 44100 to 96000");
         sc.paint();
         EXPECT_EQ(find_text(sc.canvas, shown) == nullptr, r.kept != nullptr);
         if (r.kept) EXPECT_NE(find_text(sc.canvas, r.kept), nullptr);
