@@ -52,20 +52,28 @@ source scripts/lib/gui-round.sh
 host_path() { echo "Z:${1//\//\\}"; }
 cli() { timeout 60 wine "$cli_exe" "$@"; }
 point_at() { xdotool mousemove --window "$window" "$1" "$2"; }
-# Types the path into the file name field of the open picker and accepts it.
+# Types the path into the file name field of the open picker and accepts it. A dialog still
+# laying itself out on a loaded machine may miss the first click: then the field is selected
+# whole and typed again until the dialog closes.
 answer_picker() {
-  local dialog="" title=$1 field_x=430
+  local dialog="" title=$1 field_x=430 attempt
   [ "$title" = "Select Folder" ] && field_x=500
   find_dialog() {
     dialog=$(xdotool search --name "^$title\$" 2>/dev/null | head -1)
     [ -n "$dialog" ]
   }
+  dialog_closed() { ! xdotool search --name "^$title\$" >/dev/null 2>&1; }
   wait_for 15 find_dialog || fail "the \"$title\" picker did not open"
-  sleep 0.5
-  xdotool mousemove --window "$dialog" "$field_x" 445 click 1
-  sleep 0.2
-  xdotool type --delay 10 "$2"
-  xdotool key Return
+  for attempt in 1 2 3; do
+    sleep 0.5
+    xdotool mousemove --window "$dialog" "$field_x" 445 click 1
+    sleep 0.2
+    xdotool key End shift+Home
+    xdotool type --delay 10 "$2"
+    xdotool key Return
+    wait_for 5 dialog_closed && return 0
+  done
+  fail "the \"$title\" picker did not take the path"
 }
 
 start_xvfb 100 130 1100x760x24

@@ -21,6 +21,8 @@ tag=62-gtk-midi-e2e
 fail() {
   echo "$tag: $*"
   [ -n "${log:-}" ] && [ -f "$log" ] && { echo "--- the emulator's log:"; tail -20 "$log"; }
+  [ -n "${work:-}" ] && [ -f "$work/editor.err" ] &&
+    { echo "--- the editor's errors:"; grep -v 'ALSA\|^$' "$work/editor.err" | tail -30; }
   exit 1
 }
 

@@ -9,11 +9,18 @@ start_xvfb() {
     { [ -e "/tmp/.X$n-lock" ] || [ -e "/tmp/.X11-unix/X$n" ]; } && continue
     Xvfb ":$n" -screen 0 "$3" -br -nolisten tcp >/dev/null 2>&1 &
     xvfb_pid=$!
-    sleep 1
-    if kill -0 "$xvfb_pid" 2>/dev/null; then
-      export DISPLAY=":$n"
-      return 0
-    fi
+    # Ready once it takes a client; on a loaded machine that can take several seconds, and a
+    # program started before then fails to open the display.
+    local tries
+    for tries in $(seq 100); do
+      kill -0 "$xvfb_pid" 2>/dev/null || break
+      if DISPLAY=":$n" xdotool getdisplaygeometry >/dev/null 2>&1; then
+        export DISPLAY=":$n"
+        return 0
+      fi
+      sleep 0.1
+    done
+    kill "$xvfb_pid" 2>/dev/null
     xvfb_pid=""
   done
   fail "no free X display"
