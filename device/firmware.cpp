@@ -14,8 +14,6 @@ namespace nimba {
 
 namespace {
 
-constexpr int32_t pause_after_close_ms = 100;
-
 fetch_result fetch_guarded(const firmware_fetch& fetch, const std::string& url,
                            std::span<uint8_t> buffer) {
     try {
@@ -64,7 +62,7 @@ std::optional<outcome> download_firmware_image(device_link& link, const firmware
 }
 
 uint16_t firmware_image_version(std::span<const uint8_t, firmware_image_size> image) {
-    return static_cast<uint16_t>(image[0x1FFFD] << 8 | image[0x1FFFC]);
+    return static_cast<uint16_t>(image[firmware_version_at + 1] << 8 | image[firmware_version_at]);
 }
 
 size_t build_firmware_chunk(std::span<const uint8_t, firmware_image_size> image, uint32_t address,
@@ -132,7 +130,7 @@ void transfer_firmware(device_link& link) {
     post_outcome(link, make_outcome(outcome_code::firmware_updated,
                                     {firmware_version_text(state.device_firmware_version),
                                      firmware_version_text(firmware_image_version(image))}));
-    if (!pause_unless_stopped(link, pause_after_close_ms)) return;
+    if (!pause_unless_stopped(link, transfer_pause_ms)) return;
     link.failure_count = 0;
 }
 

@@ -26,7 +26,9 @@ inline constexpr const char* firmware_file_name = "NIMBA.bin";
 std::optional<outcome> download_firmware_image(device_link& link, const firmware_fetch& fetch,
                                                const std::string& url);
 
-// The 16-bit little-endian version word at offset 0x1FFFC of an image.
+// Where an image carries its version: a 16-bit little-endian word.
+inline constexpr size_t firmware_version_at = 0x1FFFC;
+// The version word of an image.
 uint16_t firmware_image_version(std::span<const uint8_t, firmware_image_size> image);
 
 // Writes the chunk message for the 256 image bytes at `address` (a multiple of 256 inside the

@@ -15,6 +15,8 @@ struct device_link;
 
 // The link's polling step: the reply wait and every pause look again this often.
 constexpr int32_t link_poll_step_ms = 5;
+// What the amplifier is given after it acknowledged the close of a cabinet or firmware transfer.
+inline constexpr int32_t transfer_pause_ms = 100;
 
 // How long an awaited reply may take, on the link's clock. Amplifiers were made against 200
 // polls of a Windows timer tick (200 x 15.625 ms) and may need all of it, erasing flash before

@@ -8,6 +8,7 @@
 #include <mutex>
 
 #include "core/state.h"
+#include "device/firmware.h"
 
 namespace nimba {
 
@@ -17,7 +18,6 @@ constexpr uint16_t demo_firmware_version = 0x0105; // 1.5.0
 constexpr uint8_t demo_tolex_colour = 1;
 constexpr int32_t demo_reply_delay_ms = 2;
 constexpr size_t whole_message_limit = 80;
-constexpr size_t firmware_version_at = 0x1FFFC;
 
 // The names as an amplifier fresh from the shop holds them: the slot's own prefix and mixed
 // case, which the editor drops and upper-cases.

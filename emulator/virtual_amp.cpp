@@ -6,6 +6,7 @@
 #include <cstdio>
 
 #include "core/state.h"
+#include "device/firmware.h"
 
 namespace nimba {
 
@@ -112,8 +113,8 @@ bool take_transfer_close(virtual_amp& amp, std::span<const uint8_t> m) {
         if (amp.firmware_transfer.size() != firmware_image_size) return false;
         amp.firmware_image = std::move(amp.firmware_transfer);
         amp.firmware_transfer.clear();
-        amp.firmware_version =
-            static_cast<uint16_t>(amp.firmware_image[0x1FFFD] << 8 | amp.firmware_image[0x1FFFC]);
+        amp.firmware_version = firmware_image_version(std::span<const uint8_t, firmware_image_size>(
+            amp.firmware_image.data(), firmware_image_size));
         ++amp.firmware_updates;
         return true;
     }

@@ -15,8 +15,6 @@ namespace nimba {
 
 struct device_link;
 
-inline constexpr int32_t transfer_pause_ms = 100; // after an acknowledged close
-
 using ir_name_field = std::array<uint8_t, name_field_size>;
 
 // The name the amplifier shows for a cabinet: upper-cased, the extension and any ".WAV" or
