@@ -97,8 +97,10 @@ int serve_waiting_messages(emulator_session& s, midi_in_port& in, midi_out_port&
         ++taken;
         s.replies.clear();
         amp_receive(s.amp, s.message, s.replies);
-        for (const auto& reply : s.replies) out.sendMessage(reply.data(), reply.size());
+        // What a message completed is logged and kept before its reply goes out, so whoever
+        // waits for the reply finds the received file whole.
         note_events(s, s.message);
+        for (const auto& reply : s.replies) out.sendMessage(reply.data(), reply.size());
     }
     if (taken > 0 && s.log) std::fflush(s.log);
     return taken;

@@ -342,10 +342,13 @@ TEST(WorkerThread, ConnectsTakesCommandsAndStopsPromptly) {
     ASSERT_TRUE(t.wait_for_status(link_connected));
     EXPECT_EQ(slot_name(*t.state, 4), L"AMBIENT");
 
+    // The worker carries on: the next command's block reaches the amplifier (the command is
+    // taken before the block is sent, so wait for the block itself).
     t.state->command = command_send_block;
-    for (int i = 0; i < 1000 && t.state->command != command_none; ++i)
+    const auto one_block = [](loopback_bus& b) { return b.amp.blocks.size() == 1; };
+    for (int i = 0; i < 2000 && !with_bus(t.bus, one_block); ++i)
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    EXPECT_TRUE(with_bus(t.bus, [](loopback_bus& b) { return b.amp.blocks.size() == 1; }));
+    EXPECT_TRUE(with_bus(t.bus, one_block));
 
     // Stopped in the middle of a reply wait on a silent amplifier.
     with_bus(t.bus, [](loopback_bus& b) { b.amp.faults.silent = true; });
@@ -372,10 +375,13 @@ TEST(WorkerThread, EscapedExceptionBecomesAnOutcome) {
     t.state->command = command_export_all;
     for (int i = 0; i < 1000 && outcome_sequence(t.state->outcome) == 0; ++i)
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    // The worker carries on: the next command's block reaches the amplifier (the command is
+    // taken before the block is sent, so wait for the block itself).
     t.state->command = command_send_block;
-    for (int i = 0; i < 1000 && t.state->command != command_none; ++i)
+    const auto one_block = [](loopback_bus& b) { return b.amp.blocks.size() == 1; };
+    for (int i = 0; i < 2000 && !with_bus(t.bus, one_block); ++i)
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    EXPECT_TRUE(with_bus(t.bus, [](loopback_bus& b) { return b.amp.blocks.size() == 1; }));
+    EXPECT_TRUE(with_bus(t.bus, one_block));
     ASSERT_TRUE(stop_worker(*t.link, 2000));
     const posted_outcome told = latest_outcome(t.state->outcome);
     EXPECT_EQ(told.latest.code, outcome_code::worker_fault);
