@@ -180,7 +180,10 @@ std::string value_text(int32_t value) {
 
 template <size_t N> std::string value_text(const std::array<int32_t, N>& values) {
     std::string text;
-    for (int32_t v : values) text += (text.empty() ? "" : " ") + std::to_string(v);
+    for (int32_t v : values) {
+        if (!text.empty()) text += ' ';
+        text += std::to_string(v);
+    }
     return text;
 }
 

@@ -277,7 +277,10 @@ int restore_from_file(session& s, const program_backup& file,
     if (written.empty())
         return print_outcome(s.console, make_outcome(outcome_code::nothing_restored));
     std::string programs = written.size() == 1 ? "program" : "programs";
-    for (int32_t n : written) programs += " " + std::to_string(n);
+    for (int32_t n : written) {
+        programs += ' ';
+        programs += std::to_string(n);
+    }
     return print_outcome(s.console, make_outcome(outcome_code::programs_restored, {programs}));
 }
 

@@ -109,7 +109,9 @@ TEST(Librarian, ReadingAllProgramsThroughReplyFaults) {
         const walk_result result = read_all_programs(*t.link);
         EXPECT_EQ(result.status, r.status);
         EXPECT_EQ(result.program, r.program);
-        if (r.requests >= 0) EXPECT_EQ(t.bus.amp.received[code_program], r.requests);
+        if (r.requests >= 0) {
+            EXPECT_EQ(t.bus.amp.received[code_program], r.requests);
+        }
         if (r.status != walk_status::done) continue;
         for (int32_t n = 0; n < program_count; ++n)
             ASSERT_EQ(program_of_state(*t.state, n), t.amp_program_of(n)) << n;

@@ -223,9 +223,10 @@ TEST(IrImport, RefusalsSayWhy) {
         // A refusal reaches the user with its reason.
         const posted_outcome told = latest_outcome(state.outcome);
         EXPECT_EQ(told.sequence, loaded ? 0u : 1u);
-        if (!loaded)
+        if (!loaded) {
             EXPECT_EQ(told.latest.text,
                       "import refused: " + refusal_text(read_ir_from_wav(c.path)));
+        }
     }
     EXPECT_STREQ(rejection_text(ir_rejection::sample_rate),
                  "sample rate outside 44100 to 96000 Hz");

@@ -135,8 +135,9 @@ TEST(DeviceArguments, Table) {
         EXPECT_EQ(parsed.request->slot, r.slot);
         EXPECT_EQ(parsed.request->cabinet, r.cabinet);
         EXPECT_EQ(parsed.request->path, r.path);
-        if (r.action == device_action::restore)
+        if (r.action == device_action::restore) {
             EXPECT_EQ(parsed.request->programs, (std::vector<int32_t>{9, 0}));
+        }
     }
 }
 

@@ -309,7 +309,9 @@ TEST(StatusTexts, OutcomeTakesTheLeftTextForSixSeconds) {
         post(sc.s(), "import refused: sample rate 22050 Hz is outside 44100 to 96000");
         sc.paint();
         EXPECT_EQ(find_text(sc.canvas, shown) == nullptr, r.kept != nullptr);
-        if (r.kept) EXPECT_NE(find_text(sc.canvas, r.kept), nullptr);
+        if (r.kept) {
+            EXPECT_NE(find_text(sc.canvas, r.kept), nullptr);
+        }
     }
 }
 
