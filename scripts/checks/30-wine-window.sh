@@ -15,16 +15,8 @@ cd "$root"
 
 fail() { echo "30-wine-window: $*"; exit 1; }
 
-# Waits up to 30 s for the editor's window; $1 names the editor in the failure.
-wait_for_window() {
-  window=""
-  for _ in $(seq 1 120); do
-    window=$(xdotool search --name '^Corvane Editor$' 2>/dev/null | head -1)
-    [ -n "$window" ] && return 0
-    sleep 0.25
-  done
-  fail "$1's window did not appear"
-}
+# Waits for the editor's window; $1 names the editor in the failure.
+wait_for_window() { wait_for_editor_window || fail "$1's window did not appear"; }
 
 # Posts WM_CLOSE and waits at most $1 ms for $editor_pid to end; sets $code to its exit code
 # and $close_ms to the time it took. $2 names the editor in failures, $3 says the limit.

@@ -171,13 +171,7 @@ links="$(unix_path "$(wine cmd /c echo %APPDATA% 2>/dev/null | tr -d '\r')")/$me
 
 wine "$folder/nimba-editor.exe" >/dev/null 2>&1 &
 editor_pid=$!
-window=""
-for _ in $(seq 1 120); do
-  window=$(xdotool search --name '^Corvane Editor$' 2>/dev/null | head -1)
-  [ -n "$window" ] && break
-  sleep 0.25
-done
-[ -n "$window" ] || fail "the installed editor opened no window"
+wait_for_editor_window || fail "the installed editor opened no window"
 wine "$build/tests/shell/post_close.exe" >/dev/null 2>&1 || fail "post_close found no window"
 for _ in $(seq 1 100); do
   kill -0 "$editor_pid" 2>/dev/null || break

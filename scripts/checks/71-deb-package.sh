@@ -78,14 +78,7 @@ source scripts/lib/xvfb.sh
 start_xvfb 161 190 1280x800x24
 /usr/bin/nimba-editor-demo >/dev/null 2>&1 &
 demo_pid=$!
-window=""
-for _ in $(seq 1 120); do
-  window=$(xdotool search --name '^Corvane Editor$' 2>/dev/null | head -1)
-  [ -n "$window" ] && break
-  kill -0 "$demo_pid" 2>/dev/null || fail "the installed demo ended before its window appeared"
-  sleep 0.25
-done
-[ -n "$window" ] || fail "the installed demo opened no window"
+wait_for_editor_window "$demo_pid" || fail "the installed demo opened no window"
 say "the installed demo opened its window"
 kill "$demo_pid"
 wait "$demo_pid" 2>/dev/null

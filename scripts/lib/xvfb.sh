@@ -26,6 +26,19 @@ start_xvfb() {
   fail "no free X display"
 }
 
+# wait_for_editor_window [PID]: waits up to 30 s for the editor's window and sets $window; false
+# at the deadline, or at once when PID is given and that process has ended.
+wait_for_editor_window() {
+  window=""
+  for _ in $(seq 1 120); do
+    window=$(xdotool search --name '^Corvane Editor$' 2>/dev/null | head -1)
+    [ -n "$window" ] && return 0
+    [ -n "${1:-}" ] && ! kill -0 "$1" 2>/dev/null && return 1
+    sleep 0.25
+  done
+  return 1
+}
+
 # clean_up_demo_session_on_exit [native]: on exit, end the demo ($demo_pid), the Wine session
 # (none for a native program) and the display, and remove the scratch folder $work.
 clean_up_demo_session_on_exit() {
