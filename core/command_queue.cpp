@@ -18,6 +18,7 @@ uint32_t index_of(uint32_t count) {
 
 bool locks_input(int32_t code) {
     return code == command_store || code == command_send_factory ||
+           code == command_send_previewed ||
            (code >= command_import_slot0 && code <= command_import_slot5);
 }
 

@@ -20,6 +20,7 @@ enum : int32_t {
     command_import_slot5 = 9,
     command_send_factory = 10,
     command_export_all = 11,
+    command_send_previewed = 12, // the IR the preview handed over, into its slot
 };
 
 // The least time the link leaves between a command the user posted and the one after it, so

@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <mutex>
 #include <string>
+#include <vector>
 
 #include "core/assets/cabinets.h"
 #include "core/command_queue.h"
@@ -54,6 +55,20 @@ struct slot_name_table {
     std::array<std::wstring, slot_count> names;
 };
 
+// A file picked for a slot, handed by the worker to the GUI thread, which previews it; and the
+// IR the user sent from the preview, handed back for the worker to send. Each is replaced whole
+// under the lock and taken whole (its slot back to -1).
+struct cabinet_handoff {
+    mutable std::mutex lock;
+    int32_t picked_slot = -1;
+    std::wstring picked_name;
+    std::vector<uint8_t> picked_file;
+    std::string picked_error; // why the file could not be read
+    int32_t send_slot = -1;
+    std::wstring send_name;
+    std::vector<float> send_samples;
+};
+
 // "worker" and "GUI" name the thread that writes a field; the other one only reads it.
 // Both write the settings the user changes and the amplifier reports back.
 struct editor_state {
@@ -69,6 +84,7 @@ struct editor_state {
     std::atomic<int32_t> factory_cabinet{0};              // GUI
     cabinet_library cabinets;                             // GUI, at build and destroy
     command_queue commands;                               // GUI posts, worker takes
+    cabinet_handoff cabinet_files;                        // both, as it says
     slot_name_table slot_names;                           // worker
     outcome_record outcome;                               // worker, through post_outcome
     std::array<program_record, program_count> programs{}; // both, like program

@@ -208,7 +208,7 @@ void carry_out(device_link& link, const worker_services& services, const command
         store_program(link);
         return;
     default:
-        if (c.code >= command_import_slot0 && c.code <= command_export_all &&
+        if (c.code >= command_import_slot0 && c.code <= command_send_previewed &&
             services.cabinet_command) {
             services.cabinet_command(link, c.code);
             return;

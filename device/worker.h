@@ -19,7 +19,8 @@ struct worker_services {
     midi_port_factory ports;
     firmware_fetch fetch; // empty: the connect sequence downloads nothing
     std::string firmware_url = nimba::firmware_url;
-    // Commands 4..11 (cabinet import, factory send, export), filled in by the IR module.
+    // Commands 4..12 (cabinet import, factory send, export, the previewed IR), filled in by the
+    // IR module.
     std::function<void(device_link&, int32_t command)> cabinet_command;
     // Told of the latest outcome after each cycle that posted one (the demo's report); may be
     // empty. Worker thread.

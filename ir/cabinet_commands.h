@@ -1,5 +1,6 @@
-// The worker's cabinet commands 4..11: import a WAV file into user slot 0..5, send the chosen
-// factory cabinet into the chosen slot, export all factory cabinets. Device-link worker only,
+// The worker's cabinet commands 4..12: pick a WAV file for user slot 0..5 and hand it to the
+// preview (state.cabinet_files), send the IR the preview handed back, send the chosen factory
+// cabinet into the chosen slot, export all factory cabinets. Device-link worker only,
 // called after the worker has taken the command from the queue.
 #pragma once
 

@@ -2,6 +2,7 @@
 #include "ui/control_table.h"
 
 #include <array>
+#include <mutex>
 
 namespace nimba {
 
@@ -144,10 +145,51 @@ control_effect tolex_up(editor_state& s, ui_context&, control_hit) {
     return {.clear_hovers = true, .send = true};
 }
 
+// The preview's switches: the choice changes, the preview is worked out again before it is
+// drawn next.
+control_effect reshaped(ui_context& ui) {
+    ui.preview.stale = true;
+    return repainted;
+}
+
+control_effect preview_channel(editor_state&, ui_context& ui, control_hit hit) {
+    ui.preview.choices.channel = static_cast<ir_channel>(hit.index);
+    return reshaped(ui);
+}
+
+control_effect preview_level(editor_state&, ui_context& ui, control_hit hit) {
+    ui.preview.choices.level = static_cast<ir_level>(hit.index);
+    return reshaped(ui);
+}
+
+control_effect preview_tail(editor_state&, ui_context& ui, control_hit hit) {
+    ui.preview.choices.tail = static_cast<ir_tail>(hit.index);
+    return reshaped(ui);
+}
+
+// A refused file has nothing to send; SEND does nothing then.
+control_effect preview_send(editor_state& s, ui_context& ui, control_hit) {
+    ir_preview& preview = ui.preview;
+    if (!preview.refusal.empty() || preview.stale) return {};
+    {
+        const std::lock_guard hold(s.cabinet_files.lock);
+        s.cabinet_files.send_slot = preview.slot;
+        s.cabinet_files.send_name = preview.name;
+        s.cabinet_files.send_samples = preview.plot.samples;
+    }
+    preview.open = false;
+    return {.command = command_send_previewed, .repaint = true};
+}
+
+control_effect preview_cancel(editor_state&, ui_context& ui, control_hit) {
+    ui.preview.open = false;
+    return {.clear_hovers = true, .repaint = true};
+}
+
 using enum control_kind;
 using enum screen_page;
 
-constexpr std::array<control_row, 21> rows = {{
+constexpr std::array<control_row, 26> rows = {{
     {id_store, 1, button, any, store},
     {id_midi_down, 1, button, main, midi_down},
     {id_midi_up, 1, button, main, midi_up},
@@ -169,6 +211,11 @@ constexpr std::array<control_row, 21> rows = {{
     {id_page_button0, slot_count, button, any, toggle_page},
     {id_tolex_down, 1, button, any, tolex_down},
     {id_tolex_up, 1, button, any, tolex_up},
+    {id_preview_channel0, 3, button, preview, preview_channel},
+    {id_preview_level0, 2, button, preview, preview_level},
+    {id_preview_tail0, 2, button, preview, preview_tail},
+    {id_preview_send, 1, button, preview, preview_send},
+    {id_preview_cancel, 1, button, preview, preview_cancel},
 }};
 
 // Each row's ids follow the previous row's without a gap, up to control_id_count.

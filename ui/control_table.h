@@ -34,7 +34,12 @@ enum : int32_t {
     id_page_button0 = 39, // 39..44
     id_tolex_down = 45,
     id_tolex_up = 46,
-    control_id_count = 47,
+    id_preview_channel0 = 47, // 47..49: left, right, both
+    id_preview_level0 = 50,   // 50..51: as the file is, matched
+    id_preview_tail0 = 52,    // 52..53: cut, fade
+    id_preview_send = 54,
+    id_preview_cancel = 55,
+    control_id_count = 56,
 };
 
 // button: hover and click regions; wheel: one wheel region.

@@ -44,6 +44,11 @@ bool cabinet_page_open(const editor_state& state) {
     return state.ir_slot_choice >= 1;
 }
 
+screen_page shown_page(const editor_state& state, const ui_context& ui) {
+    if (ui.preview.open) return screen_page::preview;
+    return cabinet_page_open(state) ? screen_page::cabinet : screen_page::main;
+}
+
 // Queues `c` for the worker; a full queue refuses it, and the status bar says so.
 void post(editor_state& state, ui_context& ui, const command& c) {
     if (post_command(state.commands, c)) return;
@@ -87,10 +92,10 @@ void finish_actions(editor_state& state, ui_context& ui, const action_outcome& o
 void pointer_moved(editor_state& state, ui_context& ui) {
     int32_t px, py;
     pointer_position(ui, px, py);
-    const bool page_open = cabinet_page_open(state);
+    const screen_page shown = shown_page(state, ui);
     bool changed = false;
     for (hit_region& region : ui.hit_regions) {
-        if (region.kind != region_hover || !region_active(region, page_open)) continue;
+        if (region.kind != region_hover || !region_active(region, shown)) continue;
         const uint8_t inside = region_contains(region, px, py) ? 1 : 0;
         if (inside != region.hovered) {
             region.hovered = inside;
@@ -106,11 +111,13 @@ void left_button_down(editor_state& state, ui_context& ui) {
     int32_t px, py;
     pointer_position(ui, px, py);
     action_outcome out;
+    // A click on the preview stays there, even the one that closes it.
+    const bool preview_open = ui.preview.open;
     // Index walk: actions may clear hover flags, never add or remove regions.
     for (size_t i = 0; i < ui.hit_regions.size(); ++i) {
         const hit_region region = ui.hit_regions[i];
-        if (region.kind != region_click || !region_active(region, cabinet_page_open(state)))
-            continue;
+        const screen_page shown = preview_open ? screen_page::preview : shown_page(state, ui);
+        if (region.kind != region_click || !region_active(region, shown)) continue;
         if (region_contains(region, px, py)) run_action(state, ui, region, 0, out);
     }
     // Any click while the list is open closes it, after its own action.
@@ -127,8 +134,7 @@ void wheel_turned(editor_state& state, ui_context& ui) {
     pointer_position(ui, px, py);
     for (size_t i = 0; i < ui.hit_regions.size(); ++i) {
         const hit_region region = ui.hit_regions[i];
-        if (region.kind != region_wheel || !region_active(region, cabinet_page_open(state)))
-            continue;
+        if (region.kind != region_wheel || !region_active(region, shown_page(state, ui))) continue;
         if (!region_contains(region, px, py)) continue;
         const int32_t steps = ui.pointer->wheel_steps;
         ui.pointer->wheel_steps = 0;

@@ -27,9 +27,9 @@ bool region_contains(const hit_region& region, int32_t px, int32_t py) {
            int64_t{py} <= int64_t{region.y} + region.height;
 }
 
-bool region_active(const hit_region& region, bool cabinet_page_open) {
-    return region.page == screen_page::any ||
-           (region.page == screen_page::cabinet) == cabinet_page_open;
+bool region_active(const hit_region& region, screen_page shown) {
+    if (shown == screen_page::preview) return region.page == screen_page::preview;
+    return region.page == screen_page::any || region.page == shown;
 }
 
 void clear_hovers(std::vector<hit_region>& regions) {

@@ -9,8 +9,9 @@
 namespace nimba {
 
 // Where a region answers: always (the left panel), only while the cabinet page is closed (the
-// main screen it covers), or only while the page is open (the page's own controls).
-enum class screen_page : uint8_t { any, main, cabinet };
+// main screen it covers), only while the page is open (the page's own controls), or only while
+// the import's preview is open (which takes every click while it is).
+enum class screen_page : uint8_t { any, main, cabinet, preview };
 
 enum : int32_t { region_hover = 2, region_click = 3, region_wheel = 7 };
 
@@ -37,8 +38,8 @@ bool hovered(const std::vector<hit_region>& regions, int32_t id);
 // Both edges included, so a region of width w spans w + 1 pointer positions.
 bool region_contains(const hit_region& region, int32_t px, int32_t py);
 
-// Whether the region answers with the cabinet page open or closed.
-bool region_active(const hit_region& region, bool cabinet_page_open);
+// Whether the region answers while `shown` (main, cabinet or preview) is what the screen shows.
+bool region_active(const hit_region& region, screen_page shown);
 
 void clear_hovers(std::vector<hit_region>& regions);
 

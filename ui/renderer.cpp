@@ -7,6 +7,7 @@
 #include <cmath>
 
 #include "ui/controls.h"
+#include "ui/ir_preview_panel.h"
 #include "ui/palette.h"
 #include "ui/slot_panel.h"
 #include "ui/text_buffer.h"
@@ -324,6 +325,11 @@ void render_screen(editor_state& state, ui_context& ui, std::wstring_view outcom
     draw_status_texts(f, outcome);
     draw_link_pill(f);
     if (state.ir_slot_choice >= 1) draw_cabinet_page(f);
+    if (ui.preview.open) {
+        draw_box(f, {0, 0, f.width, f.height - 21}, 0, colour_veil);
+        const rect place = preview_panel_place(f.width, f.height);
+        draw_preview_panel(f, ui.preview, place.x, place.y);
+    }
 }
 
 } // namespace nimba

@@ -3,6 +3,7 @@
 
 #include <mutex>
 
+#include "ui/ir_preview_panel.h"
 #include "ui/palette.h"
 
 namespace nimba {
@@ -120,6 +121,11 @@ text_buffer cabinet_title(const editor_state& state, int32_t cabinet) {
     return title;
 }
 
+int32_t slot_row_at(int32_t x, int32_t y) {
+    if (x < 0 || x >= 250 || y < 194 || y >= 194 + 31 * slot_count) return -1;
+    return (y - 194) / 31;
+}
+
 void draw_slot_panel(frame& f, const program_record& program) {
     const int32_t H = f.height;
     const int32_t slot = program.ir_slot[channel_slot_index(program.channel)];
@@ -159,6 +165,11 @@ void draw_cabinet_page(frame& f) {
     } else if (selected >= 0 && selected < cabinet_count) {
         draw_text(f, {258, 49, 492, 284}, colour_mid, text_style::large, align_leading, valign_top,
                   f.state.cabinets[selected].description, text_flow::wrapped);
+        const ir_plot& plot = f.ui.factory_plots[selected];
+        if (plot.ready) {
+            draw_waveform(f, plot, {258, 300, 234, 110});
+            draw_response(f, plot, {258, 440, 234, 140});
+        }
     }
 
     draw_box(f, {250, 0, 1, H - 21}, 0, colour_hairline);

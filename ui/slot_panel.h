@@ -17,6 +17,10 @@ text_buffer displayed_slot_name(const editor_state& state, int slot);
 // outside the library.
 text_buffer cabinet_title(const editor_state& state, int32_t cabinet);
 
+// The slot whose row holds the point (x, y) in drawing units; -1 for none. Where a file dropped
+// on the window goes.
+int32_t slot_row_at(int32_t x, int32_t y);
+
 void draw_slot_panel(frame& f, const program_record& program);
 void draw_cabinet_page(frame& f);
 

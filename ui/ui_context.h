@@ -3,11 +3,14 @@
 // regions, the accent of the last pass, the audition switch, the outcome line). GUI thread only.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <functional>
 #include <vector>
 
+#include "core/assets/cabinets.h"
 #include "core/draw/canvas.h"
+#include "core/ir_preview.h"
 #include "core/seams.h"
 #include "ui/hit_regions.h"
 #include "ui/outcome_line.h"
@@ -27,6 +30,8 @@ struct ui_context {
     std::vector<hit_region> hit_regions;  // registered by every pass, never shrinks
     int32_t audition = 0;                 // 1: a cabinet chosen on the page is sent at once
     outcome_line outcome;                 // the latest outcome as the status bar shows it
+    ir_preview preview;                   // the import's preview, while open
+    std::array<ir_plot, cabinet_count> factory_plots; // made when the cabinet page first shows one
 };
 
 } // namespace nimba

@@ -13,10 +13,13 @@
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
+#include <string>
+#include <vector>
 
+#include "app/cabinet_preview.h"
 #include "app/editor.h"
 #include "core/draw/cairo_canvas_gtk.h"
-#include "ui/event_handler.h"
+#include "core/file_access.h"
 
 namespace nimba {
 
@@ -114,6 +117,20 @@ gboolean wheel_turned(GtkEventControllerScroll*, double, double dy, gpointer dat
     return TRUE;
 }
 
+// Files dropped on the drawing area: its coordinates are drawing units.
+gboolean files_dropped(GtkDropTarget*, const GValue* value, double x, double y, gpointer data) {
+    auto& e = *static_cast<gtk_editor*>(data);
+    std::vector<std::wstring> paths;
+    for (auto* link = static_cast<GSList*>(g_value_get_boxed(value)); link; link = link->next) {
+        char* path = g_file_get_path(G_FILE(link->data));
+        paths.push_back(path ? wide_from_utf8(path) : std::wstring());
+        g_free(path);
+    }
+    const bool taken = drop_files(*e.session.state, e.ui, static_cast<int32_t>(std::floor(x)),
+                                  static_cast<int32_t>(std::floor(y)), paths);
+    return taken ? TRUE : FALSE;
+}
+
 void scale_changed(GObject*, GParamSpec*, gpointer data) {
     auto& e = *static_cast<gtk_editor*>(data);
     e.scale = gtk_widget_get_scale_factor(e.area);
@@ -159,6 +176,10 @@ GtkWidget* make_area(gtk_editor& e) {
     g_signal_connect(scroll, "scroll", G_CALLBACK(wheel_turned), &e);
     gtk_widget_add_controller(area, scroll);
 
+    GtkDropTarget* drop = gtk_drop_target_new(GDK_TYPE_FILE_LIST, GDK_ACTION_COPY);
+    g_signal_connect(drop, "drop", G_CALLBACK(files_dropped), &e);
+    gtk_widget_add_controller(area, GTK_EVENT_CONTROLLER(drop));
+
     g_signal_connect(area, "notify::scale-factor", G_CALLBACK(scale_changed), &e);
     return area;
 }
@@ -187,7 +208,7 @@ void activate(GtkApplication* application, gpointer data) {
         e.session, e.record,
         [&e, &s](int32_t event) {
             e.ui.dpi = 96.0f * static_cast<float>(e.scale);
-            handle_event(s, e.ui, event);
+            editor_event(s, e.ui, event);
         },
         request_repaint, std::move(e.services));
     if (!e.started) {

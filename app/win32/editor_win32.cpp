@@ -9,7 +9,7 @@
 #include "app/editor.h"
 #include "app/win32/main_window_win32.h"
 #include "core/draw/d2d_canvas_win32.h"
-#include "ui/event_handler.h"
+#include "app/cabinet_preview.h"
 
 namespace nimba {
 
@@ -49,7 +49,7 @@ int run_editor(worker_services services) {
         session, window,
         [&s, &ui, &globals](int32_t event) {
             ui.dpi = render_target_dpi(*globals.drawing);
-            handle_event(s, ui, event);
+            editor_event(s, ui, event);
         },
         request_repaint, std::move(services));
     if (!started) {

@@ -1,4 +1,4 @@
-// The worker's cabinet commands 4..11 against the virtual amplifier, with a scripted picker.
+// The worker's cabinet commands 4..12 against the virtual amplifier, with a scripted picker.
 #include "ir/cabinet_commands.h"
 
 #include <gtest/gtest.h>
@@ -25,6 +25,8 @@ struct scripted_picker {
     }
 };
 
+// The import hands the picked file to the preview; the IR the preview hands back (here, the file
+// converted as the preview's defaults convert it) reaches the slot named after the file.
 TEST(CabinetCommands, ImportCommandsFillTheirSlot) {
     temp_folder dir;
     write_file(dir / "room.wav.wav", float_wav({0.5f, 0.25f}, 48000));
@@ -40,6 +42,15 @@ TEST(CabinetCommands, ImportCommandsFillTheirSlot) {
         run_cabinet_command(*amp.link, command, pick);
         EXPECT_EQ(status_while_picking, link_busy);
         const int slot = command - command_import_slot0;
+        EXPECT_TRUE(amp.sent.empty());
+        cabinet_handoff& files = amp.state->cabinet_files;
+        EXPECT_EQ(files.picked_slot, slot);
+        EXPECT_EQ(files.picked_name, L"room.wav.wav");
+        files.send_slot = files.picked_slot;
+        files.send_name = files.picked_name;
+        files.send_samples = convert_wav_to_ir(files.picked_file).samples;
+        run_cabinet_command(*amp.link, command_send_previewed, pick);
+        EXPECT_EQ(files.send_slot, -1);
         for (int s = 0; s < slot_count; ++s)
             EXPECT_EQ(amp.bus.amp.slots[s].name, s == slot ? "ROOM" : "") << command;
         EXPECT_EQ(amp.state->progress.load(), 100);
@@ -56,6 +67,10 @@ TEST(CabinetCommands, CancelledPickerSendsNothing) {
 
     run_cabinet_command(*amp.link, command_import_slot0, nullptr); // no picker at all
     EXPECT_TRUE(amp.sent.empty());
+    EXPECT_EQ(amp.state->cabinet_files.picked_slot, -1);
+    run_cabinet_command(*amp.link, command_send_previewed, nullptr); // nothing handed over
+    EXPECT_TRUE(amp.sent.empty());
+    EXPECT_EQ(amp.state->link_status.load(), link_connected);
 }
 
 TEST(CabinetCommands, FactorySendUsesChosenCabinetAndSlot) {
