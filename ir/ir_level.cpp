@@ -16,32 +16,58 @@ namespace {
 
 constexpr double pi = 3.14159265358979323846;
 
-// Points of the level's average, evenly spaced in log frequency (about 87 per octave): the
-// midpoints of equal steps, so each octave weighs the same.
-constexpr int level_points = 512;
+// An in-place radix-2 FFT of spectrum_size points.
+void transform(std::vector<double>& re, std::vector<double>& im) {
+    const size_t n = re.size();
+    for (size_t i = 1, j = 0; i < n; ++i) {
+        size_t bit = n >> 1;
+        for (; j & bit; bit >>= 1) j ^= bit;
+        j ^= bit;
+        if (i < j) {
+            std::swap(re[i], re[j]);
+            std::swap(im[i], im[j]);
+        }
+    }
+    for (size_t length = 2; length <= n; length <<= 1) {
+        const double angle = -2.0 * pi / static_cast<double>(length);
+        for (size_t k = 0; k < length / 2; ++k) {
+            const double wr = std::cos(angle * static_cast<double>(k));
+            const double wi = std::sin(angle * static_cast<double>(k));
+            for (size_t start = 0; start < n; start += length) {
+                const size_t a = start + k, b = a + length / 2;
+                const double tr = re[b] * wr - im[b] * wi, ti = re[b] * wi + im[b] * wr;
+                re[b] = re[a] - tr;
+                im[b] = im[a] - ti;
+                re[a] += tr;
+                im[a] += ti;
+            }
+        }
+    }
+}
 
 } // namespace
 
-double ir_power_at(std::span<const float> samples, double hz) {
-    const double w = 2.0 * pi * hz / static_cast<double>(ir_sample_rate);
-    const double step_re = std::cos(w), step_im = -std::sin(w);
-    double turn_re = 1.0, turn_im = 0.0, re = 0.0, im = 0.0;
-    for (float s : samples) {
-        re += s * turn_re;
-        im += s * turn_im;
-        const double next_re = turn_re * step_re - turn_im * step_im;
-        turn_im = turn_re * step_im + turn_im * step_re;
-        turn_re = next_re;
-    }
-    return re * re + im * im;
+std::vector<double> ir_power_spectrum(std::span<const float> samples) {
+    std::vector<double> re(spectrum_size, 0.0), im(spectrum_size, 0.0);
+    for (size_t i = 0; i < std::min(samples.size(), spectrum_size); ++i) re[i] = samples[i];
+    transform(re, im);
+    std::vector<double> power(spectrum_size / 2 + 1);
+    for (size_t k = 0; k < power.size(); ++k) power[k] = re[k] * re[k] + im[k] * im[k];
+    return power;
 }
 
+// Each bin between 100 Hz and 6 kHz weighs its width over its frequency (df / f), so every
+// octave weighs the same; the weights' own sum divides, so a flat response is exactly 0 dB.
 double ir_level_db(std::span<const float> samples) {
-    const double low = std::log(level_low_hz), span = std::log(level_high_hz) - low;
-    double sum = 0.0;
-    for (int i = 0; i < level_points; ++i)
-        sum += ir_power_at(samples, std::exp(low + span * (i + 0.5) / level_points));
-    const double mean = sum / level_points;
+    const std::vector<double> power = ir_power_spectrum(samples);
+    double sum = 0.0, weights = 0.0;
+    for (size_t k = 1; k < power.size(); ++k) {
+        const double hz = static_cast<double>(k) * spectrum_bin_hz;
+        if (hz < level_low_hz || hz > level_high_hz) continue;
+        sum += power[k] / hz;
+        weights += 1.0 / hz;
+    }
+    const double mean = sum / weights;
     return mean > 0.0 ? 10.0 * std::log10(mean) : -std::numeric_limits<double>::infinity();
 }
 

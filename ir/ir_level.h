@@ -1,18 +1,24 @@
 // The level of a cabinet IR as a listener hears it: the mean of |H(f)|^2 over 100 Hz to 6 kHz
 // with equal weight per octave (what pink noise played through it gives), in dB; the factory
 // cabinets' median level; the gain that matches an IR to it without a peak above 1.0; and the
-// response at any frequency, for the plots. Pure functions over 48 kHz samples: any thread.
+// power spectrum both the level and the plots read. Pure functions over 48 kHz samples: any
+// thread (the median is worked out once, under the static's guard).
 #pragma once
 
 #include <span>
+#include <vector>
 
 namespace nimba {
 
 inline constexpr double level_low_hz = 100.0;
 inline constexpr double level_high_hz = 6000.0;
 
-// |H(f)|^2 of the IR (taken at 48 kHz) at `hz`.
-double ir_power_at(std::span<const float> samples, double hz);
+// Bins of the spectrum: the IR zero-padded to 16384 samples, so bin k is k x 2.93 Hz.
+inline constexpr size_t spectrum_size = 16384;
+inline constexpr double spectrum_bin_hz = 48000.0 / spectrum_size;
+
+// |H(f)|^2 at the bins 0..spectrum_size / 2 of the first spectrum_size samples.
+std::vector<double> ir_power_spectrum(std::span<const float> samples);
 
 // The level in dB; minus infinity for an IR that is silent throughout.
 double ir_level_db(std::span<const float> samples);

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <array>
 #include <cstdio>
+#include <mutex>
 
 #include "core/file_access.h"
 #include "device/firmware.h"
@@ -314,8 +315,16 @@ int carry_out(session& s, const device_request& request, const device_payload& p
         }
         return code;
     }
-    case device_action::upload_ir:
-        return cabinet_command(s, command_import_slot0 + request.slot);
+    case device_action::upload_ir: {
+        // As the editor's preview hands over what it shows, with the default choices.
+        {
+            const std::lock_guard hold(s.state.cabinet_files.lock);
+            s.state.cabinet_files.send_slot = request.slot;
+            s.state.cabinet_files.send_name = std::wstring(file_name_of(request.path));
+            s.state.cabinet_files.send_samples = payload.ir_samples;
+        }
+        return cabinet_command(s, command_send_previewed);
+    }
     case device_action::send_factory:
         s.state.ir_slot_choice = request.slot + 1;
         s.state.factory_cabinet = request.cabinet;
@@ -427,11 +436,12 @@ payload_check load_device_payload(const device_request& request) {
         check.refusal = make_outcome(code, {why});
     };
     if (request.action == device_action::upload_ir) {
-        const ir_conversion ir = read_ir_from_wav(request.path);
+        ir_conversion ir = read_ir_from_wav(request.path);
         if (ir.rejection != ir_rejection::none)
             refuse(outcome_code::import_refused, refusal_text(ir));
         else if (!encode_ir_image(ir.samples))
             refuse(outcome_code::import_refused, "the IR image cannot be built");
+        check.payload.ir_samples = std::move(ir.samples);
     } else if (request.action == device_action::restore || request.action == device_action::diff) {
         backup_load load = read_backup_file(request.path);
         if (!load.backup) refuse(outcome_code::backup_refused, load.error);

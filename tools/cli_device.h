@@ -52,6 +52,7 @@ device_parse parse_device_arguments(const cli_arguments& args);
 
 // What the commands need read from disk before any port is opened.
 struct device_payload {
+    std::vector<float> ir_samples;        // upload-ir: the file converted as the editor does
     std::vector<uint8_t> firmware_image;  // update-firmware: exactly 131,072 bytes
     std::optional<program_backup> backup; // restore, diff: the loaded file
 };

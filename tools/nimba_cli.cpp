@@ -13,10 +13,13 @@
 #include "core/seams.h"
 #include "ir/ir_export.h"
 #include "ir/ir_import.h"
+#include "ir/ir_preview.h"
+#include "ir/ir_transfer.h"
 #include "nimba_version.h"
 #include "tools/cli_device.h"
 #include "tools/cli_emulate.h"
 #include "tools/cli_ir.h"
+#include "tools/cli_plot.h"
 
 namespace nimba {
 namespace {
@@ -94,6 +97,33 @@ int ir_convert(const arguments& args) {
     return exit_ok;
 }
 
+// The preview the editor would show of the input, as a PNG at the --plot path.
+int write_plot(const ir_arguments& parsed) {
+#if NIMBA_CLI_PLOT
+    file_read file = read_regular_file(parsed.paths[0]);
+    ir_preview preview;
+    preview.slot = 0;
+    preview.name = std::wstring(file_name_of(parsed.paths[0]));
+    preview.file = std::move(file.bytes);
+    preview.read_error = std::move(file.error);
+    preview.choices = parsed.choices;
+    shape_preview(preview);
+    const std::string error = write_preview_png(preview, parsed.plot);
+    if (error.empty()) {
+        std::printf("%s: the preview drawn\n", quoted_path(parsed.plot).c_str());
+        return exit_ok;
+    }
+    std::fprintf(stderr, "nimba-cli: %s: %s; nothing was written\n",
+                 quoted_path(parsed.plot).c_str(), error.c_str());
+    return exit_failed;
+#else
+    std::fprintf(stderr,
+                 "nimba-cli: %s: --plot draws in the Linux build only; nothing was written\n",
+                 quoted_path(parsed.plot).c_str());
+    return exit_failed;
+#endif
+}
+
 int ir_info(const arguments& args) {
     const ir_arguments parsed = parse_ir_arguments(args, true);
     if (const int fault = check_ir_arguments(parsed, "ir-info", ir_info_usage, 1); fault >= 0)
@@ -104,7 +134,8 @@ int ir_info(const arguments& args) {
     std::printf("%s: %u Hz, %u channel%s, %llu frames\n%s", quoted_path(parsed.paths[0]).c_str(),
                 ir.source_rate, ir.source_channels, ir.source_channels == 1 ? "" : "s",
                 static_cast<unsigned long long>(ir.source_frames), ir_figures_text(ir).c_str());
-    return exit_ok;
+    if (parsed.plot.empty()) return exit_ok;
+    return write_plot(parsed);
 }
 
 int ir_export(const arguments& args) {

@@ -6,10 +6,10 @@
 
 #include <objbase.h>
 
+#include "app/cabinet_preview.h"
 #include "app/editor.h"
 #include "app/win32/main_window_win32.h"
 #include "core/draw/d2d_canvas_win32.h"
-#include "app/cabinet_preview.h"
 
 namespace nimba {
 
@@ -57,8 +57,12 @@ int run_editor(worker_services services) {
         return exit_no_worker;
     }
 
+    globals.on_drop = [&s, &ui](int32_t x, int32_t y, const std::vector<std::wstring>& paths) {
+        drop_files(s, ui, x, y, paths);
+    };
     show_main_window();
     run_message_loop(window);
+    globals.on_drop = nullptr;
 
     CoUninitialize();
     // A worker that could not be stopped keeps the state: end the process, worker and all,

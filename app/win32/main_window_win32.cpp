@@ -5,9 +5,11 @@
 #include <windows.h>
 
 #include <objbase.h>
+#include <shellapi.h>
 
 #include <cmath>
 #include <string>
+#include <vector>
 
 #include "core/draw/d2d_canvas_win32.h"
 
@@ -54,6 +56,23 @@ float target_dpi() {
     return drawing ? render_target_dpi(*drawing) : 96.0f;
 }
 
+// The dropped files' paths and where they landed, in drawing units, for on_drop.
+void files_dropped(HDROP drop) {
+    main_window_values& globals = main_window_globals();
+    POINT at{};
+    DragQueryPoint(drop, &at);
+    std::vector<std::wstring> paths(DragQueryFileW(drop, 0xFFFFFFFF, nullptr, 0));
+    for (UINT i = 0; i < paths.size(); ++i) {
+        paths[i].resize(DragQueryFileW(drop, i, nullptr, 0));
+        DragQueryFileW(drop, i, paths[i].data(), static_cast<UINT>(paths[i].size() + 1));
+    }
+    DragFinish(drop);
+    const float factor = target_dpi() / 96.0f;
+    if (globals.on_drop)
+        globals.on_drop(static_cast<int32_t>(static_cast<float>(at.x) / factor),
+                        static_cast<int32_t>(static_cast<float>(at.y) / factor), paths);
+}
+
 LRESULT CALLBACK window_procedure(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam) {
     d2d_drawing* drawing = main_window_globals().drawing;
     switch (message) {
@@ -96,6 +115,9 @@ LRESULT CALLBACK window_procedure(HWND hwnd, UINT message, WPARAM wparam, LPARAM
         return 0;
     case WM_TIMER:
         deliver(hwnd, event_timer);
+        return 0;
+    case WM_DROPFILES:
+        files_dropped(reinterpret_cast<HDROP>(wparam));
         return 0;
     case WM_MOUSEMOVE:
         store_pointer(lparam);
@@ -197,6 +219,7 @@ window_creation create_main_window(main_window& record, const std::string& title
     globals.hwnd = hwnd;
     if (!hwnd) return window_creation::window_failed;
     attach_window(*globals.drawing, hwnd);
+    DragAcceptFiles(hwnd, TRUE);
     SetTimer(hwnd, 0, timer_period_ms, nullptr);
     return window_creation::created;
 }

@@ -4,7 +4,9 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
+#include <vector>
 
 #include "ui/window.h"
 
@@ -20,6 +22,8 @@ struct main_window_values {
     HWND__* hwnd = nullptr;        // null when no window was made
     pointer_input pointer;         // written by the window procedure
     d2d_drawing* drawing = nullptr;
+    // Files dropped on the window at (x, y) in drawing units; may be empty.
+    std::function<void(int32_t x, int32_t y, const std::vector<std::wstring>& paths)> on_drop;
 };
 main_window_values& main_window_globals();
 

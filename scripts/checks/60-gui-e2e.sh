@@ -12,9 +12,12 @@
 #      amplifier's slot 2 holds that cabinet's image, byte for byte as `nimba-cli ir-export`
 #      writes it, under its name; then AUDITION on and the next cabinet goes to the slot at once;
 #   5. STORE: the amplifier stores;
-#   6. a 22050 Hz WAV file refused: its reason reaches the report and the status bar changes;
-#      then a WAV file imported into slot 4 through the Windows file picker: the slot holds the
-#      image `nimba-cli ir-convert` makes of it, named after the file, and the outcome says so;
+#   6. a 22050 Hz WAV file refused: its preview opens refusing it, its reason reaches the report
+#      and the status bar changes, CANCEL closes it; then a stereo WAV file picked for slot 4
+#      through the Windows file picker: its preview opens, each choice flipped (channel right,
+#      both, tail fade, level matched) changes it on screen, and SEND puts in the slot the image
+#      `nimba-cli ir-convert --channel both --level matched --tail fade` makes of it, named after
+#      the file, and the outcome says so;
 #   7. EXTRACT ALL into a folder chosen in the folder picker: the twelve files `ir-export` writes;
 #   8. the peak memory of the process, and WM_CLOSE ending it with exit code 0.
 # Every wait has a deadline; everything started here is stopped on exit.

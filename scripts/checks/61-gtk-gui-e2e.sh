@@ -6,7 +6,8 @@
 #   a wheel notch down over the program number reads program 127, one up goes back to
 #   program 0 and sends its block;
 #   2.-7. program up, IR bypass, SELECT and AUDITION, STORE, a WAV file through the GTK file
-#   chooser, EXTRACT ALL through its folder mode;
+#   chooser into its preview (refused, then one shaped by each choice and sent with the level
+#   matched), EXTRACT ALL through its folder mode;
 #   8. peak memory, and closing the window ending the process with 0 and no sanitizer report.
 # NIMBA_GUI_PRESET names the build (default native, ASan + UBSan; 63-gtk-gui-tsan.sh runs it
 # on native-tsan). Every wait has a deadline; everything started here is stopped on exit.

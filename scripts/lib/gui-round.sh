@@ -122,9 +122,18 @@ export_factory_cabinets() {
   [ "$(wc -l <"$work/names")" -eq 12 ] || fail "ir-export did not name twelve cabinets"
 }
 
+# preview_place: the import preview's panel on this client area ($preview_x, $preview_y), centred
+# over the main area right of the slot panel; its switches' rows are 36 apart from y + 380,
+# their options 100 apart from x + 106; CANCEL and SEND sit at its bottom right.
+preview_place() {
+  preview_x=$((250 + (client_w - 250 - 730) / 2))
+  preview_y=$((41 + (client_h - 62 - 560) / 2))
+}
+
 # demo_round: from the connected demo, steps 2 to 7 of the round (program up, IR bypass, a
 # factory cabinet SELECTed and AUDITIONed, STORE, a WAV file refused with its reason told,
-# one imported through the file picker, EXTRACT ALL into a folder chosen in the folder picker).
+# one imported through the file picker and shaped in its preview, EXTRACT ALL into a folder
+# chosen in the folder picker).
 demo_round() {
   local slot=2 cabinet=4 name bottom=$client_h
 
@@ -179,8 +188,9 @@ demo_round() {
   echo "$tag: STORE: the amplifier stored"
   sleep 0.8 # the store is shown for half a second, during which input is not taken
 
-  # 6. A WAV file at a sample rate the amplifier cannot take: refused, its reason in the report
-  # and in the status bar's left text; nothing reaches the amplifier.
+  # 6. A WAV file at a sample rate the amplifier cannot take: its preview opens refusing it,
+  # the reason reaches the report and the status bar's left text; CANCEL closes it and nothing
+  # reaches the amplifier.
   sox -n -r 22050 -c 1 -b 16 "$work/low_rate.wav" synth 0.05 pinknoise ||
     fail "sox could not make a WAV file"
   local refusal='^outcome import refused: sample rate 22050 Hz is outside 44100 to 96000$' received
@@ -195,17 +205,42 @@ demo_round() {
   sleep 0.2
   see_change 5 10 $((bottom - 21)) 600 21 refused_import ||
     fail "the refusal did not show in the status bar"
+  preview_place
+  see_change 5 "$preview_x" "$preview_y" 730 560 click $((preview_x + 534)) $((preview_y + 529)) ||
+    fail "CANCEL did not close the refusing preview"
   [ "$(grep -c '^recv' "$log")" -eq "$received" ] || fail "a refused file reached the amplifier"
-  echo "$tag: refused import: \"$(grep -E "$refusal" "$log" | sed 's/^outcome //')\", shown"
+  echo "$tag: refused import: \"$(grep -E "$refusal" "$log" | sed 's/^outcome //')\", shown in" \
+    "its preview, CANCEL closed it"
 
-  # A WAV file of the user's into slot 4, and the image the command-line tool makes of it.
-  sox -n -r 44100 -c 2 -b 16 "$work/my_cab.wav" synth 0.08 pinknoise fade 0 0.08 0.06 ||
-    fail "sox could not make a WAV file"
-  cli ir-convert "$(host_path "$work/my_cab.wav")" "$(host_path "$work/my_cab_ir.wav")" \
-    >/dev/null 2>&1 || fail "nimba-cli ir-convert failed"
-  click 215 $((198 + 31 * 4 + 11)) # slot 4's import button
-  answer_picker Open "$(host_path "$work/my_cab.wav")"
-  wait_for 15 logged "^slot 4 " || fail "no cabinet arrived in slot 4 from the file picker"
+  # A stereo WAV file of the user's into slot 4: pink noise dying away on the left, a steady tone
+  # on the right. Its preview opens; each choice flipped redraws the plots and figures; SEND with
+  # both channels, the level matched and the tail faded puts in the slot the image the
+  # command-line tool makes with the same options.
+  sox -n -r 44100 -c 1 -b 16 "$work/left.wav" synth 0.08 pinknoise fade 0 0.08 0.06 &&
+    sox -n -r 44100 -c 1 -b 16 "$work/right.wav" synth 0.08 sine 1000 vol 0.5 &&
+    sox -M "$work/left.wav" "$work/right.wav" "$work/my_cab.wav" || fail "sox could not make a WAV file"
+  cli ir-convert --channel both --level matched --tail fade "$(host_path "$work/my_cab.wav")" \
+    "$(host_path "$work/my_cab_ir.wav")" >/dev/null 2>&1 || fail "nimba-cli ir-convert failed"
+  picked_import() {
+    click 215 $((198 + 31 * 4 + 11)) # slot 4's import button
+    answer_picker Open "$(host_path "$work/my_cab.wav")"
+    rest_pointer
+  }
+  see_change 15 "$preview_x" $((preview_y + 72)) 698 220 picked_import ||
+    fail "the preview did not open for the picked file"
+  echo "$tag: preview: opened for my_cab.wav"
+  local choice
+  for choice in "channel right:$((preview_x + 252)):$((preview_y + 392))" \
+    "channel both:$((preview_x + 352)):$((preview_y + 392))" \
+    "tail fade:$((preview_x + 252)):$((preview_y + 464))" \
+    "level matched:$((preview_x + 252)):$((preview_y + 428))"; do
+    IFS=: read -r what cx cy <<<"$choice"
+    see_change 5 "$preview_x" $((preview_y + 72)) 698 290 click "$cx" "$cy" ||
+      fail "the preview did not change on screen for $what"
+    echo "$tag: preview: $what redrew the plots and figures"
+  done
+  click $((preview_x + 658)) $((preview_y + 529)) # SEND
+  wait_for 15 logged "^slot 4 " || fail "no cabinet arrived in slot 4 from the preview"
   slot_holds 4 MY_CAB "$work/my_cab_ir.wav" "import"
   wait_for 5 logged '^outcome cabinet sent to slot 4: MY_CAB$' ||
     fail "the import's outcome was not told"

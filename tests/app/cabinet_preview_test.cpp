@@ -1,0 +1,156 @@
+// The import preview as the editions drive it: a picked or dropped file opens it, each switch
+// reshapes the IR exactly as the conversion with that choice does, SEND hands that IR to the
+// worker, a refused file or several dropped files send nothing, and the cabinet page plots the
+// selected factory cabinet.
+#include "app/cabinet_preview.h"
+
+#include <gtest/gtest.h>
+
+#include "ir/ir_import.h"
+#include "ir/wav_codec.h"
+#include "tests/core/temp_files.h"
+#include "tests/ui/screen_fixture.h"
+
+namespace nimba {
+namespace {
+
+using namespace nimba::test;
+
+// A stereo 48 kHz file whose channels differ: a click and its decay on the left, a steady tone
+// on the right.
+std::vector<uint8_t> stereo_file() {
+    std::vector<float> frames(2 * 2000);
+    for (size_t i = 0; i < 2000; ++i) {
+        frames[2 * i] = 0.9f * std::exp(-static_cast<float>(i) / 200.0f);
+        frames[2 * i + 1] = 0.3f * std::sin(static_cast<float>(i) * 0.13f);
+    }
+    frames[1] = 0.3f;
+    return encode_wav_float32(frames, 2, 48000);
+}
+
+void paint(screen& sc) {
+    sc.canvas.reset();
+    editor_event(sc.s(), sc.ui, event_paint);
+}
+
+void click(screen& sc, int32_t id) {
+    paint(sc);
+    const hit_region* r = sc.region(id, region_click);
+    ASSERT_NE(r, nullptr) << id;
+    sc.click_at(r->x + r->width / 2, r->y + r->height / 2);
+    paint(sc);
+}
+
+TEST(CabinetPreview, EachSwitchReshapesAndSendHandsTheShapedIr) {
+    screen sc;
+    const std::vector<uint8_t> file = stereo_file();
+    {
+        const std::lock_guard hold(sc.s().cabinet_files.lock); // as the worker hands it over
+        sc.s().cabinet_files.picked_slot = 4;
+        sc.s().cabinet_files.picked_name = L"my cab.wav";
+        sc.s().cabinet_files.picked_file = file;
+    }
+    paint(sc);
+    ASSERT_TRUE(sc.ui.preview.open);
+    EXPECT_EQ(sc.s().cabinet_files.picked_slot, -1);
+    EXPECT_NE(find_text(sc.canvas, L"IMPORT INTO SLOT 4"), nullptr);
+    EXPECT_EQ(sc.ui.preview.plot.samples, convert_wav_to_ir(file).samples);
+
+    // The screen under the preview takes no clicks while it is open.
+    click(sc, id_import0 + 1);
+    EXPECT_TRUE(sc.queued().empty());
+
+    ir_choices expected;
+    const struct {
+        int32_t id;
+        void (*choose)(ir_choices&);
+    } switches[] = {
+        {id_preview_channel0 + 1, [](ir_choices& c) { c.channel = ir_channel::right; }},
+        {id_preview_channel0 + 2, [](ir_choices& c) { c.channel = ir_channel::both; }},
+        {id_preview_tail0 + 1, [](ir_choices& c) { c.tail = ir_tail::fade; }},
+        {id_preview_level0 + 1, [](ir_choices& c) { c.level = ir_level::matched; }},
+        {id_preview_channel0, [](ir_choices& c) { c.channel = ir_channel::left; }},
+    };
+    std::vector<float> previous = sc.ui.preview.plot.samples;
+    for (const auto& s : switches) {
+        click(sc, s.id);
+        s.choose(expected);
+        const std::vector<float> shaped = convert_wav_to_ir(file, expected).samples;
+        EXPECT_EQ(sc.ui.preview.plot.samples, shaped) << s.id;
+        EXPECT_NE(shaped, previous) << s.id;
+        previous = shaped;
+    }
+    EXPECT_NE(find_texts_containing(sc.canvas, L"DB AGAINST THE FACTORY MEDIAN").size(), 0u);
+
+    click(sc, id_preview_send);
+    EXPECT_FALSE(sc.ui.preview.open);
+    EXPECT_EQ(sc.posted(), command_send_previewed);
+    const cabinet_handoff& files = sc.s().cabinet_files;
+    EXPECT_EQ(files.send_slot, 4);
+    EXPECT_EQ(files.send_name, L"my cab.wav");
+    EXPECT_EQ(files.send_samples, convert_wav_to_ir(file, expected).samples);
+}
+
+TEST(CabinetPreview, RefusalsShowTheirReasonAndSendNothing) {
+    temp_folder dir;
+    write_file(dir / "good.wav", stereo_file());
+    const struct {
+        int32_t x, y;
+        std::vector<std::wstring> paths;
+        bool taken;
+        int32_t slot;
+        std::string refusal; // empty: accepted
+    } drops[] = {
+        {100, 194 + 31 * 2 + 5, {wide(dir / "good.wav")}, true, 2, ""},
+        {100,
+         194 + 31 * 5 + 30,
+         {wide(dir / "good.wav"), wide(dir / "good.wav")},
+         true,
+         5,
+         "one slot takes one file: 2 files were dropped"},
+        {100, 194 + 5, {wide(dir / "absent.wav")}, true, 0, "the file cannot be read"},
+        {300, 194 + 5, {wide(dir / "good.wav")}, false, 0, ""},          // not on a slot's row
+        {100, 194 + 31 * 6 + 1, {wide(dir / "good.wav")}, false, 0, ""}, // below the rows
+    };
+    for (const auto& d : drops) {
+        screen sc;
+        paint(sc);
+        const uint32_t outcomes = outcome_sequence(sc.s().outcome);
+        EXPECT_EQ(drop_files(sc.s(), sc.ui, d.x, d.y, d.paths), d.taken) << d.y;
+        EXPECT_EQ(sc.ui.preview.open, d.taken) << d.y;
+        if (!d.taken) continue;
+        EXPECT_EQ(sc.ui.preview.slot, d.slot);
+        EXPECT_EQ(sc.ui.preview.refusal.substr(0, d.refusal.size()), d.refusal) << d.y;
+        paint(sc);
+        if (d.refusal.empty()) {
+            EXPECT_EQ(outcome_sequence(sc.s().outcome), outcomes);
+            continue;
+        }
+        // In the preview and in the status bar.
+        EXPECT_EQ(find_texts_containing(sc.canvas, L"IMPORT REFUSED: ").size(), 2u) << d.y;
+        EXPECT_EQ(latest_outcome(sc.s().outcome).latest.text,
+                  "import refused: " + sc.ui.preview.refusal);
+        click(sc, id_preview_send);
+        EXPECT_TRUE(sc.queued().empty());
+        EXPECT_EQ(sc.s().cabinet_files.send_slot, -1);
+        click(sc, id_preview_cancel);
+        EXPECT_FALSE(sc.ui.preview.open);
+    }
+}
+
+TEST(CabinetPreview, CabinetPagePlotsTheSelectedFactoryCabinet) {
+    screen sc;
+    sc.s().ir_slot_choice = 1;
+    sc.s().factory_cabinet = 3;
+    paint(sc);
+    EXPECT_TRUE(sc.ui.factory_plots[3].ready);
+    EXPECT_FALSE(sc.ui.factory_plots[2].ready);
+    EXPECT_EQ(sc.ui.factory_plots[3].samples.size(), 4096u);
+    EXPECT_NE(find_text(sc.canvas, L"1 KHZ"), nullptr);
+    sc.s().cabinet_list_open = 1; // the list covers the plots
+    paint(sc);
+    EXPECT_EQ(find_text(sc.canvas, L"1 KHZ"), nullptr);
+}
+
+} // namespace
+} // namespace nimba
