@@ -33,7 +33,7 @@ walk_result write_program(device_link& link, const program_backup& file, int32_t
     set_program_values(state, n, p);
     set_amplifier_values(state, file.globals);
     state.program = n;
-    if (!send_parameter_block(link)) return {walk_status::port_closed, n};
+    if (!send_parameter_block(link, n)) return {walk_status::port_closed, n};
     if (!pause_unless_stopped(link, link_poll_step_ms)) return {walk_status::stopped, n};
     if (!send_store(link)) return {walk_status::port_closed, n};
     if (!pause_unless_stopped(link, link_poll_step_ms)) return {walk_status::stopped, n};

@@ -158,10 +158,10 @@ bool send_version_request(device_link& link) {
     return send_short_request(link, code_version);
 }
 
-void request_program(device_link& link) {
+void request_program(device_link& link, int32_t n) {
     if (!link.state) return;
     link.last_reply = 0;
-    if (!send_indexed_request(link, code_program, link.state->program)) return;
+    if (!send_indexed_request(link, code_program, n)) return;
     switch (wait_for_reply(link, code_program)) {
     case wait_result::reply:
         link.failure_count = 0;
@@ -185,14 +185,14 @@ bool request_slot_name(device_link& link, int slot) {
     return send_indexed_request(link, code_slot_name, slot);
 }
 
-bool send_parameter_block(device_link& link) {
+bool send_parameter_block(device_link& link, int32_t n) {
     if (!link.state) return false;
     const editor_state& state = *link.state;
     const auto b = build_frame(link.message_buffer, code_parameter_block,
                                parameter_block_size - frame_overhead);
-    b[block_at::program] = data_byte(state.program);
+    b[block_at::program] = data_byte(n);
     for (const amp_value_row& r : amp_value_rows) {
-        const auto words = value_words(state, state.program, r.value);
+        const auto words = value_words(state, n, r.value);
         for (size_t i = 0; i < r.count; ++i)
             b[r.byte + i] = static_cast<uint8_t>(words[i] & r.bits);
     }

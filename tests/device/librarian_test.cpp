@@ -207,8 +207,7 @@ TEST(BackupFile, ValuesOutOfRangeFromTheAmpAreBackedUpAsTheyRead) {
         ASSERT_TRUE(load.backup) << load.error;
         EXPECT_TRUE(backup_differences(*load.backup, backup).empty());
 
-        t.state->program = 0;
-        ASSERT_TRUE(send_parameter_block(*t.link));
+        ASSERT_TRUE(send_parameter_block(*t.link, 0));
         EXPECT_EQ(t.bus.amp.blocks.back()[declared.byte + r.index], r.raw);
     }
 }
