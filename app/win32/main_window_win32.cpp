@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "core/draw/d2d_canvas_win32.h"
+#include "app/win32/d2d_canvas_win32.h"
 
 namespace nimba {
 
