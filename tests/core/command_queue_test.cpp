@@ -48,9 +48,10 @@ TEST(CommandQueue, CountersWrapWithoutLosingAnything) {
 }
 
 TEST(CommandQueue, StoreImportAndFactorySendLockInputUntilDone) {
-    for (int32_t code = -1; code <= command_export_all + 1; ++code) {
+    for (int32_t code = -1; code <= command_send_previewed + 1; ++code) {
         auto q = std::make_unique<command_queue>();
         const bool locks = code == command_store || code == command_send_factory ||
+                           code == command_send_previewed ||
                            (code >= command_import_slot0 && code <= command_import_slot5);
         EXPECT_EQ(locks_input(code), locks) << code;
         post_command(*q, {code});

@@ -160,14 +160,14 @@ TEST(WorkerCommands, StoreShowsStoringForHalfASecond) {
     }
 }
 
-// Codes 4..11 go to the cabinet operations; any other code is taken and told as an outcome.
+// Codes 4..12 go to the cabinet operations; any other code is taken and told as an outcome.
 TEST(WorkerCommands, CabinetCodesGoToTheCabinetOperationsOthersAreTold) {
     struct case_t {
         int32_t code;
         bool handed_on;
     };
-    const case_t cases[] = {{4, true},   {9, true},   {10, true},    {11, true},
-                            {12, false}, {-1, false}, {0x7F, false}, {1000, false}};
+    const case_t cases[] = {{4, true},   {9, true},   {10, true},    {11, true},   {12, true},
+                            {13, false}, {-1, false}, {0x7F, false}, {1000, false}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.code);
         connected f;
