@@ -2,16 +2,19 @@
 // record. Scalars are atomics of their declared width; slot names and the latest outcome are
 // replaced whole under small mutexes and read as copies. The worker writes link_status,
 // progress, versions, program records, slot names and the latest outcome; the GUI writes the
-// user's choices and posts `command`. See each field for who writes it.
+// user's choices and posts commands. See each field for who writes it.
 #pragma once
 
 #include <array>
 #include <atomic>
 #include <cstdint>
 #include <mutex>
+#include <span>
 #include <string>
 
+#include "core/amp_values.h"
 #include "core/assets/cabinets.h"
+#include "core/command_queue.h"
 #include "core/outcome.h"
 
 namespace nimba {
@@ -32,19 +35,8 @@ enum : int32_t {
     progress_programs = 400,
 };
 
-// command codes posted by the user interface and taken by the worker.
-enum : int32_t {
-    command_none = 0,
-    command_send_block = 1,
-    command_read_program = 2,
-    command_store = 3,
-    command_import_slot0 = 4, // 4..9: import a WAV file into user slot 0..5
-    command_import_slot5 = 9,
-    command_send_factory = 10,
-    command_export_all = 11,
-};
-
-// One program's settings: 19 32-bit words. Words 0..8 travel in the parameter block.
+// One program's settings: 19 32-bit words. Words 0..8 travel in the parameter block; what each
+// value is (its byte, range, names) is declared in core/amp_values.h.
 struct program_record {
     std::atomic<int32_t> ir_slot[4];       // words 0-3: user slot used by channel 0, 1, 2 (3)
     std::atomic<int32_t> channel;          // word 4: active channel 0..2
@@ -69,7 +61,6 @@ struct slot_name_table {
 // Both write the settings the user changes and the amplifier reports back.
 struct editor_state {
     std::atomic<int32_t> link_status{0};                  // worker
-    std::atomic<int32_t> command{0};                      // GUI posts, worker takes (exchange)
     std::atomic<int32_t> tolex_colour{0};                 // both: the user, the amp's reply
     std::atomic<uint16_t> device_firmware_version{0};     // worker
     std::atomic<uint16_t> available_firmware_version{0};  // worker
@@ -80,6 +71,7 @@ struct editor_state {
     std::atomic<int32_t> cabinet_list_open{0};            // GUI
     std::atomic<int32_t> factory_cabinet{0};              // GUI
     cabinet_library cabinets;                             // GUI, at build and destroy
+    command_queue commands;                               // GUI posts, worker takes
     slot_name_table slot_names;                           // worker
     outcome_record outcome;                               // worker, through post_outcome
     std::array<program_record, program_count> programs{}; // both, like program
@@ -91,7 +83,7 @@ void build_editor_state(editor_state& state);
 
 // Clears the device part: programs, slot names, both versions, program, midi_channel,
 // ir_slot_choice, cabinet_list_open, factory_cabinet; progress = -1. Keeps link_status,
-// command, tolex_colour and the cabinets.
+// the posted commands, tolex_colour and the cabinets.
 void reset_device_part(editor_state& state);
 
 // Releases what the build made: slot names, cabinet entries.
@@ -103,5 +95,23 @@ void set_slot_name(editor_state& state, int slot, std::wstring name);
 // The record of the current program.
 program_record& current_program(editor_state& state);
 const program_record& current_program(const editor_state& state);
+
+// The words of `value` in the state: program n's record for a program value, record 0 for the
+// global values, the state's own field for the other amplifier-wide ones. n is clamped.
+std::span<std::atomic<int32_t>> value_words(editor_state& state, int32_t n, amp_value value);
+std::span<const std::atomic<int32_t>> value_words(const editor_state& state, int32_t n,
+                                                  amp_value value);
+// A program value's words in one record.
+std::span<const std::atomic<int32_t>> value_words(const program_record& record, amp_value value);
+
+// Word i of a program value in `record`, read in range (value_in_range): what the screen shows.
+int32_t read_value(const program_record& record, amp_value value, size_t i = 0);
+
+// Program n's values and the amplifier-wide ones, each read in range.
+program_values program_values_of(const editor_state& state, int32_t n);
+amplifier_values amplifier_values_of(const editor_state& state);
+// Writes them into the state as given.
+void set_program_values(editor_state& state, int32_t n, const program_values& values);
+void set_amplifier_values(editor_state& state, const amplifier_values& values);
 
 } // namespace nimba

@@ -19,7 +19,7 @@ windows=(mingw-w64 g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 dpf-sour
 web=(emscripten nodejs)
 tests=(libbenchmark-dev fonts-dejavu-extra imagemagick xdotool clang libclang-rt-14-dev
        clang-format sox jackd2 nsis zip unzip dpkg-dev desktop-file-utils appstream
-       chromium firefox-esr)
+       guitarix-common chromium firefox-esr)
 
 purpose=${1:-tests}
 case "$purpose" in

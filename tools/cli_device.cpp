@@ -57,9 +57,6 @@ std::string quoted(const std::wstring& text) {
     return line;
 }
 
-constexpr const char* tolex_names[] = {"BLACK", "SNAKE SKIN", "PURPLE",
-                                       "RED",   "TURQUOISE",  "WHITE"};
-
 // Every repaint while no transfer shows its progress falls inside a connect or a command.
 std::string progress_label(const editor_state& state) {
     const int32_t p = state.progress;
@@ -172,21 +169,22 @@ int connect(session& s) {
     }
 }
 
-// Posts `command` as the user interface does and runs cycles until the worker has taken it;
-// the worker carries a command out in the cycle that takes it.
-int post_command(session& s, int32_t command) {
-    s.state.command = command;
+// Posts `c` as the user interface does and runs cycles until the worker has taken it; the
+// worker carries a command out in the cycle that takes it. The queue is empty between
+// commands here, so the post always finds room.
+int run_command(session& s, const command& c) {
+    post_command(s.state.commands, c);
     for (;;) {
         if (s.link.stop_requested) return interrupted(s);
         const int code = cycle(s);
         if (s.link.stop_requested) return interrupted(s);
-        if (s.state.command == command_none || code != cli_exit_ok) return code;
+        if (pending_commands(s.state.commands) == 0 || code != cli_exit_ok) return code;
     }
 }
 
 int read_program(session& s, int32_t n) {
     s.state.program = n;
-    const int code = post_command(s, command_read_program);
+    const int code = run_command(s, {.code = command_read_program, .program = n});
     if (code != cli_exit_ok) return code;
     if (s.state.programs[n].loaded == 0) return print_outcome(s.console, amp_silence());
     return cli_exit_ok;
@@ -195,7 +193,7 @@ int read_program(session& s, int32_t n) {
 // A posted cabinet command ends with the outcome of its transfer, or of the file's refusal.
 int cabinet_command(session& s, int32_t command) {
     const uint32_t before = outcomes_so_far(s);
-    const int code = post_command(s, command);
+    const int code = run_command(s, {.code = command});
     if (code != cli_exit_ok) return code;
     const auto result = outcome_since(s, before);
     return print_outcome(s.console, result ? *result
@@ -320,7 +318,7 @@ int carry_out(session& s, const device_request& request, const device_payload& p
         s.state.factory_cabinet = request.cabinet;
         return cabinet_command(s, command_send_factory);
     case device_action::store: {
-        const int code = post_command(s, command_store);
+        const int code = run_command(s, {.code = command_store});
         if (code != cli_exit_ok) return code;
         clear_progress(s.console);
         s.console.out("stored\n");
@@ -490,34 +488,16 @@ int run_device_request(headless_link& headless, const device_request& request,
 }
 
 std::string program_text(const editor_state& state, int32_t n) {
-    const program_record& p = state.programs[std::clamp<int32_t>(n, 0, program_count - 1)];
+    const int32_t shown = std::clamp<int32_t>(n, 0, program_count - 1);
     std::string text = "program " + std::to_string(n) + "\n";
-    const auto row = [&text](std::string_view label, const std::string& value) {
+    for (const amp_value_row& r : amp_value_rows) {
+        if (!is_program_value(r) && n != 0) continue;
+        std::vector<int32_t> words;
+        for (const auto& w : value_words(state, shown, r.value)) words.push_back(w);
         text += "  ";
-        text += label;
-        text.append(15 - std::min<size_t>(label.size(), 14), ' ');
-        text += value;
-        text += '\n';
-    };
-    const auto words = [](const auto& values) {
-        std::string line;
-        for (const auto& v : values) {
-            if (!line.empty()) line += ' ';
-            line += std::to_string(v.load());
-        }
-        return line;
-    };
-    row("channel", std::to_string(p.channel.load()));
-    row("ir slots", words(p.ir_slot));
-    row("galaxy modes", words(p.channel_mode));
-    row("ir bypass", p.ir_bypass != 0 ? "on" : "off");
-    if (n == 0) {
-        const int32_t channel = state.midi_channel;
-        const int32_t colour = state.tolex_colour;
-        row("midi channel", channel == 0 ? "omni" : std::to_string(channel));
-        row("tolex colour",
-            colour >= 0 && colour < 6 ? tolex_names[colour] : std::to_string(colour));
-        row("global values", words(p.global_values));
+        text += r.label;
+        text.append(15 - std::min<size_t>(r.label.size(), 14), ' ');
+        text += value_text(r.value, words) + "\n";
     }
     return text;
 }

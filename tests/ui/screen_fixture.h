@@ -1,10 +1,12 @@
 // A built editor state wired to a recording canvas, a virtual clock and counters for repaints
-// and cursor changes, with helpers to paint a frame and to point, click and wheel at controls.
+// and cursor changes, with helpers to paint a frame, to point, click and wheel at controls and
+// to read the commands queued for the worker.
 #pragma once
 
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <vector>
 
 #include "core/draw/recording_canvas.h"
 #include "core/state.h"
@@ -34,6 +36,20 @@ struct screen {
     ~screen() { destroy_editor_state(*state); }
 
     editor_state& s() { return *state; }
+
+    // The commands waiting for the worker, oldest first.
+    std::vector<command> queued() const {
+        std::vector<command> waiting;
+        const command_queue& q = state->commands;
+        for (uint32_t i = q.head; i != q.tail; ++i)
+            waiting.push_back(q.entries[i % command_queue_capacity]);
+        return waiting;
+    }
+    // The code of the newest command waiting; 0 when none is.
+    int32_t posted() const {
+        const auto waiting = queued();
+        return waiting.empty() ? command_none : waiting.back().code;
+    }
     program_record& program() { return current_program(*state); }
 
     void paint() {
@@ -71,5 +87,19 @@ struct screen {
         handle_event(*state, ui, event_wheel);
     }
 };
+
+// IR bypass values as an amplifier may report them, and whether each reads as bypassed.
+struct bypass_reading {
+    int32_t raw;
+    bool bypassed;
+};
+inline constexpr bypass_reading bypass_readings[] = {{0, false}, {1, true}, {2, true}, {127, true}};
+
+// Paints program 0 on user slot 3 with the IR bypass word at `raw`.
+inline void paint_with_bypass(screen& sc, int32_t raw) {
+    sc.program().ir_slot[0] = 3;
+    sc.program().ir_bypass = raw;
+    sc.paint();
+}
 
 } // namespace nimba
