@@ -94,7 +94,8 @@ backup_end back_up_programs(device_link& link, const worker_services& services) 
     read_slot_names(link);
     if (link.stop_requested) return backup_end::stopped;
     if (state.link_status == link_error)
-        return not_sent(make_outcome(outcome_code::backup_not_written, {"no slot names"}));
+        return not_sent(
+            make_outcome(outcome_code::backup_not_written, {reason_text(reason::no_slot_names)}));
     walk_result walk = read_all_programs(link);
     const walk_result back = return_to_current_program(link);
     if (walk.status == walk_status::done) walk = back;
@@ -323,7 +324,8 @@ void run(device_link& link, const worker_services& services) {
         } catch (const std::exception& e) {
             post_outcome(link, make_outcome(outcome_code::worker_fault, {e.what()}));
         } catch (...) {
-            post_outcome(link, make_outcome(outcome_code::worker_fault, {"unknown error"}));
+            post_outcome(link, make_outcome(outcome_code::worker_fault,
+                                            {reason_text(reason::unknown_error)}));
         }
         report_new_outcome(link, services, locals);
     }
