@@ -53,7 +53,7 @@ enum class outcome_kind : int32_t {
     X(amp_not_answering, no_answer, "the amplifier does not answer (no reply within {} ms)")       \
     X(amp_not_found, absent, "no amplifier found: no MIDI ports named \"NIMBA\"{}")                \
     X(amp_gone, absent, "the amplifier's MIDI ports went away")                                    \
-    X(midi_unavailable, failed, "the MIDI system cannot be opened")                                \
+    X(midi_unavailable, failed, "the MIDI system cannot be opened{}")                              \
     X(worker_fault, failed, "the device link stopped an operation: {}")                            \
     X(command_not_queued, refused, "command not taken: {} commands are already waiting")           \
     X(command_unknown, failed, "unknown command {}: nothing was done")

@@ -262,18 +262,21 @@ bool pause_unless_stopped(device_link& link, int32_t ms) {
 }
 
 void open_worker_ports(device_link& link, const worker_services& services, worker_locals& locals) {
+    std::string refusal;
     try {
         if (services.ports.make_input)
             locals.midi_in = services.ports.make_input(input_client_name, input_queue_limit);
         if (services.ports.make_output)
             locals.midi_out = services.ports.make_output(output_client_name);
+    } catch (const midi_system_refusal& refused) {
+        refusal = ": " + refused.reason;
     } catch (...) {
         // The MIDI system is unusable: the worker runs on without ports and shows no device.
     }
     if (!locals.midi_in || !locals.midi_out) {
         locals.midi_out.reset();
         locals.midi_in.reset();
-        post_outcome(link, make_outcome(outcome_code::midi_unavailable));
+        post_outcome(link, make_outcome(outcome_code::midi_unavailable, {refusal}));
     }
     link.midi_in = locals.midi_in.get();
     link.midi_out = locals.midi_out.get();

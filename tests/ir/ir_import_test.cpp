@@ -3,8 +3,8 @@
 
 #include <gtest/gtest.h>
 
-#include <bit>
 #include <cmath>
+#include <cstring>
 #include <limits>
 #include <random>
 
@@ -145,7 +145,11 @@ TEST(IrImport, DecodesEveryDeclaredFrame) {
 // Whatever comes out of the conversion is a finite number, or the file is refused.
 TEST(IrImport, RefusesWhatIsNotFinite) {
     std::vector<uint8_t> huge_doubles;
-    for (double d : {0.5, 1e300, 0.25}) put_le(huge_doubles, std::bit_cast<uint64_t>(d), 8);
+    for (double d : {0.5, 1e300, 0.25}) {
+        uint64_t bits = 0; // memcpy, not std::bit_cast: the browser build's libc++ lacks it
+        std::memcpy(&bits, &d, sizeof bits);
+        put_le(huge_doubles, bits, 8);
+    }
     const float inf = std::numeric_limits<float>::infinity();
     const std::vector<float> near_max(326, 3.3e38f); // kernel weights sum past 1 on the way
     const struct {
