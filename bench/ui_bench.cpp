@@ -1,5 +1,7 @@
 // CPU time of one full frame (on the recording canvas, and on a canvas that only counts, which
-// is the renderer alone) and of a pointer-move hit test over the full region list. The
+// is the renderer alone), of the same frame with the keyboard's focus ring shown and the
+// accessible reading taken after it (what every edition does per frame for assistive
+// technology), of the reading alone, and of a pointer-move hit test over the full region list. The
 // allocations counter is heap allocations per iteration, counted by the replaced operator new.
 #include <benchmark/benchmark.h>
 
@@ -9,6 +11,7 @@
 
 #include "bench/bench_screen.h"
 #include "core/draw/recording_canvas.h"
+#include "ui/accessible.h"
 #include "ui/event_handler.h"
 
 namespace {
@@ -65,6 +68,40 @@ void frame_renderer_only(benchmark::State& bench) {
         static_cast<double>(allocations.load() - before), benchmark::Counter::kAvgIterations);
 }
 BENCHMARK(frame_renderer_only);
+
+// The focus ring around a spin and its arrows (the cabinet title), and the reading after it.
+void frame_with_focus_ring_and_reading(benchmark::State& bench) {
+    bench_screen sc;
+    counting_canvas canvas;
+    sc.ui.target = &canvas;
+    sc.ui.focus = id_cabinet_title;
+    sc.ui.focus_shown = true;
+    accessible_tree reading;
+    handle_event(*sc.state, sc.ui, event_paint);
+    const int64_t before = allocations.load();
+    for (auto _ : bench) {
+        handle_event(*sc.state, sc.ui, event_paint);
+        read_accessible_tree(*sc.state, sc.ui, reading);
+        benchmark::DoNotOptimize(reading.data());
+    }
+    bench.counters["allocations"] = benchmark::Counter(
+        static_cast<double>(allocations.load() - before), benchmark::Counter::kAvgIterations);
+}
+BENCHMARK(frame_with_focus_ring_and_reading);
+
+void accessible_reading_only(benchmark::State& bench) {
+    bench_screen sc;
+    counting_canvas canvas;
+    sc.ui.target = &canvas;
+    handle_event(*sc.state, sc.ui, event_paint);
+    accessible_tree reading;
+    for (auto _ : bench) {
+        read_accessible_tree(*sc.state, sc.ui, reading);
+        benchmark::DoNotOptimize(reading.data());
+    }
+    bench.counters["controls"] = static_cast<double>(reading.size());
+}
+BENCHMARK(accessible_reading_only);
 
 // Alternates between two controls so every move changes two hover flags.
 void pointer_move_hit_test(benchmark::State& bench) {

@@ -18,7 +18,10 @@ void read_accessible_tree(const editor_state& state, const ui_context& ui, acces
         const int32_t id = reading_order[i];
         accessible_control& c = tree[i];
         c.id = id;
-        c.role = find_control(id)->role;
+        const control_row& row = *find_control(id);
+        c.role = row.role;
+        c.pressable = control_pressable(row, id);
+        c.steppable = row.step_down >= 0;
         c.shown = control_shown(state, id);
         c.focused = ui.focus == id;
         c.bounds = {};
@@ -36,11 +39,11 @@ void read_accessible_tree(const editor_state& state, const ui_context& ui, acces
 bool same_reading(const accessible_control& a, const accessible_control& b) {
     const control_access &x = a.access, &y = b.access;
     return a.id == b.id && a.role == b.role && a.shown == b.shown && a.focused == b.focused &&
-           a.bounds.x == b.bounds.x && a.bounds.y == b.bounds.y &&
-           a.bounds.width == b.bounds.width && a.bounds.height == b.bounds.height &&
-           same_text(x.name, y.name) && x.enabled == y.enabled && x.on == y.on &&
-           x.value == y.value && x.minimum == y.minimum && x.maximum == y.maximum &&
-           same_text(x.value_text, y.value_text);
+           a.pressable == b.pressable && a.steppable == b.steppable && a.bounds.x == b.bounds.x &&
+           a.bounds.y == b.bounds.y && a.bounds.width == b.bounds.width &&
+           a.bounds.height == b.bounds.height && same_text(x.name, y.name) &&
+           x.enabled == y.enabled && x.on == y.on && x.value == y.value && x.minimum == y.minimum &&
+           x.maximum == y.maximum && same_text(x.value_text, y.value_text);
 }
 
 } // namespace nimba

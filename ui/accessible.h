@@ -15,9 +15,11 @@ namespace nimba {
 struct accessible_control {
     int32_t id = -1; // the control's first id: the same from pass to pass
     access_role role = access_role::part;
-    bool shown = false;   // it answers on the page shown
-    bool focused = false; // it has the keyboard's focus
-    rect bounds;          // its regions and its steppers' in the last pass, in drawing units
+    bool shown = false;     // it answers on the page shown
+    bool focused = false;   // it has the keyboard's focus
+    bool pressable = false; // a press (Space) does something: press_control
+    bool steppable = false; // a spin its arrows step: step_control
+    rect bounds;            // its regions and its steppers' in the last pass, in drawing units
     control_access access;
 };
 

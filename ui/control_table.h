@@ -113,6 +113,12 @@ inline constexpr std::array<int32_t, focus_stop_count> reading_order = [] {
     return order;
 }();
 
+// Whether Space on control `id` clicks it: a button that is not its own spin's down stepper
+// (the MIDI channel and the tolex colour have no click of their own).
+inline bool control_pressable(const control_row& row, int32_t id) {
+    return row.kind == control_kind::button && row.step_down != id;
+}
+
 // Whether the control answers now: its page is the one shown, and a listed cabinet only while
 // the list is open.
 bool control_shown(const editor_state& state, int32_t id);

@@ -173,7 +173,7 @@ void key_at_focus(editor_state& state, ui_context& ui, int32_t key) {
     const bool forward = key == key_right || key == key_down;
     const bool backward = key == key_left || key == key_up;
     // A spin that is its own down stepper (MIDI channel, tolex colour) has no click of its own.
-    const bool own_click = row->kind == control_kind::button && row->step_down != ui.focus;
+    const bool own_click = control_pressable(*row, ui.focus);
     if (key == key_space || key == key_enter) {
         if (own_click) click_by_key(state, ui, ui.focus);
     } else if (row->role == access_role::spin && (forward || backward)) {
