@@ -1,6 +1,7 @@
 // The keyboard and what assistive technology reads, driven like the window drives them: Tab
 // through the reading order of each page, keys that must do exactly what the equivalent click
 // does, the focus ring (never before a key), and the accessible reading of the controls.
+#include <array>
 #include <vector>
 
 #include "screen_fixture.h"
@@ -58,31 +59,34 @@ TEST(Keyboard, TabFollowsTheReadingOrderOfThePageShown) {
         std::vector<int32_t> expected{reversed.front()};
         expected.insert(expected.end(), reversed.begin() + 1, reversed.end());
         EXPECT_EQ(tab_round(backward, key_back_tab), expected) << "page " << p.slot_choice;
-        EXPECT_EQ(forward.s().command, 0);
+        EXPECT_EQ(forward.posted(), 0);
     }
 }
 
-// What a key or a click leaves behind: everything either may change.
+// What a key or a click leaves behind: everything either may change, the queued commands with
+// their programs and gaps included.
 struct outcome {
-    int32_t program, midi, tolex, cabinet, page, list, bypass, slot, channel, command, audition;
-    int64_t clock_ms;
+    int32_t program, midi, tolex, cabinet, page, list, bypass, slot, channel, audition;
+    std::vector<std::array<int32_t, 4>> queued;
     bool operator==(const outcome&) const = default;
 };
 
 outcome outcome_of(screen& sc) {
     const program_record& p = sc.program();
-    return {sc.s().program,
-            sc.s().midi_channel,
-            sc.s().tolex_colour,
-            sc.s().factory_cabinet,
-            sc.s().ir_slot_choice,
-            sc.s().cabinet_list_open,
-            p.ir_bypass,
-            p.ir_slot[channel_slot_index(p.channel)],
-            p.channel,
-            sc.s().command,
-            sc.ui.audition,
-            sc.clock.now_ms()};
+    outcome o{sc.s().program,
+              sc.s().midi_channel,
+              sc.s().tolex_colour,
+              sc.s().factory_cabinet,
+              sc.s().ir_slot_choice,
+              sc.s().cabinet_list_open,
+              p.ir_bypass,
+              p.ir_slot[channel_slot_index(p.channel)],
+              p.channel,
+              sc.ui.audition,
+              {}};
+    for (const command& c : sc.queued())
+        o.queued.push_back({c.code, c.program, c.gap_before_ms, c.gap_after_ms});
+    return o;
 }
 
 TEST(Keyboard, AKeyDoesWhatItsClickDoes) {
@@ -146,7 +150,7 @@ TEST(Keyboard, ArrowsMoveBetweenRadiosAndListedCabinetsWithoutChoosing) {
         sc.key(key_down);
         EXPECT_EQ(sc.ui.focus, id_slot_radio0);
     }
-    EXPECT_EQ(sc.s().command, 0);
+    EXPECT_EQ(sc.posted(), 0);
     EXPECT_EQ(sc.program().ir_slot[0], 0);
 
     screen list;
@@ -174,7 +178,7 @@ TEST(Keyboard, EscapeLeavesTheFocusOnThePageButtonAndDoesNothingOnTheMainPage) {
     EXPECT_EQ(sc.ui.focus, id_page_button0 + 3);
     sc.key(key_escape);
     EXPECT_EQ(sc.s().ir_slot_choice, 0);
-    EXPECT_EQ(sc.s().command, 0);
+    EXPECT_EQ(sc.posted(), 0);
 }
 
 TEST(Keyboard, LockedInputTakesNoKeyAndAssistiveActionsNeither) {
@@ -186,7 +190,7 @@ TEST(Keyboard, LockedInputTakesNoKeyAndAssistiveActionsNeither) {
         step_control(sc.s(), sc.ui, id_program_pill, true);
         EXPECT_EQ(sc.ui.focus, -1) << link;
         EXPECT_FALSE(sc.ui.focus_shown);
-        EXPECT_EQ(sc.s().command, 0);
+        EXPECT_EQ(sc.posted(), 0);
         EXPECT_EQ(sc.s().program, 0);
         EXPECT_EQ(sc.repaints, 0);
     }
@@ -200,12 +204,12 @@ TEST(Keyboard, WhatIsNoKeyOrNoControlIsIgnored) {
     press_control(sc.s(), sc.ui, control_id_count);
     step_control(sc.s(), sc.ui, -1, true);
     EXPECT_EQ(sc.ui.focus, -1);
-    EXPECT_EQ(sc.s().command, 0);
+    EXPECT_EQ(sc.posted(), 0);
     EXPECT_EQ(sc.repaints, 0);
     // The first real key only shows where the focus starts.
     sc.key(key_space);
     EXPECT_EQ(sc.ui.focus, id_store);
-    EXPECT_EQ(sc.s().command, 0);
+    EXPECT_EQ(sc.posted(), 0);
 }
 
 std::vector<draw_call> frame_of(screen& sc) {
