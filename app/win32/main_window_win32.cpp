@@ -160,7 +160,7 @@ int32_t window_pixels(float dpi, int32_t units) {
     return static_cast<int32_t>(std::ceil(dpi * static_cast<float>(units) / 96.0f));
 }
 
-int32_t editor_key_of(WPARAM virtual_key, bool shift) {
+int32_t editor_key_of(uintptr_t virtual_key, bool shift) {
     switch (virtual_key) {
     case VK_TAB:
         return shift ? key_back_tab : key_tab;

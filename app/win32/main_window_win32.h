@@ -40,7 +40,7 @@ enum class window_creation {
 int32_t window_pixels(float dpi, int32_t units);
 
 // The editor's key for a virtual key code, Shift held or not; key_none for any other.
-int32_t editor_key_of(WPARAM virtual_key, bool shift);
+int32_t editor_key_of(uintptr_t virtual_key, bool shift);
 
 // Wheel notches of one WM_MOUSEWHEEL delta, truncated toward zero (a delta of 60 is 0).
 int32_t wheel_notches(int16_t delta);

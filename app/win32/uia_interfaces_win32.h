@@ -8,7 +8,44 @@
 
 #include <ole2.h>
 #include <uiautomationcore.h>
-#include <uiautomationcoreapi.h>
+
+// The pattern interfaces, named as UI Automation names them. (mingw-w64's uiautomationcoreapi.h
+// cannot be included from C++: a parameter there is called `new`.)
+struct IInvokeProvider : IUnknown {
+    virtual HRESULT STDMETHODCALLTYPE Invoke() = 0;
+};
+
+struct IToggleProvider : IUnknown {
+    virtual HRESULT STDMETHODCALLTYPE Toggle() = 0;
+    virtual HRESULT STDMETHODCALLTYPE get_ToggleState(int* state) = 0;
+};
+
+struct ISelectionItemProvider : IUnknown {
+    virtual HRESULT STDMETHODCALLTYPE Select() = 0;
+    virtual HRESULT STDMETHODCALLTYPE AddToSelection() = 0;
+    virtual HRESULT STDMETHODCALLTYPE RemoveFromSelection() = 0;
+    virtual HRESULT STDMETHODCALLTYPE get_IsSelected(BOOL* selected) = 0;
+    virtual HRESULT STDMETHODCALLTYPE get_SelectionContainer(IRawElementProviderSimple** c) = 0;
+};
+
+struct IRangeValueProvider : IUnknown {
+    virtual HRESULT STDMETHODCALLTYPE SetValue(double value) = 0;
+    virtual HRESULT STDMETHODCALLTYPE get_Value(double* value) = 0;
+    virtual HRESULT STDMETHODCALLTYPE get_IsReadOnly(BOOL* read_only) = 0;
+    virtual HRESULT STDMETHODCALLTYPE get_Maximum(double* value) = 0;
+    virtual HRESULT STDMETHODCALLTYPE get_Minimum(double* value) = 0;
+    virtual HRESULT STDMETHODCALLTYPE get_LargeChange(double* value) = 0;
+    virtual HRESULT STDMETHODCALLTYPE get_SmallChange(double* value) = 0;
+};
+
+__CRT_UUID_DECL(IInvokeProvider, 0x54fcb24b, 0xe18e, 0x47a2, 0xb4, 0xd3, 0xec, 0xcb, 0xe7, 0x75,
+                0x99, 0xa2)
+__CRT_UUID_DECL(IToggleProvider, 0x56d00bd0, 0xc4f4, 0x433c, 0xa8, 0x36, 0x1a, 0x52, 0xa5, 0x7e,
+                0x08, 0x92)
+__CRT_UUID_DECL(ISelectionItemProvider, 0x2acad808, 0xb2d4, 0x452d, 0xa4, 0x07, 0x91, 0xff, 0x1a,
+                0xd1, 0x67, 0xb2)
+__CRT_UUID_DECL(IRangeValueProvider, 0x36dc7aef, 0x33e6, 0x4691, 0xaf, 0xe1, 0x2b, 0xe7, 0x27, 0x4b,
+                0x3d, 0x33)
 
 namespace nimba {
 
@@ -40,6 +77,8 @@ enum : int {
     uia_spinner_type = 50016,
     uia_status_bar_type = 50017,
 
+    uia_root_object_id = -25, // WM_GETOBJECT's object id for UI Automation
+    uia_append_runtime_id = 3,
     uia_live_polite = 1,
     uia_toggle_off = 0,
     uia_toggle_on = 1,
@@ -49,39 +88,14 @@ enum : int {
 // 0x80040201: the element is gone (the window closed).
 inline constexpr HRESULT uia_element_not_available = static_cast<HRESULT>(0x80040201);
 
-struct __declspec(uuid("54fcb24b-e18e-47a2-b4d3-eccbe77599a2")) IInvokeProvider : IUnknown {
-    virtual HRESULT STDMETHODCALLTYPE Invoke() = 0;
-};
-
-struct __declspec(uuid("56d00bd0-c4f4-433c-a836-1a52a57e0892")) IToggleProvider : IUnknown {
-    virtual HRESULT STDMETHODCALLTYPE Toggle() = 0;
-    virtual HRESULT STDMETHODCALLTYPE get_ToggleState(int* state) = 0;
-};
-
-struct __declspec(uuid("2acad808-b2d4-452d-a407-91ff1ad167b2")) ISelectionItemProvider : IUnknown {
-    virtual HRESULT STDMETHODCALLTYPE Select() = 0;
-    virtual HRESULT STDMETHODCALLTYPE AddToSelection() = 0;
-    virtual HRESULT STDMETHODCALLTYPE RemoveFromSelection() = 0;
-    virtual HRESULT STDMETHODCALLTYPE get_IsSelected(BOOL* selected) = 0;
-    virtual HRESULT STDMETHODCALLTYPE get_SelectionContainer(IRawElementProviderSimple** c) = 0;
-};
-
-struct __declspec(uuid("36dc7aef-33e6-4691-afe1-2be7274b3d33")) IRangeValueProvider : IUnknown {
-    virtual HRESULT STDMETHODCALLTYPE SetValue(double value) = 0;
-    virtual HRESULT STDMETHODCALLTYPE get_Value(double* value) = 0;
-    virtual HRESULT STDMETHODCALLTYPE get_IsReadOnly(BOOL* read_only) = 0;
-    virtual HRESULT STDMETHODCALLTYPE get_Maximum(double* value) = 0;
-    virtual HRESULT STDMETHODCALLTYPE get_Minimum(double* value) = 0;
-    virtual HRESULT STDMETHODCALLTYPE get_LargeChange(double* value) = 0;
-    virtual HRESULT STDMETHODCALLTYPE get_SmallChange(double* value) = 0;
-};
-
 // uiautomationcore.dll's functions; each is null when the library or the function is missing.
 struct uia_functions {
-    decltype(&UiaReturnRawElementProvider) return_provider = nullptr;
-    decltype(&UiaHostProviderFromHwnd) host_provider = nullptr;
-    decltype(&UiaRaiseAutomationEvent) raise_event = nullptr;
-    decltype(&UiaRaiseAutomationPropertyChangedEvent) raise_property_changed = nullptr;
+    LRESULT(WINAPI* return_provider)
+    (HWND, WPARAM, LPARAM, IRawElementProviderSimple*) = nullptr;
+    HRESULT(WINAPI* host_provider)(HWND, IRawElementProviderSimple**) = nullptr;
+    HRESULT(WINAPI* raise_event)(IRawElementProviderSimple*, int) = nullptr;
+    HRESULT(WINAPI* raise_property_changed)
+    (IRawElementProviderSimple*, int, VARIANT before, VARIANT after) = nullptr;
     HRESULT(WINAPI* raise_structure_changed)
     (IRawElementProviderSimple*, int, int*, int) = nullptr;
     BOOL(WINAPI* clients_are_listening)() = nullptr;

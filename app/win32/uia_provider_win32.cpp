@@ -312,7 +312,7 @@ struct uia_element final : IRawElementProviderSimple,
         *out = SafeArrayCreateVector(VT_I4, 0, 2);
         if (!*out) return E_OUTOFMEMORY;
         LONG at = 0;
-        int value = UiaAppendRuntimeId;
+        int value = uia_append_runtime_id;
         SafeArrayPutElement(*out, &at, &value);
         at = 1;
         value = index + 1;
@@ -372,27 +372,22 @@ struct uia_element final : IRawElementProviderSimple,
         return S_OK;
     }
     HRESULT STDMETHODCALLTYPE get_Value(double* value) override {
-        *value = control().access.value;
-        return S_OK;
+        return give(value, control().access.value);
     }
     HRESULT STDMETHODCALLTYPE get_IsReadOnly(BOOL* read_only) override {
         *read_only = control().steppable ? FALSE : TRUE;
         return S_OK;
     }
     HRESULT STDMETHODCALLTYPE get_Maximum(double* value) override {
-        *value = control().access.maximum;
-        return S_OK;
+        return give(value, control().access.maximum);
     }
     HRESULT STDMETHODCALLTYPE get_Minimum(double* value) override {
-        *value = control().access.minimum;
-        return S_OK;
+        return give(value, control().access.minimum);
     }
-    HRESULT STDMETHODCALLTYPE get_LargeChange(double* value) override {
-        *value = 1;
-        return S_OK;
-    }
-    HRESULT STDMETHODCALLTYPE get_SmallChange(double* value) override {
-        *value = 1;
+    HRESULT STDMETHODCALLTYPE get_LargeChange(double* value) override { return give(value, 1); }
+    HRESULT STDMETHODCALLTYPE get_SmallChange(double* value) override { return give(value, 1); }
+    static HRESULT give(double* out, double value) {
+        *out = value;
         return S_OK;
     }
 };
@@ -509,7 +504,7 @@ uia_root* create_uia_root(HWND hwnd, uia_actions actions) {
 }
 
 bool answer_get_object(uia_root& root, WPARAM wparam, LPARAM lparam, LRESULT& answer) {
-    if (static_cast<LONG>(lparam) != UiaRootObjectId || !uia().return_provider || !root.alive)
+    if (static_cast<LONG>(lparam) != uia_root_object_id || !uia().return_provider || !root.alive)
         return false;
     answer = uia().return_provider(root.hwnd, wparam, lparam,
                                    static_cast<IRawElementProviderSimple*>(&root));
