@@ -9,8 +9,8 @@
 #include <cmath>
 #include <string>
 
+#include "app/win32/d2d_canvas_win32.h"
 #include "app/win32/uia_provider_win32.h"
-#include "core/draw/d2d_canvas_win32.h"
 
 namespace nimba {
 
