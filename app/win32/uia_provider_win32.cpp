@@ -76,6 +76,13 @@ VARIANT text_variant(std::wstring_view text) {
     return v;
 }
 
+// COM's Release for an object that counts its references in `refs`.
+template <typename T> ULONG drop_reference(T* self, LONG& refs) {
+    const LONG left = InterlockedDecrement(&refs);
+    if (left == 0) delete self;
+    return left;
+}
+
 int control_type(access_role role) {
     switch (role) {
     case access_role::radio:
@@ -115,11 +122,7 @@ struct uia_root final : IRawElementProviderSimple,
 
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** out) override;
     ULONG STDMETHODCALLTYPE AddRef() override { return InterlockedIncrement(&refs); }
-    ULONG STDMETHODCALLTYPE Release() override {
-        const LONG left = InterlockedDecrement(&refs);
-        if (left == 0) delete this;
-        return left;
-    }
+    ULONG STDMETHODCALLTYPE Release() override { return drop_reference(this, refs); }
 
     HRESULT STDMETHODCALLTYPE get_ProviderOptions(ProviderOptions* options) override {
         *options = static_cast<ProviderOptions>(ProviderOptions_ServerSideProvider |
@@ -228,11 +231,7 @@ struct uia_element final : IRawElementProviderSimple,
         return S_OK;
     }
     ULONG STDMETHODCALLTYPE AddRef() override { return InterlockedIncrement(&refs); }
-    ULONG STDMETHODCALLTYPE Release() override {
-        const LONG left = InterlockedDecrement(&refs);
-        if (left == 0) delete this;
-        return left;
-    }
+    ULONG STDMETHODCALLTYPE Release() override { return drop_reference(this, refs); }
 
     // IRawElementProviderSimple
     HRESULT STDMETHODCALLTYPE get_ProviderOptions(ProviderOptions* options) override {
