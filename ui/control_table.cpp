@@ -3,8 +3,6 @@
 
 #include <array>
 
-#include "ui/controls.h"
-#include "ui/renderer.h"
 #include "ui/slot_panel.h"
 
 namespace nimba {
@@ -160,7 +158,7 @@ control_effect tolex_up(editor_state& s, ui_context&, control_hit) {
 
 void read_midi_channel(const editor_state& s, const ui_context&, int32_t, control_access& a) {
     a.value = s.midi_channel;
-    a.maximum = 16;
+    a.maximum = row_of(amp_value::midi_channel).high;
     if (a.value == 0)
         a.value_text.append(L"OMNI");
     else
@@ -175,7 +173,7 @@ void read_program(const editor_state& s, const ui_context&, int32_t, control_acc
 
 // The three channels and modes are counted from 1, as the amplifier's panel counts them.
 void read_channel(const editor_state& s, const ui_context&, int32_t, control_access& a) {
-    a.value = current_program(s).channel + 1;
+    a.value = read_value(current_program(s), amp_value::channel) + 1;
     a.minimum = 1;
     a.maximum = 3;
     a.value_text.append_decimal(a.value);
@@ -185,7 +183,7 @@ void read_galaxy(const editor_state& s, const ui_context&, int32_t, control_acce
     const program_record& program = current_program(s);
     const int32_t channel = program.channel;
     a.enabled = channel == 0 || channel == 1;
-    a.value = program.channel_mode[channel_mode_index(channel)] + 1;
+    a.value = read_value(program, amp_value::channel_mode, channel) + 1;
     a.minimum = 1;
     a.maximum = 3;
     a.value_text.append_decimal(a.value);
@@ -227,9 +225,9 @@ void read_audition(const editor_state&, const ui_context& ui, int32_t, control_a
 }
 
 void read_tolex(const editor_state& s, const ui_context&, int32_t, control_access& a) {
-    a.value = s.tolex_colour;
-    a.maximum = 5;
-    a.value_text.append(tolex_name(a.value));
+    a.value = value_in_range(amp_value::tolex_colour, s.tolex_colour);
+    a.maximum = row_of(amp_value::tolex_colour).high;
+    a.value_text.append_ascii(tolex_colour_name(a.value));
 }
 
 using enum control_kind;
