@@ -3,7 +3,14 @@
 
 #include <system_error>
 
+#include "core/assets/pictures.h"
+
 namespace nimba {
+
+std::string picture_startup_fault() {
+    const std::string fault = pictures_fault();
+    return fault.empty() ? fault : "the editor cannot start: " + fault;
+}
 
 bool start_editor(editor_session& session, main_window& window,
                   std::function<void(int32_t)> on_event, repaint_request repaint,

@@ -21,7 +21,13 @@ enum : int {
     exit_no_factory = 3,
     exit_no_window = 4,
     exit_no_worker = 5,
+    exit_bad_picture = 6,
 };
+
+// The start-up check of the built-in pictures: "" when every one reads as its kind, else a
+// line naming the first that does not, for the edition to show before it exits with
+// exit_bad_picture. Each picture is decoded only when first drawn.
+std::string picture_startup_fault();
 
 // How long closing the window waits for the worker. Every wait of the worker checks the stop
 // request, so only a blocking call (a picker, a stalled download) takes longer.

@@ -7,7 +7,7 @@ packages=(
   build-essential cmake ninja-build pkg-config
   libgtest-dev libgmock-dev googletest libbenchmark-dev
   librtmidi-dev libjack-jackd2-dev libcurl4-openssl-dev
-  librsvg2-dev libcairo2-dev libpango1.0-dev libfontconfig-dev libgtk-4-dev
+  librsvg2-dev libcairo2-dev libpng-dev libstb-dev libpango1.0-dev libfontconfig-dev libgtk-4-dev
   nlohmann-json3-dev
   mingw-w64 g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 dpf-source
   wine wine64 fonts-wine fonts-dejavu-core fonts-dejavu-extra xvfb xauth imagemagick xdotool

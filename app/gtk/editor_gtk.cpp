@@ -203,6 +203,10 @@ void activate(GtkApplication* application, gpointer data) {
 } // namespace
 
 int run_editor(worker_services services) {
+    if (const std::string fault = picture_startup_fault(); !fault.empty()) {
+        std::fprintf(stderr, "nimba: %s\n", fault.c_str());
+        return exit_bad_picture;
+    }
     gtk_editor e;
     e.record.title = window_title;
     e.record.app_id = application_id;

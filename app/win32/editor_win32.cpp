@@ -29,6 +29,10 @@ int exit_code_of(window_creation failure) {
 } // namespace
 
 int run_editor(worker_services services) {
+    if (const std::string fault = picture_startup_fault(); !fault.empty()) {
+        MessageBoxA(nullptr, fault.c_str(), window_title, MB_OK | MB_ICONERROR);
+        return exit_bad_picture;
+    }
     const precise_waits waits; // 5 ms polls, not 15.6 ms timer ticks
     main_window window;
     const window_creation created = create_main_window(window, window_title, application_id);
