@@ -36,6 +36,7 @@ struct gtk_editor {
     bool started = false;
     int exit_code = 0;
     int64_t launch_ms = -1; // NIMBA_LAUNCH_MS: report the first frame's time once it is drawn
+    picture_start pictures;
 };
 
 // Set when the window closes; repaint requests made after it are dropped.
@@ -182,6 +183,13 @@ void activate(GtkApplication* application, gpointer data) {
     e.ui.pointer = &e.pointer;
     e.ui.clock = &steady_clock_seam();
     e.ui.repaint = request_repaint;
+    if (const std::string fault = finish_pictures(e.pictures); !fault.empty()) {
+        std::fprintf(stderr, "nimba: %s\n", fault.c_str());
+        e.exit_code = exit_bad_picture;
+        repaint_target = nullptr;
+        gtk_window_destroy(GTK_WINDOW(window));
+        return;
+    }
     editor_state& s = *e.session.state;
     e.started = start_editor(
         e.session, e.record,
@@ -203,11 +211,8 @@ void activate(GtkApplication* application, gpointer data) {
 } // namespace
 
 int run_editor(worker_services services) {
-    if (const std::string fault = picture_startup_fault(); !fault.empty()) {
-        std::fprintf(stderr, "nimba: %s\n", fault.c_str());
-        return exit_bad_picture;
-    }
     gtk_editor e;
+    start_pictures(e.pictures);
     e.record.title = window_title;
     e.record.app_id = application_id;
     e.services = std::move(services);

@@ -68,7 +68,7 @@ int channels_of(picture_kind kind) {
 
 } // namespace
 
-std::string png_picture_header_fault(blob png, picture_kind kind) {
+std::string png_picture_fault(blob png, picture_kind kind) {
     if (!png.data || png.size == 0) return "no PNG data";
     if (png.size > static_cast<size_t>(std::numeric_limits<int>::max())) return "too large";
     const int length = static_cast<int>(png.size);
@@ -80,13 +80,12 @@ std::string png_picture_header_fault(blob png, picture_kind kind) {
         return kind == picture_kind::colour ? "a colour picture must be RGBA"
                                             : "a mask must be grey without alpha";
     }
-    return {};
+    return chunk_fault(png);
 }
 
 png_picture picture_from_png(blob png, picture_kind kind) {
     png_picture out;
-    out.fault = png_picture_header_fault(png, kind);
-    if (out.fault.empty()) out.fault = chunk_fault(png);
+    out.fault = png_picture_fault(png, kind);
     if (!out.fault.empty()) return out;
     int width = 0, height = 0, channels = 0;
     const int wanted = channels_of(kind);

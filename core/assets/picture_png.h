@@ -17,8 +17,9 @@ struct png_picture {
     std::string fault;               // why it was refused; empty when read
 };
 
-// The header alone: "" when it reads as a picture of that kind at a size the blob can hold.
-std::string png_picture_header_fault(blob png, picture_kind kind);
+// Everything but the pixels: "" when the header reads as a picture of that kind at a size the
+// blob can hold and every chunk up to the end is whole and carries its CRC.
+std::string png_picture_fault(blob png, picture_kind kind);
 
 // The whole picture, decoded.
 png_picture picture_from_png(blob png, picture_kind kind);

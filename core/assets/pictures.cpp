@@ -112,8 +112,8 @@ blob picture_blob(picture p) {
 
 std::string picture_fault(picture p) {
     if (!in_range(p)) return "no such picture";
-    if (std::string header = png_picture_header_fault(picture_png(p), kind_of(p)); !header.empty())
-        return named(p, header);
+    if (std::string png = png_picture_fault(picture_png(p), kind_of(p)); !png.empty())
+        return named(p, png);
     // A decode not yet finished has no fault yet.
     const decoded_picture& d = decoded[static_cast<size_t>(p)];
     if (!d.done.load(std::memory_order_acquire) || d.result.fault.empty()) return {};

@@ -53,8 +53,8 @@ const char* picture_name(picture p);
 // The picture as embedded: its PNG bytes.
 blob picture_png(picture p);
 
-// Why the picture cannot be drawn, naming it: its PNG header does not read as its kind, or
-// decoding it failed. Empty when neither is known; decodes nothing.
+// Why the picture cannot be drawn, naming it: its PNG does not read as its kind or is damaged
+// (png_picture_fault), or decoding it failed. Empty when neither is known; decodes nothing.
 std::string picture_fault(picture p);
 
 // The first fault among all the pictures, for a start-up check; empty when there is none.

@@ -41,10 +41,8 @@ TEST(PicturePng, ReadsAsItsOwnKindOnly) {
     EXPECT_TRUE(as_colour.blob_bytes.empty());
     EXPECT_NE(as_colour.fault, "");
     const std::vector<uint8_t> colour_png = embedded_png(picture::amplifier);
-    EXPECT_NE(png_picture_header_fault({colour_png.data(), colour_png.size()}, picture_kind::mask),
-              "");
-    EXPECT_EQ(
-        png_picture_header_fault({colour_png.data(), colour_png.size()}, picture_kind::colour), "");
+    EXPECT_NE(png_picture_fault({colour_png.data(), colour_png.size()}, picture_kind::mask), "");
+    EXPECT_EQ(png_picture_fault({colour_png.data(), colour_png.size()}, picture_kind::colour), "");
 }
 
 TEST(PicturePng, RefusesWhatIsDamagedOrNotAPicture) {
@@ -69,7 +67,9 @@ TEST(PicturePng, RefusesWhatIsDamagedOrNotAPicture) {
         SCOPED_TRACE(c.what);
         std::vector<uint8_t> bytes = good;
         c.spoil(bytes);
-        const png_picture p = picture_from_png({bytes.data(), bytes.size()}, picture_kind::mask);
+        const blob b = {bytes.data(), bytes.size()};
+        EXPECT_NE(png_picture_fault(b, picture_kind::mask), ""); // found without decoding
+        const png_picture p = picture_from_png(b, picture_kind::mask);
         EXPECT_TRUE(p.blob_bytes.empty());
         EXPECT_NE(p.fault, "");
     }
