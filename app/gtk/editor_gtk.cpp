@@ -5,6 +5,7 @@
 #include "app/gtk/editor_gtk.h"
 
 #include <gtk/gtk.h>
+#include <malloc.h>
 #include <unistd.h>
 
 #include <atomic>
@@ -211,6 +212,10 @@ void activate(GtkApplication* application, gpointer data) {
 } // namespace
 
 int run_editor(worker_services services) {
+    // Blocks of a megabyte and more come from the system and go back to it when freed. glibc
+    // would otherwise raise that bound to the size of the first such block freed, and the
+    // pictures' decode buffers (6.7 MB each, freed once decoded) would stay in the heap.
+    mallopt(M_MMAP_THRESHOLD, 1 << 20);
     gtk_editor e;
     start_pictures(e.pictures);
     e.record.title = window_title;
