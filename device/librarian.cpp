@@ -29,16 +29,9 @@ void show_walk(device_link& link, int32_t done, int32_t total) {
 // editor stores a program the user turned to; then n read back.
 walk_result write_program(device_link& link, const program_backup& file, int32_t n) {
     editor_state& state = *link.state;
-    const backup_program& p = file.programs[n];
-    program_record& record = state.programs[n];
-    for (size_t i = 0; i < 4; ++i) record.ir_slot[i] = p.ir_slot[i];
-    record.channel = p.channel;
-    for (size_t i = 0; i < 3; ++i) record.channel_mode[i] = p.channel_mode[i];
-    record.ir_bypass = p.ir_bypass;
-    state.midi_channel = file.globals.midi_channel;
-    state.tolex_colour = file.globals.tolex_colour;
-    for (size_t i = 0; i < 7; ++i)
-        state.programs[0].global_values[i] = file.globals.global_values[i];
+    const program_values& p = file.programs[n];
+    set_program_values(state, n, p);
+    set_amplifier_values(state, file.globals);
     state.program = n;
     if (!send_parameter_block(link, n)) return {walk_status::port_closed, n};
     if (!pause_unless_stopped(link, link_poll_step_ms)) return {walk_status::stopped, n};
