@@ -40,31 +40,36 @@ if [ "${NIMBA_BENCH_NO_BUILD:-0}" != 1 ]; then
 fi
 
 # ---- sizes --------------------------------------------------------------------------------
-size_of() { stat -c %s "$1" 2>/dev/null || fail "missing: $1"; }
-one() { compgen -G "$1" | head -1; }
-mb() { awk -v b="$1" 'BEGIN { printf "%.2f MB", b / 1000000 }'; }
 verdicts=()
 judge() { # judge <what> <ok?>
   if [ "$2" = 1 ]; then verdicts+=("ok   $1"); else verdicts+=("FAIL $1"); fi
 }
-for exe in nimba-editor.exe nimba-editor-demo.exe; do
-  now=$(size_of "$root/build/windows/app/$exe")
-  was=$(size_of "$base/build/windows/app/$exe")
-  echo "$tag: $exe $(mb "$now") (base $(mb "$was"))"
-  judge "$exe at most 8 MB" $((now <= 8000000))
-done
-for pattern in '*-win64-setup.exe' '*-win64.zip'; do
-  now_file=$(one "$root/build/windows/packages/$pattern")
-  was_file=$(one "$base/build/windows/packages/$pattern")
-  now=$(size_of "$now_file")
-  was=$(size_of "$was_file")
-  echo "$tag: ${now_file##*/} $(mb "$now") (base $(mb "$was"))"
-  judge "${pattern#\*-} no larger than the base's" $((now <= was))
-done
-deb=$(one "$root/build/linux-release/packages/*.deb")
-was_deb=$(one "$base/build/linux-release/packages/*.deb")
-echo "$tag: ${deb##*/} $(mb "$(size_of "$deb")") (base $(mb "$(size_of "$was_deb")"))"
-judge ".deb at most 5 MB" $(($(size_of "$deb") <= 5000000))
+mb() { awk -v b="$1" 'BEGIN { printf "%.2f MB", b / 1000000 }'; }
+# size <tree> <glob>: the size in bytes of the first file the glob names in the tree, or nothing.
+size() { local f; f=$(compgen -G "$1/$2" | head -1); [ -n "$f" ] && stat -c %s "$f"; }
+# compare <what> <glob> <rule: at_most BYTES | no_larger>
+compare() {
+  local now was
+  now=$(size "$root" "$2")
+  was=$(size "$base" "$2")
+  if [ -z "$now" ]; then
+    judge "$1: not built" 0
+    return
+  fi
+  echo "$tag: $1 $(mb "$now") (base ${was:+$(mb "$was")}${was:-not built})"
+  if [ "$3" = at_most ]; then
+    judge "$1 at most $(mb "$4")" $((now <= $4))
+  elif [ -n "$was" ]; then
+    judge "$1 no larger than the base's" $((now <= was))
+  else
+    judge "$1 against the base's: the base's is not built" 0
+  fi
+}
+compare nimba-editor.exe build/windows/app/nimba-editor.exe at_most 8000000
+compare nimba-editor-demo.exe build/windows/app/nimba-editor-demo.exe at_most 8000000
+compare setup.exe 'build/windows/packages/*-win64-setup.exe' no_larger
+compare zip 'build/windows/packages/*-win64.zip' no_larger
+compare .deb 'build/linux-release/packages/*.deb' at_most 5000000
 
 # ---- runs ---------------------------------------------------------------------------------
 work=$(mktemp -d "${TMPDIR:-/tmp}/nimba-bench-pictures.XXXXXX")
