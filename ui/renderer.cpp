@@ -41,12 +41,12 @@ void copy_from_channel_picture(frame& f, const amplifier_placement& at, blob sou
                           source);
 }
 
-void draw_amplifier(frame& f, const program_record& program, picture channel_picture) {
+void draw_amplifier(frame& f, const program_record& program) {
+    const auto [amplifier, overlay, channel_picture] =
+        pictures_drawn(f.state.tolex_colour, program);
     const amplifier_placement at = place_amplifier(f.width, f.height);
     f.target.set_scale(at.scale);
-    f.target.picture(at.x0, at.y0, picture_width, picture_height, picture_blob(picture::amplifier));
-    const picture overlay =
-        tolex_overlays[value_in_range(amp_value::tolex_colour, f.state.tolex_colour)];
+    f.target.picture(at.x0, at.y0, picture_width, picture_height, picture_blob(amplifier));
     if (overlay != picture::count)
         f.target.picture(at.x0, at.y0, picture_width, picture_height, picture_blob(overlay));
 
@@ -275,6 +275,12 @@ channel_look channel_look_of(const program_record& program) {
     }
 }
 
+std::array<picture, 3> pictures_drawn(int32_t tolex_colour, const program_record& program) {
+    return {picture::amplifier,
+            tolex_overlays[value_in_range(amp_value::tolex_colour, tolex_colour)],
+            channel_look_of(program).channel_picture};
+}
+
 amplifier_placement place_amplifier(int32_t view_width, int32_t view_height) {
     const int32_t W = std::clamp(view_width, 0, largest_view);
     const int32_t H = std::clamp(view_height, 0, largest_view);
@@ -305,7 +311,7 @@ void render_screen(editor_state& state, ui_context& ui, std::wstring_view outcom
             look.accent};
 
     draw_box(f, {0, 0, f.width, f.height}, 0, colour_background);
-    draw_amplifier(f, program, look.channel_picture);
+    draw_amplifier(f, program);
     draw_top_bar(f);
     draw_switch_row(f, program);
     draw_slot_panel(f, program);

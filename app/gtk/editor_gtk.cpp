@@ -6,6 +6,7 @@
 #include "app/gtk/editor_gtk.h"
 
 #include <gtk/gtk.h>
+#include <malloc.h>
 #include <unistd.h>
 
 #include <atomic>
@@ -42,6 +43,7 @@ struct gtk_editor {
     bool started = false;
     int exit_code = 0;
     int64_t launch_ms = -1; // NIMBA_LAUNCH_MS: report the first frame's time once it is drawn
+    picture_start pictures;
 };
 
 // Set when the window closes; repaint requests made after it are dropped.
@@ -277,6 +279,13 @@ void activate(GtkApplication* application, gpointer data) {
     e.ui.keys = &e.keys;
     e.ui.clock = &steady_clock_seam();
     e.ui.repaint = request_repaint;
+    if (const std::string fault = finish_pictures(e.pictures); !fault.empty()) {
+        std::fprintf(stderr, "nimba: %s\n", fault.c_str());
+        e.exit_code = exit_bad_picture;
+        repaint_target = nullptr;
+        gtk_window_destroy(GTK_WINDOW(window));
+        return;
+    }
     editor_state& s = *e.session.state;
     e.started = start_editor(
         e.session, e.record,
@@ -299,7 +308,12 @@ void activate(GtkApplication* application, gpointer data) {
 } // namespace
 
 int run_editor(worker_services services) {
+    // Blocks of a megabyte and more come from the system and go back to it when freed. glibc
+    // would otherwise raise that bound to the size of the first such block freed, and the
+    // pictures' decode buffers (6.7 MB each, freed once decoded) would stay in the heap.
+    mallopt(M_MMAP_THRESHOLD, 1 << 20);
     gtk_editor e;
+    start_pictures(e.pictures);
     e.record.title = window_title;
     e.record.app_id = application_id;
     e.services = std::move(services);

@@ -31,11 +31,18 @@ int exit_code_of(window_creation failure) {
 } // namespace
 
 int run_editor(worker_services services) {
+    picture_start pictures;
+    start_pictures(pictures);
     const precise_waits waits; // 5 ms polls, not 15.6 ms timer ticks
     main_window window;
     const window_creation created = create_main_window(window, window_title, application_id);
     // Without a window nothing could ever end the message loop.
     if (created != window_creation::created) return exit_code_of(created);
+    if (const std::string fault = finish_pictures(pictures); !fault.empty()) {
+        MessageBoxA(nullptr, fault.c_str(), window_title, MB_OK | MB_ICONERROR);
+        CoUninitialize();
+        return exit_bad_picture;
+    }
 
     main_window_values& globals = main_window_globals();
     ui_context ui;
