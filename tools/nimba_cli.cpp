@@ -63,7 +63,7 @@ std::optional<ir_conversion> convert_input(const ir_arguments& parsed) {
 constexpr std::string_view ir_convert_usage =
     "[--channel left|right|both] [--level file|matched] [--tail cut|fade] <in.wav> <out.wav>";
 constexpr std::string_view ir_info_usage =
-    "[--channel ..] [--level ..] [--tail ..] <file.wav> [--plot <out.png>]";
+    "[--channel ..] [--level ..] [--tail ..] <file.wav>";
 
 // The input is read whole before the output is written, so the same path for both works:
 // the input is replaced by its image once that is written whole.
@@ -92,7 +92,7 @@ int ir_convert(const arguments& args) {
 }
 
 int ir_info(const arguments& args) {
-    const ir_arguments parsed = parse_ir_arguments(args, true);
+    const ir_arguments parsed = parse_ir_arguments(args, false);
     if (const int fault = check_ir_arguments(parsed, "ir-info", ir_info_usage, 1); fault >= 0)
         return fault;
     const auto converted = convert_input(parsed);
@@ -139,9 +139,7 @@ constexpr cli_command commands[] = {
      "Prints the file's sample rate, channels and frames, then for the IR it converts to (with\n"
      "the same options as ir-convert) its length in samples and ms, its peak in dBFS and its\n"
      "level against the factory cabinets' median in dB.\n"
-     "  --plot <out.png>  also draws the editor's preview of the IR (waveform and magnitude\n"
-     "                    response) into a PNG file (Linux builds)\n"
-     "Exit status: 0 shown; 2 the input or an option was refused; 1 the plot was not written.",
+     "Exit status: 0 shown; 2 the input or an option was refused.",
      ir_info},
     {"ir-export", "<folder>", 1, "write the twelve factory cabinets as WAV files into a folder",
      "Writes \"<cabinet name>.wav\" for each factory cabinet into <folder>, replacing files of\n"
