@@ -102,14 +102,20 @@ outcome walk_outcome(std::string_view what, const walk_result& r) {
 }
 
 walk_result read_program_number(device_link& link, int32_t n) {
-    for (int32_t attempt = 0; attempt <= program_request_retries; ++attempt) {
+    int32_t repeats = 0;
+    for (int32_t attempt = 0; attempt <= program_request_retries;) {
         if (!send_program_request(link, n)) return {walk_status::port_closed, n};
         switch (wait_for_program_reply(link, n)) {
-        case wait_result::reply:
+        case program_wait::reply:
             return {walk_status::done, n};
-        case wait_result::stopped:
+        case program_wait::stopped:
             return {walk_status::stopped, n};
-        case wait_result::timeout:
+        case program_wait::other_program:
+            if (++repeats <= other_program_repeats) break;
+            ++attempt;
+            break;
+        case program_wait::timeout:
+            ++attempt;
             break;
         }
     }

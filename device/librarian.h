@@ -17,6 +17,9 @@ namespace nimba {
 
 // A program request that times out is sent again this many more times.
 inline constexpr int32_t program_request_retries = 2;
+// A program request answered about another program is sent again at once, up to this many
+// times per program; beyond that such an answer counts as a request that timed out.
+inline constexpr int32_t other_program_repeats = 8;
 // How many backups the editor keeps in its backup folder.
 inline constexpr size_t kept_backups = 20;
 
@@ -38,7 +41,8 @@ struct walk_result {
 // finished or was stopped.
 outcome walk_outcome(std::string_view what, const walk_result& result);
 
-// Program n into its state record, asking again after a timeout up to the retry limit.
+// Program n into its state record, asking again after a timeout up to the retry limit, and at
+// once (up to other_program_repeats) when the amplifier answers about another program.
 walk_result read_program_number(device_link& link, int32_t n);
 
 // Programs 0..127 into the state, progress from progress_programs up; the first program that
