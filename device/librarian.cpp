@@ -5,6 +5,7 @@
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
+#include <regex>
 #include <span>
 
 #include "core/file_access.h"
@@ -15,8 +16,6 @@ namespace nimba {
 
 namespace {
 
-constexpr std::string_view backup_prefix = "programs-";
-constexpr std::string_view backup_suffix = ".json";
 // A backup is about 20 KB; anything much larger is not one.
 constexpr uint64_t backup_file_limit = uint64_t{1} << 20;
 
@@ -59,27 +58,46 @@ std::filesystem::path fs_path(const std::wstring& path) {
 // "programs-2026-12-09-014834-firmware-1.5.0.json" for a backup saved 2026-12-09T01:48:34Z.
 std::string backup_file_name(const program_backup& backup) {
     const std::string& t = backup.saved;
-    std::string name(backup_prefix);
+    std::string name = "programs-";
     name += t.substr(0, 10) + "-" + t.substr(11, 2) + t.substr(14, 2) + t.substr(17, 2);
     name += "-firmware-" + firmware_version_text(backup.firmware);
-    name += backup_suffix;
+    name += ".json";
     return name;
 }
 
-// Deletes the oldest backups beyond kept_backups; names sort by the time they were saved.
-void prune_backups(const std::filesystem::path& folder) {
-    std::vector<std::filesystem::path> found;
+// The whole name as backup_file_name makes it; a user's own "programs-2025-gig-night.json"
+// is not one.
+bool is_backup_file_name(const std::string& name) {
+    static const std::regex made_here(
+        R"(programs-\d{4}-\d{2}-\d{2}-\d{6}-firmware-\d{1,3}\.\d{1,3}\.0\.json)");
+    return std::regex_match(name, made_here);
+}
+
+// Deletes the oldest of the editor's own backups, by each file's modification time, so that
+// kept_backups remain with `newest`, which is never deleted: after a clock was set back the
+// newest file has the earliest name and time. Links are not followed and never deleted.
+void prune_backups(const std::filesystem::path& folder, const std::filesystem::path& newest) {
+    struct found_file {
+        std::filesystem::file_time_type time;
+        std::filesystem::path path;
+    };
+    std::vector<found_file> found;
     std::error_code error;
     for (const auto& entry : std::filesystem::directory_iterator(folder, error)) {
         const std::u8string name = entry.path().filename().u8string();
-        const std::string plain(name.begin(), name.end());
-        if (plain.starts_with(backup_prefix) && plain.ends_with(backup_suffix))
-            found.push_back(entry.path());
+        if (entry.path().filename() == newest.filename() ||
+            !is_backup_file_name(std::string(name.begin(), name.end())) ||
+            !entry.is_regular_file(error) || entry.is_symlink(error))
+            continue;
+        const auto time = entry.last_write_time(error);
+        if (!error) found.push_back({time, entry.path()});
     }
-    if (found.size() <= kept_backups) return;
-    std::sort(found.begin(), found.end());
-    for (size_t i = 0; i + kept_backups < found.size(); ++i)
-        std::filesystem::remove(found[i], error);
+    if (found.size() < kept_backups) return;
+    std::sort(found.begin(), found.end(), [](const found_file& a, const found_file& b) {
+        return a.time != b.time ? a.time < b.time : a.path < b.path;
+    });
+    for (size_t i = 0; i + kept_backups - 1 < found.size(); ++i)
+        std::filesystem::remove(found[i].path, error);
 }
 
 } // namespace
@@ -215,7 +233,7 @@ folder_backup write_backup_into_folder(const std::wstring& folder, const program
         result.path.clear();
         return result;
     }
-    prune_backups(where);
+    prune_backups(where, fs_path(result.path));
     return result;
 }
 

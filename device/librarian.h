@@ -72,8 +72,9 @@ std::optional<std::string> write_backup_file(const std::wstring& path,
 backup_load read_backup_file(const std::wstring& path);
 
 // Writes the backup into `folder` (made when missing) as
-// "programs-<date>-<time>-firmware-<version>.json" and deletes the oldest such files beyond
-// kept_backups. The written path, or the reason it could not be written.
+// "programs-<date>-<time>-firmware-<version>.json" and deletes the oldest files of exactly that
+// name pattern (regular files, by modification time) beyond kept_backups, never the one just
+// written. The written path, or the reason it could not be written.
 struct folder_backup {
     std::wstring path;
     std::string error;

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
 #include <filesystem>
 #include <functional>
 #include <nlohmann/json.hpp>
@@ -211,6 +212,43 @@ TEST(BackupFolder, KeepsTheNewestTwenty) {
     ASSERT_EQ(names.size(), kept_backups);
     EXPECT_EQ(names.front(), "programs-2026-01-03-123456-firmware-1.5.0.json");
     EXPECT_EQ(names.back(), "programs-2026-01-22-123456-firmware-1.5.0.json");
+}
+
+// The rotation deletes only the editor's own backups, oldest by their modification time, and
+// never the one just written: here twenty later-named files written "tomorrow" (the clock was
+// set back since) and a user's files and links that look like backups.
+TEST(BackupFolder, RotatesOnlyItsOwnFilesAndNeverTheNewest) {
+    namespace fs = std::filesystem;
+    test::temp_folder dir;
+    const auto tomorrow = fs::file_time_type::clock::now() + std::chrono::hours(24);
+    for (int day = 1; day <= 21; ++day) {
+        const fs::path file = dir / ("programs-2030-01-" + std::string(day < 10 ? "0" : "") +
+                                     std::to_string(day) + "-120000-firmware-1.5.0.json");
+        test::write_file(file, {'{', '}'});
+        // The later the name, the older the file: the oldest two are days 20 and 21.
+        fs::last_write_time(file, tomorrow - std::chrono::minutes(day));
+    }
+    const std::vector<std::string> users = {"programs-2025-gig-night.json",
+                                            "programs-2026-01-01-000000-firmware-1.5.0.json.bak"};
+    for (const std::string& name : users) test::write_file(dir / name, {'x'});
+    std::error_code no_links;
+    fs::create_symlink(dir / users[0], dir / "programs-2001-01-01-000000-firmware-1.5.0.json",
+                       no_links);
+
+    program_backup backup;
+    backup.firmware = 0x0105;
+    backup.saved = "2026-01-05T12:34:56Z";
+    const folder_backup written = write_backup_into_folder(test::wide(dir.path), backup);
+    ASSERT_TRUE(written.error.empty()) << written.error;
+    EXPECT_TRUE(read_backup_file(written.path).backup) << "the new backup was deleted";
+    for (const std::string& name : users) EXPECT_TRUE(fs::exists(dir / name)) << name;
+    if (!no_links) {
+        EXPECT_TRUE(fs::is_symlink(dir / "programs-2001-01-01-000000-firmware-1.5.0.json"));
+    }
+    EXPECT_TRUE(fs::exists(dir / "programs-2030-01-01-120000-firmware-1.5.0.json"));
+    EXPECT_TRUE(fs::exists(dir / "programs-2030-01-19-120000-firmware-1.5.0.json"));
+    EXPECT_FALSE(fs::exists(dir / "programs-2030-01-20-120000-firmware-1.5.0.json"));
+    EXPECT_FALSE(fs::exists(dir / "programs-2030-01-21-120000-firmware-1.5.0.json"));
 }
 
 } // namespace
