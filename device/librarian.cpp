@@ -24,9 +24,11 @@ void show_walk(device_link& link, int32_t done, int32_t total) {
     request_repaint(link);
 }
 
-// The parameter block for program n with the file's values, then the store request, as the
-// editor stores a program the user turned to; then n read back.
-walk_result write_program(device_link& link, const program_backup& file, int32_t n) {
+// The parameter block for program n with the file's values and the amplifier-wide values
+// `globals`, then the store request, as the editor stores a program the user turned to; then n
+// read back. From the block sent until the read back, n is the report's unconfirmed program.
+walk_result write_program(device_link& link, const program_backup& file,
+                          const backup_globals& globals, int32_t n, restore_report& report) {
     editor_state& state = *link.state;
     const backup_program& p = file.programs[n];
     program_record& record = state.programs[n];
@@ -34,20 +36,27 @@ walk_result write_program(device_link& link, const program_backup& file, int32_t
     record.channel = p.channel;
     for (size_t i = 0; i < 3; ++i) record.channel_mode[i] = p.channel_mode[i];
     record.ir_bypass = p.ir_bypass;
-    state.midi_channel = file.globals.midi_channel;
-    state.tolex_colour = file.globals.tolex_colour;
-    for (size_t i = 0; i < 7; ++i)
-        state.programs[0].global_values[i] = file.globals.global_values[i];
+    state.midi_channel = globals.midi_channel;
+    state.tolex_colour = globals.tolex_colour;
+    for (size_t i = 0; i < 7; ++i) state.programs[0].global_values[i] = globals.global_values[i];
     state.program = n;
     if (!send_parameter_block(link)) return {walk_status::port_closed, n};
+    report.unconfirmed = n;
     if (!pause_unless_stopped(link, link_poll_step_ms)) return {walk_status::stopped, n};
     if (!send_store(link)) return {walk_status::port_closed, n};
     if (!pause_unless_stopped(link, link_poll_step_ms)) return {walk_status::stopped, n};
     const walk_result read = read_program_number(link, n);
     if (read.status != walk_status::done) return read;
     const program_backup now = backup_of_state(state, {});
-    if (now.programs[n] != p || now.globals != file.globals) return {walk_status::mismatch, n};
+    if (now.programs[n] != p || now.globals != globals) return {walk_status::mismatch, n};
+    report.unconfirmed = -1;
     return read;
+}
+
+std::string program_list(const std::vector<int32_t>& programs) {
+    std::string text = programs.size() == 1 ? "program" : "programs";
+    for (int32_t n : programs) text += " " + std::to_string(n);
+    return text;
 }
 
 std::filesystem::path fs_path(const std::wstring& path) {
@@ -158,26 +167,50 @@ walk_result return_to_current_program(device_link& link) {
 }
 
 walk_result restore_programs(device_link& link, const program_backup& file,
-                             const std::vector<int32_t>& selection, std::vector<int32_t>& written) {
+                             const restore_choice& choice, restore_report& report) {
     editor_state& state = *link.state;
-    std::vector<int32_t> chosen = selection;
+    std::vector<int32_t> chosen = choice.programs;
     if (chosen.empty())
         for (int32_t n = 0; n < program_count; ++n) chosen.push_back(n);
     const program_backup amp = backup_of_state(state, {});
+    const backup_globals& globals = choice.amp_values ? file.globals : amp.globals;
     std::vector<int32_t> differing;
     for (int32_t n : chosen)
         if (file.programs[n] != amp.programs[n]) differing.push_back(n);
-    if (differing.empty() && file.globals != amp.globals) differing.push_back(chosen.front());
+    std::vector<std::string> amp_values;
+    for (const backup_difference& d : backup_differences(file, amp))
+        if (choice.amp_values && d.program < 0) amp_values.push_back(d.field);
+    if (differing.empty() && !amp_values.empty()) differing.push_back(chosen.front());
 
     const int32_t current = state.program;
     walk_result result;
-    for (size_t i = 0; i < differing.size() && result.status == walk_status::done; ++i) {
+    for (size_t i = 0; i < differing.size(); ++i) {
+        const int32_t n = differing[i];
         show_walk(link, static_cast<int32_t>(i), static_cast<int32_t>(differing.size()));
-        result = write_program(link, file, differing[i]);
-        if (result.status == walk_status::done) written.push_back(differing[i]);
+        if (link.stop_requested) {
+            result = {walk_status::stopped, n};
+            break;
+        }
+        result = write_program(link, file, globals, n, report);
+        if (result.status != walk_status::done) break;
+        if (file.programs[n] != amp.programs[n]) report.stored.push_back(n);
+        if (i == 0) report.amp_values = amp_values;
     }
     state.program = current;
     return result;
+}
+
+std::string restore_report_text(const restore_report& report) {
+    std::string text = report.stored.empty() ? "" : program_list(report.stored);
+    if (!report.amp_values.empty()) {
+        text += text.empty() ? "the amplifier-wide values" : " and the amplifier-wide values";
+        for (size_t i = 0; i < report.amp_values.size(); ++i)
+            text += (i == 0 ? " " : ", ") + report.amp_values[i];
+    }
+    if (text.empty()) text = "nothing";
+    if (report.unconfirmed >= 0)
+        text += "; program " + std::to_string(report.unconfirmed) + " sent, not read back";
+    return text;
 }
 
 std::string utc_time_text() {
@@ -211,15 +244,17 @@ backup_load read_backup_file(const std::wstring& path) {
         std::string_view(reinterpret_cast<const char*>(file.bytes.data()), file.bytes.size()));
 }
 
-folder_backup write_backup_into_folder(const std::wstring& folder, const program_backup& backup) {
+namespace {
+
+// The folder made when missing, and the path of `backup` in it.
+folder_backup backup_path_in(const std::wstring& folder, const program_backup& backup) {
     folder_backup result;
     if (folder.empty()) {
         result.error = "no folder for backups";
         return result;
     }
     std::error_code error;
-    const std::filesystem::path where = fs_path(folder);
-    std::filesystem::create_directories(where, error);
+    std::filesystem::create_directories(fs_path(folder), error);
     if (error) {
         result.error = "the backup folder cannot be made";
         return result;
@@ -228,12 +263,28 @@ folder_backup write_backup_into_folder(const std::wstring& folder, const program
     result.path = folder;
     if (!separated) result.path += static_cast<wchar_t>(std::filesystem::path::preferred_separator);
     result.path += wide_from_utf8(backup_file_name(backup));
+    return result;
+}
+
+} // namespace
+
+std::string backup_folder_fault(const std::wstring& folder) {
+    program_backup probe;
+    probe.saved = utc_time_text();
+    const folder_backup place = backup_path_in(folder, probe);
+    if (!place.error.empty()) return place.error;
+    return check_write_destination(place.path);
+}
+
+folder_backup write_backup_into_folder(const std::wstring& folder, const program_backup& backup) {
+    folder_backup result = backup_path_in(folder, backup);
+    if (!result.error.empty()) return result;
     if (auto fault = write_backup_file(result.path, backup)) {
         result.error = *fault;
         result.path.clear();
         return result;
     }
-    prune_backups(where, fs_path(result.path));
+    prune_backups(fs_path(folder), fs_path(result.path));
     return result;
 }
 

@@ -1,6 +1,6 @@
 // The librarian: reads every program of the amplifier into the editor state, writes back the
 // programs of a backup that differ (each read back and compared), keeps backup files, and
-// returns the amplifier to the program it was on. Reading a program makes it the amplifier's
+// returns the amplifier to the program the editor shows. Reading a program makes it the amplifier's
 // current one. Worker thread (the command-line tool's one thread).
 #pragma once
 
@@ -53,13 +53,32 @@ walk_result read_all_programs(device_link& link);
 // sets progress back to idle.
 walk_result return_to_current_program(device_link& link);
 
-// Writes the programs of `file` named in `selection` (all when empty) whose values differ from
-// the state (read from the amplifier just before) as the editor stores a program: the parameter
-// block for program n with the file's values and amplifier-wide values, then the store request;
-// each is read back and compared. When only the amplifier-wide values differ, the first selected
-// program is written to carry them. `written` lists what was written.
+// What a restore puts back: the programs chosen (all when empty) and whether the amplifier-wide
+// values go back too. A restore of chosen programs leaves the amplifier-wide values alone
+// unless asked.
+struct restore_choice {
+    std::vector<int32_t> programs;
+    bool amp_values = true;
+};
+
+// What a restore did, as far as it went.
+struct restore_report {
+    std::vector<int32_t> stored;         // written, stored and read back as written
+    std::vector<std::string> amp_values; // the amplifier-wide fields that were put back
+    int32_t unconfirmed = -1;            // sent when the restore ended, not read back
+};
+
+// Writes the chosen programs of `file` whose values differ from the state (read from the
+// amplifier just before) as the editor stores a program: the parameter block for program n with
+// its values from the file and the amplifier-wide values (the file's when chosen, else the
+// amplifier's own), then the store request; each is read back and compared. When only the chosen
+// amplifier-wide values differ, the first chosen program is written to carry them.
 walk_result restore_programs(device_link& link, const program_backup& file,
-                             const std::vector<int32_t>& selection, std::vector<int32_t>& written);
+                             const restore_choice& choice, restore_report& report);
+
+// What a restore put back, in words: "programs 3 5 and the amplifier-wide values tolex_colour",
+// "nothing"; then "; program 7 sent, not read back" when it ended with one unconfirmed.
+std::string restore_report_text(const restore_report& report);
 
 // UTC now as ISO 8601, "2026-12-09T01:48:34Z".
 std::string utc_time_text();
@@ -80,5 +99,8 @@ struct folder_backup {
     std::string error;
 };
 folder_backup write_backup_into_folder(const std::wstring& folder, const program_backup& backup);
+// Why write_backup_into_folder could not write into `folder` now (made when missing), checked
+// before the programs are read; empty when it could.
+std::string backup_folder_fault(const std::wstring& folder);
 
 } // namespace nimba

@@ -64,21 +64,27 @@ TEST(Librarian, BackupThenRestoreLeavesNothingThatDiffers) {
     amp.tolex_colour = 4;
     EXPECT_EQ(t.differences_from(saved).size(), 6u); // tolex, 5's channel, 90's four values
 
-    // One program chosen: that one is written, stored and read back, and nothing else.
+    // One program chosen: that one is written, stored and read back, and nothing else; the
+    // amplifier-wide values stay as the amplifier has them.
     const size_t blocks = amp.blocks.size();
-    std::vector<int32_t> written;
-    ASSERT_EQ(restore_programs(*t.link, saved, {5}, written).status, walk_status::done);
-    EXPECT_EQ(written, std::vector<int32_t>{5});
+    restore_report report;
+    ASSERT_EQ(restore_programs(*t.link, saved, {{5}, false}, report).status, walk_status::done);
+    EXPECT_EQ(report.stored, std::vector<int32_t>{5});
+    EXPECT_TRUE(report.amp_values.empty());
     EXPECT_EQ(amp.blocks.size(), blocks + 1);
     EXPECT_EQ(amp.stores, 1);
     EXPECT_EQ(amp.stored[5], amp.programs[5]);
-    EXPECT_EQ(amp.tolex_colour, 1); // the block carries the file's amplifier-wide values
+    EXPECT_EQ(amp.tolex_colour, 4);
     EXPECT_EQ(t.state->program, 3);
+    EXPECT_EQ(restore_report_text(report), "program 5");
 
-    EXPECT_EQ(t.differences_from(saved).size(), 4u);
-    written.clear();
-    ASSERT_EQ(restore_programs(*t.link, saved, {}, written).status, walk_status::done);
-    EXPECT_EQ(written, std::vector<int32_t>{90});
+    EXPECT_EQ(t.differences_from(saved).size(), 5u);
+    report = {};
+    ASSERT_EQ(restore_programs(*t.link, saved, {}, report).status, walk_status::done);
+    EXPECT_EQ(report.stored, std::vector<int32_t>{90});
+    EXPECT_EQ(report.amp_values, std::vector<std::string>{"tolex_colour"});
+    EXPECT_EQ(restore_report_text(report), "program 90 and the amplifier-wide values tolex_colour");
+    EXPECT_EQ(amp.tolex_colour, 1);
     EXPECT_TRUE(t.differences_from(saved).empty());
     ASSERT_EQ(return_to_current_program(*t.link).status, walk_status::done);
     EXPECT_EQ(amp.program, 3);
