@@ -2,6 +2,7 @@
 #include "core/outcome.h"
 
 #include <iterator>
+#include <utility>
 
 namespace nimba {
 
@@ -45,6 +46,12 @@ outcome make_outcome(outcome_code code, std::initializer_list<std::string_view> 
 posted_outcome latest_outcome(const outcome_record& record) {
     const std::lock_guard<std::mutex> hold(record.lock);
     return {record.latest, record.sequence};
+}
+
+void post_outcome(outcome_record& record, outcome result) {
+    const std::lock_guard<std::mutex> hold(record.lock);
+    record.latest = std::move(result);
+    ++record.sequence;
 }
 
 uint32_t outcome_sequence(const outcome_record& record) {

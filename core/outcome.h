@@ -2,7 +2,8 @@
 // Every code is declared once, in NIMBA_OUTCOMES, beside its kind and its text template. The
 // screen shows the latest outcome upper-cased in the status bar; nimba-cli prints it and takes
 // its exit code from the kind. Any thread may make an outcome; the record in the editor state is
-// written only by the device-link worker, through post_outcome (device/link.h).
+// written by the device-link worker (post_outcome in device/link.h) and by the GUI thread only
+// when a command cannot be queued.
 #pragma once
 
 #include <cstdint>
@@ -51,7 +52,9 @@ enum class outcome_kind : int32_t {
     X(amp_not_found, absent, "no amplifier found: no MIDI ports named \"NIMBA\"{}")                \
     X(amp_gone, absent, "the amplifier's MIDI ports went away")                                    \
     X(midi_unavailable, failed, "the MIDI system cannot be opened")                                \
-    X(worker_fault, failed, "the device link stopped an operation: {}")
+    X(worker_fault, failed, "the device link stopped an operation: {}")                            \
+    X(command_not_queued, refused, "command not taken: {} commands are already waiting")           \
+    X(command_unknown, failed, "unknown command {}: nothing was done")
 
 enum class outcome_code : int32_t {
 #define NIMBA_OUTCOME_CODE(code, kind, text) code,
@@ -83,6 +86,8 @@ struct posted_outcome {
     uint32_t sequence = 0;
 };
 posted_outcome latest_outcome(const outcome_record& record);
+// Makes `result` the latest outcome, numbered one past the last.
+void post_outcome(outcome_record& record, outcome result);
 // The record's sequence number alone, without copying the text.
 uint32_t outcome_sequence(const outcome_record& record);
 

@@ -2,7 +2,7 @@
 // record. Scalars are atomics of their declared width; slot names and the latest outcome are
 // replaced whole under small mutexes and read as copies. The worker writes link_status,
 // progress, versions, program records, slot names and the latest outcome; the GUI writes the
-// user's choices and posts `command`. See each field for who writes it.
+// user's choices and posts commands. See each field for who writes it.
 #pragma once
 
 #include <array>
@@ -12,6 +12,7 @@
 #include <string>
 
 #include "core/assets/cabinets.h"
+#include "core/command_queue.h"
 #include "core/outcome.h"
 
 namespace nimba {
@@ -30,18 +31,6 @@ enum : int32_t {
     progress_storing = 200,
     progress_reading = 300,
     progress_programs = 400,
-};
-
-// command codes posted by the user interface and taken by the worker.
-enum : int32_t {
-    command_none = 0,
-    command_send_block = 1,
-    command_read_program = 2,
-    command_store = 3,
-    command_import_slot0 = 4, // 4..9: import a WAV file into user slot 0..5
-    command_import_slot5 = 9,
-    command_send_factory = 10,
-    command_export_all = 11,
 };
 
 // One program's settings: 19 32-bit words. Words 0..8 travel in the parameter block.
@@ -69,7 +58,6 @@ struct slot_name_table {
 // Both write the settings the user changes and the amplifier reports back.
 struct editor_state {
     std::atomic<int32_t> link_status{0};                  // worker
-    std::atomic<int32_t> command{0};                      // GUI posts, worker takes (exchange)
     std::atomic<int32_t> tolex_colour{0};                 // both: the user, the amp's reply
     std::atomic<uint16_t> device_firmware_version{0};     // worker
     std::atomic<uint16_t> available_firmware_version{0};  // worker
@@ -80,6 +68,7 @@ struct editor_state {
     std::atomic<int32_t> cabinet_list_open{0};            // GUI
     std::atomic<int32_t> factory_cabinet{0};              // GUI
     cabinet_library cabinets;                             // GUI, at build and destroy
+    command_queue commands;                               // GUI posts, worker takes
     slot_name_table slot_names;                           // worker
     outcome_record outcome;                               // worker, through post_outcome
     std::array<program_record, program_count> programs{}; // both, like program
@@ -91,7 +80,7 @@ void build_editor_state(editor_state& state);
 
 // Clears the device part: programs, slot names, both versions, program, midi_channel,
 // ir_slot_choice, cabinet_list_open, factory_cabinet; progress = -1. Keeps link_status,
-// command, tolex_colour and the cabinets.
+// the posted commands, tolex_colour and the cabinets.
 void reset_device_part(editor_state& state);
 
 // Releases what the build made: slot names, cabinet entries.

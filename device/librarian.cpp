@@ -40,7 +40,7 @@ walk_result write_program(device_link& link, const program_backup& file,
     state.tolex_colour = globals.tolex_colour;
     for (size_t i = 0; i < 7; ++i) state.programs[0].global_values[i] = globals.global_values[i];
     state.program = n;
-    if (!send_parameter_block(link)) return {walk_status::port_closed, n};
+    if (!send_parameter_block(link, n)) return {walk_status::port_closed, n};
     report.unconfirmed = n;
     if (!pause_unless_stopped(link, link_poll_step_ms)) return {walk_status::stopped, n};
     if (!send_store(link)) return {walk_status::port_closed, n};

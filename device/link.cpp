@@ -8,12 +8,7 @@
 namespace nimba {
 
 void post_outcome(device_link& link, outcome result) {
-    if (link.state) {
-        outcome_record& record = link.state->outcome;
-        const std::lock_guard<std::mutex> hold(record.lock);
-        record.latest = std::move(result);
-        ++record.sequence;
-    }
+    if (link.state) post_outcome(link.state->outcome, std::move(result));
     request_repaint(link);
 }
 

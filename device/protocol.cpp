@@ -168,10 +168,10 @@ bool send_version_request(device_link& link) {
     return send_short_request(link, code_version);
 }
 
-void request_program(device_link& link) {
+void request_program(device_link& link, int32_t n) {
     if (!link.state) return;
     link.last_reply = 0;
-    if (!send_indexed_request(link, code_program, link.state->program)) return;
+    if (!send_indexed_request(link, code_program, n)) return;
     switch (wait_for_reply(link, code_program)) {
     case wait_result::reply:
         link.failure_count = 0;
@@ -195,14 +195,14 @@ bool request_slot_name(device_link& link, int slot) {
     return send_indexed_request(link, code_slot_name, slot);
 }
 
-bool send_parameter_block(device_link& link) {
+bool send_parameter_block(device_link& link, int32_t n) {
     if (!link.state) return false;
     const editor_state& state = *link.state;
-    const program_record& record = current_program(state);
+    const program_record& record = state.programs[std::clamp<int32_t>(n, 0, program_count - 1)];
     const program_record& globals = state.programs[0];
     const auto b = build_frame(link.message_buffer, code_parameter_block,
                                parameter_block_size - frame_overhead);
-    b[block_at::program] = data_byte(state.program);
+    b[block_at::program] = data_byte(n);
     b[block_at::midi_channel] = static_cast<uint8_t>(state.midi_channel & 0x1F);
     for (size_t i = 0; i < 4; ++i) b[block_at::ir_slots + i] = data_byte(record.ir_slot[i]);
     b[block_at::channel] = data_byte(record.channel);

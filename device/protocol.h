@@ -58,10 +58,10 @@ bool send_message(device_link& link, std::span<const uint8_t> bytes);
 // the return value says whether it went out. The awaited ones (0B, 04) clear last_reply first,
 // so the caller only has to wait. The others await nothing; the caller pauses after them.
 bool send_version_request(device_link& link);            // F0 00 0B F7
-void request_program(device_link& link);                 // F0 00 02 n F7, awaited; sets status
+void request_program(device_link& link, int32_t n);      // F0 00 02 n F7, awaited; sets status
 bool send_program_request(device_link& link, int32_t n); // F0 00 02 n F7, awaited
 bool request_slot_name(device_link& link, int slot);     // F0 00 04 i F7
-bool send_parameter_block(device_link& link);            // the 23-byte block 01
+bool send_parameter_block(device_link& link, int32_t n); // block 01 of program n, 23 bytes
 bool send_store(device_link& link);                      // F0 00 0A F7
 bool send_link_reset(device_link& link);                 // F0 00 0C F7
 

@@ -1,12 +1,15 @@
 // The device-link worker: a 5 ms polling loop that finds the amplifier's ports, reacts to the
 // amplifier's arrival and departure, resets a link that stopped answering, runs the connect
-// sequence (version, firmware, current program, slot names) and carries out the command the
-// user interface posted. Every pause goes through link.clock and gives way to the stop request.
+// sequence (version, firmware, current program, slot names) and carries out the commands the
+// user interface posted, one per cycle, in the order posted. Every pause goes through link.clock
+// and gives way to the stop request.
 #include "device/worker.h"
 
 #include <algorithm>
 #include <chrono>
 #include <exception>
+#include <optional>
+#include <string>
 #include <thread>
 
 #include "core/file_access.h"
@@ -156,7 +159,7 @@ sequence_end run_connect_sequence(device_link& link, const worker_services& serv
         }
     }
 
-    request_program(link);
+    request_program(link, state.program);
     if (link.stop_requested) return sequence_end::stopped;
     read_slot_names(link);
 
@@ -181,21 +184,25 @@ void store_program(device_link& link) {
     request_repaint(link);
 }
 
-// Takes the posted command in one exchange, so a code posted meanwhile is never lost.
-void take_command(device_link& link, const worker_services& services) {
+// Waits out the gap the previous command or this one asks for; false when stopped first.
+bool wait_for_gap(device_link& link, worker_locals& locals, const command& next) {
+    if (!locals.last_command_ms) return true;
+    const int32_t gap = std::max(locals.last_gap_after_ms, next.gap_before_ms);
+    const int64_t left = *locals.last_command_ms + gap - link_clock(link).now_ms();
+    return left <= 0 || pause_unless_stopped(link, static_cast<int32_t>(left));
+}
+
+void carry_out(device_link& link, const worker_services& services, const command& c) {
     editor_state& state = *link.state;
-    const int32_t command = state.command.exchange(command_none);
-    switch (command) {
-    case command_none:
-        return;
+    switch (c.code) {
     case command_send_block:
         if (output_open(link)) {
-            send_parameter_block(link);
+            send_parameter_block(link, c.program);
             pause_unless_stopped(link, cycle_ms);
         }
         return;
     case command_read_program:
-        request_program(link);
+        request_program(link, c.program);
         state.link_status = link_connected;
         request_repaint(link);
         return;
@@ -203,11 +210,34 @@ void take_command(device_link& link, const worker_services& services) {
         store_program(link);
         return;
     default:
-        if (command >= command_import_slot0 && command <= command_export_all &&
-            services.cabinet_command)
-            services.cabinet_command(link, command);
+        if (c.code >= command_import_slot0 && c.code <= command_export_all &&
+            services.cabinet_command) {
+            services.cabinet_command(link, c.code);
+            return;
+        }
+        post_outcome(link, make_outcome(outcome_code::command_unknown, {std::to_string(c.code)}));
         return;
     }
+}
+
+// Releases the input lock of a taken command however its work ends, an exception included.
+struct command_release {
+    command_queue& queue;
+    int32_t code;
+    ~command_release() { command_done(queue, code); }
+};
+
+// Takes the oldest posted command, after the gap it asks for, and carries it out. A command
+// stays queued while its gap runs, so a stop in the gap loses nothing.
+void take_command(device_link& link, const worker_services& services, worker_locals& locals) {
+    command_queue& queue = link.state->commands;
+    const std::optional<command> next = next_command(queue);
+    if (!next || !wait_for_gap(link, locals, *next)) return;
+    drop_next_command(queue);
+    locals.last_command_ms = link_clock(link).now_ms();
+    locals.last_gap_after_ms = next->gap_after_ms;
+    const command_release release{queue, next->code};
+    carry_out(link, services, *next);
 }
 
 void report_new_outcome(device_link& link, const worker_services& services, worker_locals& locals) {
@@ -279,7 +309,7 @@ void worker_cycle(device_link& link, const worker_services& services, worker_loc
         }
     }
     if (link.stop_requested) return;
-    take_command(link, services);
+    take_command(link, services, locals);
 }
 
 void run(device_link& link, const worker_services& services) {

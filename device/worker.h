@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "device/firmware_fetch.h"
@@ -32,7 +33,7 @@ struct worker_services {
 // worker, whether the firmware image was downloaded in this run or its refusal already shown
 // (the download is tried again at every connect, its refusal told once), whether its update was
 // given up for this run because the backup before it failed (and why), and the last outcome
-// handed to report_outcome.
+// handed to report_outcome, and when the last command was taken and the gap it asked for.
 struct worker_locals {
     std::unique_ptr<midi_in_port> midi_in;
     std::unique_ptr<midi_out_port> midi_out;
@@ -40,6 +41,8 @@ struct worker_locals {
     bool download_refusal_posted = false;
     bool update_held = false;
     uint32_t outcome_reported = 0;
+    std::optional<int64_t> last_command_ms;
+    int32_t last_gap_after_ms = 0;
 };
 
 // Start of the thread: makes the input port object, then the output port object, and points
@@ -48,7 +51,8 @@ struct worker_locals {
 void open_worker_ports(device_link& link, const worker_services& services, worker_locals& locals);
 
 // One pass of the loop: the 5 ms sleep, discovery, arrival and departure, the link reset, one
-// received message, the connect sequence and the posted command.
+// received message, the connect sequence and the oldest posted command. A code the worker does
+// not know is taken and told as the outcome command_unknown.
 void worker_cycle(device_link& link, const worker_services& services, worker_locals& locals);
 
 // Sleeps `ms` through link.clock in short steps, giving up as soon as the stop request is seen.

@@ -1,6 +1,6 @@
 // The worker's cabinet commands 4..11: import a WAV file into user slot 0..5, send the chosen
 // factory cabinet into the chosen slot, export all factory cabinets. Device-link worker only,
-// called after the worker has cleared `command`.
+// called after the worker has taken the command from the queue.
 #pragma once
 
 #include <cstdint>

@@ -6,6 +6,7 @@
 
 #include "core/file_access.h"
 #include "device/link.h"
+#include "ir/ir_level.h"
 #include "ir/wav_codec.h"
 
 namespace nimba {
@@ -30,10 +31,17 @@ bool silent(float sample) {
     return sample >= -silence_threshold && sample <= silence_threshold; // NaN is not silence
 }
 
-// Channel 0 from the first sample outside the silence threshold, at most frames_kept. A file
-// that is silent throughout gives its last sample. Decoding stops where the file's frames end
-// or a slice comes back short (a corrupt ADPCM block). Empty when no frame decodes.
-std::vector<float> sounding_channel0(const wav_file& file) {
+// The chosen channel of one frame; a mono file has only its one.
+float channel_of(const float* frame, uint16_t channels, ir_channel channel) {
+    if (channels < 2 || channel == ir_channel::left) return frame[0];
+    if (channel == ir_channel::right) return frame[1];
+    return 0.5f * frame[0] + 0.5f * frame[1];
+}
+
+// The chosen channel from the first sample outside the silence threshold, at most frames_kept.
+// A file that is silent throughout gives its last sample. Decoding stops where the file's frames
+// end or a slice comes back short (a corrupt ADPCM block). Empty when no frame decodes.
+std::vector<float> sounding_channel(const wav_file& file, ir_channel channel) {
     const wav_format& format = file.format;
     const uint64_t keep = frames_kept(format.sample_rate);
     const uint64_t slice = slice_frames(format);
@@ -43,7 +51,7 @@ std::vector<float> sounding_channel0(const wav_file& file) {
         const std::vector<float> frames = decode_wav_frames(file, slice, first);
         const size_t count = frames.size() / format.channels;
         for (size_t i = 0; i < count && kept.size() < keep; ++i) {
-            last = frames[i * format.channels];
+            last = channel_of(&frames[i * format.channels], format.channels, channel);
             if (!kept.empty() || !silent(*last)) kept.push_back(*last);
         }
         if (count < slice) break;
@@ -85,6 +93,19 @@ std::vector<float> resample_to_48k(std::span<const float> working, uint32_t rate
     return out;
 }
 
+// A half-cosine over the last min(512, N) samples: the sample before it keeps its gain of 1 and
+// the last one reaches 0.
+void fade_tail(std::vector<float>& samples) {
+    const size_t length = std::min(ir_fade_samples, samples.size());
+    const size_t start = samples.size() - length;
+    constexpr double pi = 3.14159265358979323846;
+    for (size_t j = 0; j < length; ++j) {
+        const double gain =
+            0.5 * (1.0 + std::cos(pi * static_cast<double>(j + 1) / static_cast<double>(length)));
+        samples[start + j] = static_cast<float>(samples[start + j] * gain);
+    }
+}
+
 } // namespace
 
 const char* rejection_text(ir_rejection rejection) {
@@ -116,7 +137,7 @@ std::string refusal_text(const ir_conversion& conversion) {
     return text;
 }
 
-ir_conversion convert_wav_to_ir(std::span<const uint8_t> file_bytes) {
+ir_conversion convert_wav_to_ir(std::span<const uint8_t> file_bytes, const ir_choices& choices) {
     ir_conversion result;
     if (file_bytes.empty()) {
         result.rejection = ir_rejection::unreadable;
@@ -128,16 +149,18 @@ ir_conversion convert_wav_to_ir(std::span<const uint8_t> file_bytes) {
         return result;
     }
     const wav_format& format = file->format;
+    result.source_rate = format.sample_rate;
+    result.source_channels = format.channels;
+    result.source_frames = format.frame_count;
     if (format.sample_rate < ir_min_source_rate || format.sample_rate > ir_max_source_rate) {
         result.rejection = ir_rejection::sample_rate;
-        result.source_rate = format.sample_rate;
         return result;
     }
     if (format.channels > 2) {
         result.rejection = ir_rejection::too_many_channels;
         return result;
     }
-    const std::vector<float> working = sounding_channel0(*file);
+    const std::vector<float> working = sounding_channel(*file, choices.channel);
     if (working.empty()) {
         result.rejection = ir_rejection::no_frames;
         return result;
@@ -154,14 +177,18 @@ ir_conversion convert_wav_to_ir(std::span<const uint8_t> file_bytes) {
                      [](float s) { return std::isfinite(s); })) {
         result.samples.clear();
         result.rejection = ir_rejection::not_finite;
+        return result;
     }
+    if (choices.tail == ir_tail::fade) fade_tail(result.samples);
+    if (choices.level == ir_level::matched)
+        result.level = match_level(result.samples, factory_median_level_db());
     return result;
 }
 
-ir_conversion read_ir_from_wav(const std::wstring& path) {
+ir_conversion read_ir_from_wav(const std::wstring& path, const ir_choices& choices) {
     file_read file = read_regular_file(path);
     if (!file.error.empty()) return {ir_rejection::unreadable, {}, std::move(file.error)};
-    return convert_wav_to_ir(file.bytes);
+    return convert_wav_to_ir(file.bytes, choices);
 }
 
 std::optional<std::vector<float>> load_ir_from_wav(device_link& link, const std::wstring& path) {

@@ -10,6 +10,9 @@
 #include <string>
 #include <vector>
 
+#include "core/ir_choices.h"
+#include "ir/ir_level.h"
+
 namespace nimba {
 
 struct device_link;
@@ -20,6 +23,7 @@ inline constexpr uint32_t ir_min_source_rate = 44100;
 inline constexpr uint32_t ir_max_source_rate = 96000;
 inline constexpr size_t ir_image_header_size = 44;
 inline constexpr size_t ir_max_image_size = ir_image_header_size + 4 * ir_max_samples; // 16428
+inline constexpr size_t ir_fade_samples = 512; // the longest tail fade
 
 enum class ir_rejection {
     none,
@@ -36,23 +40,29 @@ const char* rejection_text(ir_rejection rejection);
 
 struct ir_conversion {
     ir_rejection rejection = ir_rejection::none;
-    std::vector<float> samples; // 0..4096 samples at 48 kHz when accepted
-    std::string read_error;     // for `unreadable`: why the file could not be read
-    uint32_t source_rate = 0;   // for `sample_rate`: the file's rate
+    std::vector<float> samples;   // 0..4096 samples at 48 kHz when accepted
+    std::string read_error;       // for `unreadable`: why the file could not be read
+    uint32_t source_rate = 0;     // the file's rate, once its header is read
+    uint16_t source_channels = 0; // its channels, likewise
+    uint64_t source_frames = 0;   // its frames, likewise
+    level_match level{};          // what matching the level did (nothing unless chosen)
 };
 
 // The refusal with its detail, as "the file cannot be read: is a folder, not a file" or
 // "sample rate 22050 Hz is outside 44100 to 96000".
 std::string refusal_text(const ir_conversion& conversion);
 
-// The whole conversion of a file already in memory: take channel 0, drop leading silence
-// (never the last sample), resample to 48 kHz, cut. Frames are decoded a slice at a time and
-// silence is dropped as it goes, so only what the 4096 output samples need is ever held,
-// however long the file or its silence. Refused when any converted sample is not finite.
-ir_conversion convert_wav_to_ir(std::span<const uint8_t> file_bytes);
+// The whole conversion of a file already in memory: take the chosen channel (a mono file has
+// one), drop leading silence (never the last sample), resample to 48 kHz, cut; then, as
+// chosen, fade the tail and match the level to the factory median. Frames are decoded a slice
+// at a time and silence is dropped as it goes, so only what the 4096 output samples need is
+// ever held, however long the file or its silence. Refused when any converted sample is not
+// finite. The default choices give the conversion the editor always made.
+ir_conversion convert_wav_to_ir(std::span<const uint8_t> file_bytes,
+                                const ir_choices& choices = {});
 
 // Reads the file at `path` (a regular file of at most max_read_bytes) and converts it.
-ir_conversion read_ir_from_wav(const std::wstring& path);
+ir_conversion read_ir_from_wav(const std::wstring& path, const ir_choices& choices = {});
 
 // The editor's import: the conversion; a refused file sets link_status 1 and posts the outcome
 // import_refused with the reason.

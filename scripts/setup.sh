@@ -13,6 +13,7 @@ packages=(
   wine wine64 fonts-wine fonts-dejavu-core fonts-dejavu-extra xvfb xauth imagemagick xdotool
   clang libclang-rt-14-dev clang-format
   sox jackd2 python3
+  guitarix-common
   nsis zip unzip dpkg-dev desktop-file-utils appstream
 )
 

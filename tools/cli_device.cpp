@@ -173,21 +173,22 @@ int connect(session& s) {
     }
 }
 
-// Posts `command` as the user interface does and runs cycles until the worker has taken it;
-// the worker carries a command out in the cycle that takes it.
-int post_command(session& s, int32_t command) {
-    s.state.command = command;
+// Posts `c` as the user interface does and runs cycles until the worker has taken it; the
+// worker carries a command out in the cycle that takes it. The queue is empty between
+// commands here, so the post always finds room.
+int run_command(session& s, const command& c) {
+    post_command(s.state.commands, c);
     for (;;) {
         if (s.link.stop_requested) return interrupted(s);
         const int code = cycle(s);
         if (s.link.stop_requested) return interrupted(s);
-        if (s.state.command == command_none || code != cli_exit_ok) return code;
+        if (pending_commands(s.state.commands) == 0 || code != cli_exit_ok) return code;
     }
 }
 
 int read_program(session& s, int32_t n) {
     s.state.program = n;
-    const int code = post_command(s, command_read_program);
+    const int code = run_command(s, {.code = command_read_program, .program = n});
     if (code != cli_exit_ok) return code;
     if (s.state.programs[n].loaded == 0) return print_outcome(s.console, amp_silence());
     return cli_exit_ok;
@@ -196,7 +197,7 @@ int read_program(session& s, int32_t n) {
 // A posted cabinet command ends with the outcome of its transfer, or of the file's refusal.
 int cabinet_command(session& s, int32_t command) {
     const uint32_t before = outcomes_so_far(s);
-    const int code = post_command(s, command);
+    const int code = run_command(s, {.code = command});
     if (code != cli_exit_ok) return code;
     const auto result = outcome_since(s, before);
     return print_outcome(s.console, result ? *result
@@ -315,7 +316,7 @@ int carry_out(session& s, const device_request& request, const device_payload& p
         s.state.factory_cabinet = request.cabinet;
         return cabinet_command(s, command_send_factory);
     case device_action::store: {
-        const int code = post_command(s, command_store);
+        const int code = run_command(s, {.code = command_store});
         if (code != cli_exit_ok) return code;
         clear_progress(s.console);
         s.console.out("stored\n");

@@ -3,6 +3,7 @@
 // prints the program's version.
 #include <csignal>
 #include <cstdio>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -15,11 +16,12 @@
 #include "nimba_version.h"
 #include "tools/cli_device.h"
 #include "tools/cli_emulate.h"
+#include "tools/cli_ir.h"
 
 namespace nimba {
 namespace {
 
-// Exit codes.
+// Exit codes. A bad option is refused like a bad input file.
 enum : int { exit_ok = 0, exit_failed = 1, exit_refused = 2, exit_usage = 64 };
 
 using arguments = std::vector<std::wstring>;
@@ -35,17 +37,45 @@ struct cli_command {
     int (*run)(const arguments& args);
 };
 
+// The options, then the number of paths; on a fault, its line and the exit code, else -1.
+int check_ir_arguments(const ir_arguments& parsed, std::string_view name, std::string_view usage,
+                       size_t paths) {
+    if (!parsed.bad_option.empty()) {
+        std::fprintf(stderr, "nimba-cli: %s\n", parsed.bad_option.c_str());
+        return exit_refused;
+    }
+    if (parsed.paths.size() == paths) return -1;
+    std::fprintf(stderr, "usage: nimba-cli %.*s %.*s\n", static_cast<int>(name.size()), name.data(),
+                 static_cast<int>(usage.size()), usage.data());
+    return exit_usage;
+}
+
+// The input converted with the chosen options; a refusal is printed.
+std::optional<ir_conversion> convert_input(const ir_arguments& parsed) {
+    const std::wstring& in = parsed.paths[0];
+    ir_conversion ir = read_ir_from_wav(in, parsed.choices);
+    if (ir.rejection == ir_rejection::none) return ir;
+    std::fprintf(stderr, "nimba-cli: %s: %s\n", quoted_path(in).c_str(),
+                 make_outcome(outcome_code::import_refused, {refusal_text(ir)}).text.c_str());
+    return std::nullopt;
+}
+
+constexpr std::string_view ir_convert_usage =
+    "[--channel left|right|both] [--level file|matched] [--tail cut|fade] <in.wav> <out.wav>";
+constexpr std::string_view ir_info_usage =
+    "[--channel ..] [--level ..] [--tail ..] <file.wav> [--plot <out.png>]";
+
 // The input is read whole before the output is written, so the same path for both works:
 // the input is replaced by its image once that is written whole.
 int ir_convert(const arguments& args) {
-    const std::wstring& in = args[0];
-    const std::wstring& out = args[1];
-    const ir_conversion ir = read_ir_from_wav(in);
-    if (ir.rejection != ir_rejection::none) {
-        std::fprintf(stderr, "nimba-cli: %s: %s\n", quoted_path(in).c_str(),
-                     make_outcome(outcome_code::import_refused, {refusal_text(ir)}).text.c_str());
-        return exit_refused;
-    }
+    const ir_arguments parsed = parse_ir_arguments(args, false);
+    if (const int fault = check_ir_arguments(parsed, "ir-convert", ir_convert_usage, 2); fault >= 0)
+        return fault;
+    const std::wstring& in = parsed.paths[0];
+    const std::wstring& out = parsed.paths[1];
+    const auto converted = convert_input(parsed);
+    if (!converted) return exit_refused;
+    const ir_conversion& ir = *converted;
     const auto image = encode_ir_image(ir.samples);
     if (!image) {
         std::fprintf(stderr, "nimba-cli: %s: the IR image cannot be built\n",
@@ -60,6 +90,20 @@ int ir_convert(const arguments& args) {
     }
     std::printf("%s: %zu samples at 48000 Hz, %zu bytes\n", quoted_path(out).c_str(),
                 ir.samples.size(), image->size());
+    if (parsed.choices.level == ir_level::matched) std::printf("%s", ir_figures_text(ir).c_str());
+    return exit_ok;
+}
+
+int ir_info(const arguments& args) {
+    const ir_arguments parsed = parse_ir_arguments(args, true);
+    if (const int fault = check_ir_arguments(parsed, "ir-info", ir_info_usage, 1); fault >= 0)
+        return fault;
+    const auto converted = convert_input(parsed);
+    if (!converted) return exit_refused;
+    const ir_conversion& ir = *converted;
+    std::printf("%s: %u Hz, %u channel%s, %llu frames\n%s", quoted_path(parsed.paths[0]).c_str(),
+                ir.source_rate, ir.source_channels, ir.source_channels == 1 ? "" : "s",
+                static_cast<unsigned long long>(ir.source_frames), ir_figures_text(ir).c_str());
     return exit_ok;
 }
 
@@ -80,16 +124,30 @@ int ir_export(const arguments& args) {
 }
 
 constexpr cli_command commands[] = {
-    {"ir-convert", "<in.wav> <out.wav>", 2,
+    {"ir-convert", ir_convert_usage, any_argument_count,
      "turn a WAV file into a cabinet IR image (48 kHz mono float, at most 4096 samples)",
      "Reads <in.wav> (44100 to 96000 Hz, 1 or 2 channels; PCM, float, A-law, mu-law or ADPCM,\n"
-     "RIFF or Wave64), takes the left channel, drops leading silence, converts to 48 kHz and\n"
-     "writes the IR image that the editor would send to the amplifier to <out.wav>.\n"
+     "RIFF or Wave64), takes the chosen channel (default left; both: their mean), drops\n"
+     "leading silence, converts to 48 kHz, keeps at most 4096 samples and writes the IR image\n"
+     "that the editor would send to the amplifier to <out.wav>.\n"
+     "  --tail fade       a half-cosine over the last 512 samples (default cut: as it ends)\n"
+     "  --level matched   scaled to the factory cabinets' median level (100 Hz to 6 kHz,\n"
+     "                    equal weight per octave), stopping at a peak of 1.0 and saying how\n"
+     "                    far short that leaves it (default file: as the file is)\n"
      "The output is written whole or not at all; an existing file there is replaced only once\n"
      "the new image is complete. <out.wav> may be <in.wav>: the input is read whole first.\n"
-     "Exit status: 0 written; 2 the input was refused (the reason is printed, nothing is\n"
-     "written); 1 the output could not be written (it is left as it was).",
+     "Exit status: 0 written; 2 the input or an option was refused (the reason is printed,\n"
+     "nothing is written); 1 the output could not be written (it is left as it was).",
      ir_convert},
+    {"ir-info", ir_info_usage, any_argument_count,
+     "a WAV file's rate, channels and frames, and the figures of the IR it converts to",
+     "Prints the file's sample rate, channels and frames, then for the IR it converts to (with\n"
+     "the same options as ir-convert) its length in samples and ms, its peak in dBFS and its\n"
+     "level against the factory cabinets' median in dB.\n"
+     "  --plot <out.png>  also draws the editor's preview of the IR (waveform and magnitude\n"
+     "                    response) into a PNG file (Linux builds)\n"
+     "Exit status: 0 shown; 2 the input or an option was refused; 1 the plot was not written.",
+     ir_info},
     {"ir-export", "<folder>", 1, "write the twelve factory cabinets as WAV files into a folder",
      "Writes \"<cabinet name>.wav\" for each factory cabinet into <folder>, replacing files of\n"
      "the same name. Stops at the first file that cannot be written whole, which is left as it\n"

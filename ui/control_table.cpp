@@ -91,7 +91,7 @@ control_effect import_into_slot(editor_state&, ui_context&, control_hit hit) {
 control_effect choose_cabinet(editor_state& s, const ui_context& ui, int32_t cabinet) {
     s.factory_cabinet = cabinet;
     if (ui.audition != 1) return repainted;
-    return {.pause_first = true, .command = command_send_factory, .repaint = true};
+    return {.gap_first = true, .command = command_send_factory, .repaint = true};
 }
 
 control_effect previous_cabinet(editor_state& s, ui_context& ui, control_hit) {

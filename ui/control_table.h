@@ -48,8 +48,8 @@ struct control_hit {
 
 // What an action asks of the event handler besides its own edits to the state.
 struct control_effect {
-    bool pause_first = false;       // a 20 ms pause before the command
-    int32_t command = command_none; // posted, then a 20 ms pause and the hover flags cleared
+    bool gap_first = false;         // the link leaves command_gap_ms before the command too
+    int32_t command = command_none; // posted with command_gap_ms after it; hover flags cleared
     bool clear_hovers = false;
     bool send = false; // the edit reaches the amplifier: repaint and post a send after the walk
     bool repaint = false;

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <string>
 
 #include "ui/control_table.h"
 #include "ui/renderer.h"
@@ -11,8 +12,6 @@
 namespace nimba {
 
 namespace {
-
-constexpr int32_t pause_ms = 20;
 
 // What the actions of one click or wheel turn asked for once the walk is over.
 struct action_outcome {
@@ -23,14 +22,6 @@ struct action_outcome {
 
 clock_seam& clock_of(ui_context& ui) {
     return ui.clock ? *ui.clock : steady_clock_seam();
-}
-
-// Sleeps until 20 ms after the pause began, however short the individual sleeps were.
-void pause(ui_context& ui) {
-    clock_seam& clock = clock_of(ui);
-    const int64_t until = clock.now_ms() + pause_ms;
-    for (int64_t now = clock.now_ms(); now < until; now = clock.now_ms())
-        clock.sleep_ms(static_cast<int32_t>(until - now));
 }
 
 void request_repaint(ui_context& ui) {
@@ -53,10 +44,12 @@ bool cabinet_page_open(const editor_state& state) {
     return state.ir_slot_choice >= 1;
 }
 
-void post_command(editor_state& state, ui_context& ui, int32_t code) {
-    state.command = code;
-    pause(ui);
-    clear_hovers(ui.hit_regions);
+// Queues `c` for the worker; a full queue refuses it, and the status bar says so.
+void post(editor_state& state, ui_context& ui, const command& c) {
+    if (post_command(state.commands, c)) return;
+    post_outcome(state.outcome, make_outcome(outcome_code::command_not_queued,
+                                             {std::to_string(command_queue_capacity)}));
+    request_repaint(ui);
 }
 
 // Runs the action of the control a region belongs to and carries out what it asks for.
@@ -65,20 +58,29 @@ void run_action(editor_state& state, ui_context& ui, const hit_region& region, i
     const control_row* row = find_control(region.id);
     if (!row) return;
     const control_effect effect = row->action(state, ui, {region.id - row->id, wheel_steps});
-    if (effect.pause_first) pause(ui);
-    if (effect.command != command_none) post_command(state, ui, effect.command);
-    if (effect.clear_hovers) clear_hovers(ui.hit_regions);
+    if (effect.command != command_none) {
+        const command c{.code = effect.command,
+                        .gap_before_ms = effect.gap_first ? command_gap_ms : 0,
+                        .gap_after_ms = command_gap_ms};
+        post(state, ui, c);
+    }
+    if (effect.command != command_none || effect.clear_hovers) clear_hovers(ui.hit_regions);
     out.send = out.send || effect.send;
     out.repaint = out.repaint || effect.repaint || effect.send;
     out.list_opened = out.list_opened || effect.list_opened;
 }
 
-void post_send(editor_state& state) {
-    state.command = current_program(state).loaded != 0 ? command_send_block : command_read_program;
+// An edit reaches the amplifier as the program's block, or, when the program was never read,
+// as a read of it first (the read fills the record the next edit sends).
+void post_send(editor_state& state, ui_context& ui) {
+    const int32_t program = state.program;
+    const bool loaded = state.programs[std::clamp<int32_t>(program, 0, program_count - 1)].loaded;
+    post(state, ui,
+         {.code = loaded ? command_send_block : command_read_program, .program = program});
 }
 
 void finish_actions(editor_state& state, ui_context& ui, const action_outcome& out) {
-    if (out.send) post_send(state);
+    if (out.send) post_send(state, ui);
     if (out.repaint) request_repaint(ui);
 }
 
@@ -150,7 +152,9 @@ void handle_event(editor_state& state, ui_context& ui, int32_t event) {
         return;
     }
     if (event != event_pointer_move && event != event_left_down && event != event_wheel) return;
-    if (!ui.pointer || state.link_status != link_connected) return;
+    // Input rests while the worker is busy, and from the post of a store, import or factory
+    // send until the worker has carried it out.
+    if (!ui.pointer || state.link_status != link_connected || input_locked(state.commands)) return;
     switch (event) {
     case event_pointer_move:
         pointer_moved(state, ui);

@@ -1,7 +1,7 @@
 // The editor's event callback: paint runs the renderer; pointer move, left button down and the
 // wheel act on the hit regions through the control table; the timer asks for a paint when the
-// outcome line has expired. It edits the editor state and posts `command`; it never talks to the
-// amplifier. GUI thread only.
+// outcome line has expired. It edits the editor state and queues commands for the worker; it
+// never talks to the amplifier and never sleeps. GUI thread only.
 #pragma once
 
 #include <cstdint>

@@ -20,7 +20,7 @@ struct ui_context {
     canvas* target = nullptr;         // the canvas of the current drawing pass (event 0)
     pointer_input* pointer = nullptr; // pointer position in window pixels, wheel notches
     float dpi = 96.0f;                // render target's horizontal DPI; 96 when there is none
-    clock_seam* clock = nullptr;      // the 20 ms pauses, the outcome line's time
+    clock_seam* clock = nullptr;      // the outcome line's time
     repaint_request repaint;
     std::function<void()> set_arrow_cursor;
     uint32_t accent = colour_accent_blue; // recomputed at the start of every pass

@@ -7,8 +7,8 @@
 #include <objbase.h>
 
 #include "app/editor.h"
+#include "app/win32/d2d_canvas_win32.h"
 #include "app/win32/main_window_win32.h"
-#include "core/draw/d2d_canvas_win32.h"
 #include "ui/event_handler.h"
 
 namespace nimba {

@@ -9,7 +9,7 @@
 #include <cmath>
 #include <string>
 
-#include "core/draw/d2d_canvas_win32.h"
+#include "app/win32/d2d_canvas_win32.h"
 
 namespace nimba {
 

@@ -1,6 +1,6 @@
 // The canvas seam: the drawing operations the renderer uses. Direct2D implements it on Windows
-// (d2d_canvas_win32.cpp), cairo and pango on Linux (cairo_canvas_gtk.cpp); the recording canvas
-// keeps every call for tests. GUI thread only.
+// (app/win32/d2d_canvas_win32.cpp), cairo and pango on Linux (cairo_canvas_gtk.cpp); the
+// recording canvas keeps every call for tests. GUI thread only.
 #pragma once
 
 #include <cstdint>

@@ -19,7 +19,7 @@ TEST(EditorState, DefaultsAfterBuild) {
     built_state b;
     const editor_state& s = *b.state;
     EXPECT_EQ(s.link_status, 0);
-    EXPECT_EQ(s.command, 0);
+    EXPECT_EQ(pending_commands(s.commands), 0u);
     EXPECT_EQ(s.progress, -1);
     EXPECT_EQ(s.program, 0);
     EXPECT_EQ(s.tolex_colour, 0);
@@ -35,7 +35,7 @@ TEST(EditorState, ResetClearsTheDevicePartAndKeepsTheRest) {
     built_state b;
     editor_state& s = *b.state;
     s.link_status = link_error;
-    s.command = command_store;
+    post_command(s.commands, {.code = command_store});
     s.tolex_colour = 4;
     s.progress = 42;
     s.program = 17;
@@ -66,7 +66,7 @@ TEST(EditorState, ResetClearsTheDevicePartAndKeepsTheRest) {
     EXPECT_TRUE(slot_name(s, 3).empty());
 
     EXPECT_EQ(s.link_status, link_error);
-    EXPECT_EQ(s.command, command_store);
+    EXPECT_EQ(pending_commands(s.commands), 1u);
     EXPECT_EQ(s.tolex_colour, 4);
     EXPECT_EQ(s.cabinets[11].name, L"UK 412 JBL120 GB");
 }

@@ -65,10 +65,7 @@ TEST(ProtocolRequests, EachRequestIsByteExact) {
         {"store", [](device_link& l) { send_store(l); }, {0xF0, 0x00, 0x0A, 0xF7}},
         {"link reset", [](device_link& l) { send_link_reset(l); }, {0xF0, 0x00, 0x0C, 0xF7}},
         {"program 127",
-         [](device_link& l) {
-             l.state->program = 127;
-             request_program(l);
-         },
+         [](device_link& l) { request_program(l, 127); },
          {0xF0, 0x00, 0x02, 0x7F, 0xF7}},
     };
     for (const row& r : rows) {
@@ -94,7 +91,7 @@ TEST(ProtocolRequests, AwaitedRequestsClearLastReplyBeforeSending) {
 TEST(ProtocolRequests, ParameterBlockCarriesProgramGlobalsAndColour) {
     scripted_link t;
     editor_state& s = *t.state;
-    s.program = 5;
+    s.program = 9;         // the block is the named program's, whichever the screen shows
     s.midi_channel = 0x21; // only the low five bits travel
     s.tolex_colour = 4;
     program_record& r = s.programs[5];
@@ -106,7 +103,7 @@ TEST(ProtocolRequests, ParameterBlockCarriesProgramGlobalsAndColour) {
         s.programs[0].global_values[i] = 0x10 + i;
         r.global_values[i] = 0x70; // record 5's own copies are never sent
     }
-    EXPECT_TRUE(send_parameter_block(*t.link));
+    EXPECT_TRUE(send_parameter_block(*t.link, 5));
     const bytes expected{0xF0, 0x00, 0x01, 0x05, 0x01, 1,    2,    3,    4,    2,    5,   6,
                          7,    1,    4,    0x10, 0x11, 0x12, 0x13, 0x14, 0x15, 0x16, 0xF7};
     ASSERT_EQ(t.out.sent.size(), 1u);
@@ -117,7 +114,7 @@ TEST(ProtocolRequests, ValuesAboveSevenBitsNeverBreakTheFrame) {
     scripted_link t;
     t.state->programs[0].ir_slot[0] = 0x1F7; // low byte F7 would end the message early
     t.state->tolex_colour = 0x85;
-    send_parameter_block(*t.link);
+    send_parameter_block(*t.link, 0);
     ASSERT_EQ(t.out.sent.size(), 1u);
     const bytes& m = t.out.sent[0];
     ASSERT_EQ(m.size(), 23u);
@@ -132,10 +129,10 @@ TEST(ProtocolRequests, NothingIsSentOrAwaitedWhileTheOutputIsClosed) {
     t.state->link_status = link_connected;
     EXPECT_FALSE(send_version_request(*t.link));
     EXPECT_FALSE(request_slot_name(*t.link, 1));
-    EXPECT_FALSE(send_parameter_block(*t.link));
+    EXPECT_FALSE(send_parameter_block(*t.link, 0));
     EXPECT_FALSE(send_store(*t.link));
     EXPECT_FALSE(send_link_reset(*t.link));
-    request_program(*t.link);
+    request_program(*t.link, 0);
     EXPECT_TRUE(t.out.sent.empty());
     EXPECT_EQ(t.clock.sleeps, 0);
     EXPECT_EQ(t.state->link_status, link_connected);
@@ -144,7 +141,7 @@ TEST(ProtocolRequests, NothingIsSentOrAwaitedWhileTheOutputIsClosed) {
 
 TEST(ProtocolRequests, RequestsReuseTheLinkBuffer) {
     scripted_link t;
-    send_parameter_block(*t.link);
+    send_parameter_block(*t.link, 0);
     EXPECT_EQ(t.link->message_buffer[2], 0x01);
     send_store(*t.link);
     EXPECT_EQ(t.link->message_buffer[2], 0x0A);
@@ -419,9 +416,8 @@ TEST(RequestProgram, SuccessTimeoutAndStop) {
         SCOPED_TRACE("success");
         scripted_link t;
         t.link->failure_count = 1;
-        t.state->program = 3;
         t.reply_at(4, program_reply(3, 0, 0, 0));
-        request_program(*t.link);
+        request_program(*t.link, 3);
         EXPECT_EQ(t.link->failure_count, 0);
         EXPECT_EQ(t.state->programs[3].loaded, 1);
         EXPECT_EQ(t.repaints, 0);
@@ -431,7 +427,7 @@ TEST(RequestProgram, SuccessTimeoutAndStop) {
         scripted_link t;
         t.link->failure_count = 1;
         t.state->link_status = link_connected;
-        request_program(*t.link);
+        request_program(*t.link, 0);
         EXPECT_EQ(t.state->link_status, link_error);
         EXPECT_EQ(t.link->failure_count, 2);
         EXPECT_EQ(t.repaints, 1);
@@ -442,7 +438,7 @@ TEST(RequestProgram, SuccessTimeoutAndStop) {
         scripted_link t;
         t.state->link_status = link_busy;
         t.link->stop_requested = true;
-        request_program(*t.link);
+        request_program(*t.link, 0);
         EXPECT_EQ(t.state->link_status, link_busy);
         EXPECT_EQ(t.link->failure_count, 0);
         EXPECT_EQ(t.repaints, 0);

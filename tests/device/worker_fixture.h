@@ -88,6 +88,12 @@ struct worker_fixture : virtual_link {
         return {state->link_status, state->progress, clock.now.load(), loaded, state->tolex_colour};
     }
 
+    // Queues a command as the event handler does, for the current program.
+    void post(int32_t code, int32_t gap_before_ms = 0, int32_t gap_after_ms = 0) {
+        post_command(state->commands, {code, state->program, gap_before_ms, gap_after_ms});
+    }
+    uint32_t pending() const { return pending_commands(state->commands); }
+
     void cycles(int n) {
         for (int i = 0; i < n; ++i) worker_cycle(*link, services, locals);
     }

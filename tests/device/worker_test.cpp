@@ -5,9 +5,11 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <stdexcept>
+#include <string>
 #include <thread>
 
 #include "device/protocol.h"
@@ -77,11 +79,11 @@ TEST(WorkerConnect, AbsentAmplifierLeavesEverythingAlone) {
     worker_fixture f;
     set_plugged(f.bus, false);
     f.state->program = 9;
-    f.state->command = command_store;
+    f.post(command_store);
     f.cycles(50);
     EXPECT_EQ(f.state->link_status, link_no_device);
     EXPECT_EQ(f.state->program, 9) << "reset although nothing changed";
-    EXPECT_EQ(f.state->command, command_store) << "a command was taken with no amplifier";
+    EXPECT_EQ(f.pending(), 1u) << "a command was taken with no amplifier";
     EXPECT_TRUE(f.repaints.empty());
     EXPECT_TRUE(f.sent.empty());
     EXPECT_EQ(f.clock.now_ms(), 50 * 5);
@@ -98,10 +100,10 @@ TEST(WorkerCommands, SendBlockSendsTheCurrentProgramsExactBlock) {
     p.channel_mode[1] = 2;
     p.ir_bypass = 0;
     const size_t before = f.sent.size();
-    f.state->command = command_send_block;
+    f.post(command_send_block);
     f.cycles(1);
 
-    EXPECT_EQ(f.state->command, command_none);
+    EXPECT_EQ(f.pending(), 0u);
     ASSERT_EQ(f.sent.size(), before + 1);
     EXPECT_EQ(f.sent.back().message,
               (bytes{0xF0, 0x00, 0x01, 0x00, 0x05, 5,  2,  3,  4,  2,  2,   2,
@@ -122,10 +124,10 @@ TEST(WorkerCommands, ReadProgramLeavesTheLinkConnectedEvenAfterATimeout) {
         f.bus.amp.programs[7] = {5, 5, 5, 5, 0, 0, 0, 0, 0};
         f.bus.amp.faults.silent = c.silent;
         f.state->program = 7;
-        f.state->command = command_read_program;
+        f.post(command_read_program);
         const int64_t start = f.clock.now_ms();
         f.cycles(1);
-        EXPECT_EQ(f.state->command, command_none);
+        EXPECT_EQ(f.pending(), 0u);
         EXPECT_EQ(f.state->link_status, link_connected);
         EXPECT_EQ(f.link->failure_count, c.failures);
         EXPECT_EQ(f.state->programs[7].loaded, c.loaded);
@@ -144,7 +146,7 @@ TEST(WorkerCommands, StoreShowsStoringForHalfASecond) {
         connected f;
         if (in_link_reset) f.link->failure_count = 2;
         f.repaints.clear();
-        f.state->command = command_store;
+        f.post(command_store);
         f.cycles(1);
         EXPECT_EQ(f.bus.amp.stores, in_link_reset ? 0 : 1);
         EXPECT_EQ(f.sent_with_code(code_store).size(), in_link_reset ? 0u : 1u);
@@ -158,7 +160,8 @@ TEST(WorkerCommands, StoreShowsStoringForHalfASecond) {
     }
 }
 
-TEST(WorkerCommands, CabinetCodesGoToTheCabinetOperationsOthersAreDropped) {
+// Codes 4..11 go to the cabinet operations; any other code is taken and told as an outcome.
+TEST(WorkerCommands, CabinetCodesGoToTheCabinetOperationsOthersAreTold) {
     struct case_t {
         int32_t code;
         bool handed_on;
@@ -169,21 +172,87 @@ TEST(WorkerCommands, CabinetCodesGoToTheCabinetOperationsOthersAreDropped) {
         SCOPED_TRACE(c.code);
         connected f;
         int32_t handed = 0;
-        int32_t command_when_called = -99;
+        uint32_t pending_when_called = 99;
         f.services.cabinet_command = [&](device_link& link, int32_t code) {
             handed = code;
-            command_when_called = link.state->command;
+            pending_when_called = pending_commands(link.state->commands);
         };
         const size_t before = f.sent.size();
-        f.state->command = c.code;
+        const uint32_t outcomes = outcome_sequence(f.state->outcome);
+        f.post(c.code);
         f.cycles(1);
-        EXPECT_EQ(f.state->command, command_none);
+        EXPECT_EQ(f.pending(), 0u);
         EXPECT_EQ(handed, c.handed_on ? c.code : 0);
         if (c.handed_on) {
-            EXPECT_EQ(command_when_called, command_none) << "cleared before the work";
+            EXPECT_EQ(pending_when_called, 0u) << "taken before the work";
+            EXPECT_EQ(outcome_sequence(f.state->outcome), outcomes);
+        } else {
+            const posted_outcome told = latest_outcome(f.state->outcome);
+            EXPECT_EQ(told.sequence, outcomes + 1);
+            EXPECT_EQ(told.latest.text,
+                      "unknown command " + std::to_string(c.code) + ": nothing was done");
         }
         EXPECT_EQ(f.sent.size(), before);
         EXPECT_EQ(f.state->link_status, link_connected);
+        EXPECT_FALSE(input_locked(f.state->commands));
+    }
+}
+
+// Posted commands are taken one per cycle in the order posted; a send names its program, so
+// each block is that program's, whichever program the screen shows by then.
+TEST(WorkerCommands, QueuedCommandsRunInOrderOnePerCycle) {
+    connected f;
+    for (int n = 0; n < 4; ++n) f.state->programs[n].loaded = 1;
+    f.state->programs[2].ir_bypass = 1;
+    const size_t before = f.sent.size();
+    for (int32_t n : {3, 1, 2, 1}) post_command(f.state->commands, {command_send_block, n});
+    f.state->program = 0;
+    for (uint32_t left : {3u, 2u, 1u, 0u}) {
+        f.cycles(1);
+        EXPECT_EQ(f.pending(), left);
+    }
+    const auto blocks = f.sent_with_code(code_block);
+    ASSERT_EQ(f.sent.size() - before, 4u);
+    std::vector<int> programs, bypass;
+    for (const auto& b : blocks) programs.push_back(b.message[3]), bypass.push_back(b.message[13]);
+    EXPECT_EQ(programs, (std::vector<int>{3, 1, 2, 1}));
+    EXPECT_EQ(bypass, (std::vector<int>{0, 0, 1, 0}));
+}
+
+// The amplifier sees the gaps it always saw: 20 ms after a command the user posted with a
+// gap (store, import, export, select), 20 ms before a factory send chosen in audition, and
+// edits one cycle and the block's own 5 ms pause apart.
+TEST(WorkerCommands, GapsBetweenCommandsAreKept) {
+    struct case_t {
+        const char* name;
+        command first, second;
+        int64_t apart_ms; // from the first command taken to the second
+    };
+    const case_t cases[] = {
+        {"edit after export", {command_export_all, 0, 0, 20}, {command_send_block}, 20},
+        {"audition after edit", {command_send_block}, {command_send_factory, 0, 20, 20}, 20},
+        {"edit after edit", {command_send_block}, {command_send_block}, 10},
+        {"audition after export",
+         {command_export_all, 0, 0, 20},
+         {command_send_factory, 0, 20, 20},
+         20},
+    };
+    for (const case_t& c : cases) {
+        SCOPED_TRACE(c.name);
+        connected f;
+        f.state->programs[0].loaded = 1;
+        std::vector<int64_t> taken;
+        f.services.cabinet_command = [&](device_link&, int32_t) {
+            taken.push_back(f.clock.now_ms());
+        };
+        const size_t before = f.sent.size();
+        post_command(f.state->commands, c.first);
+        post_command(f.state->commands, c.second);
+        f.cycles(2);
+        for (size_t i = before; i < f.sent.size(); ++i) taken.push_back(f.sent[i].screen.at_ms);
+        std::sort(taken.begin(), taken.end());
+        ASSERT_EQ(taken.size(), 2u);
+        EXPECT_EQ(taken[1] - taken[0], c.apart_ms);
     }
 }
 
@@ -191,7 +260,7 @@ TEST(WorkerCommands, CommandPostedWithoutAmplifierRunsAfterTheNextConnect) {
     worker_fixture f;
     set_up_amp(f.bus.amp);
     set_plugged(f.bus, false);
-    f.state->command = command_send_block;
+    f.post(command_send_block);
     f.cycles(10);
     ASSERT_TRUE(f.sent.empty());
     set_plugged(f.bus, true);
@@ -199,7 +268,7 @@ TEST(WorkerCommands, CommandPostedWithoutAmplifierRunsAfterTheNextConnect) {
     EXPECT_EQ(f.codes_sent(),
               (std::vector<uint8_t>{code_version, code_program, code_slot, code_slot, code_slot,
                                     code_slot, code_slot, code_slot, code_block}));
-    EXPECT_EQ(f.state->command, command_none);
+    EXPECT_EQ(f.pending(), 0u);
 }
 
 TEST(WorkerFaults, SilentAmplifierShowsErrorThenTheLinkIsReset) {
@@ -303,7 +372,7 @@ TEST(WorkerFaults, GarbageNeverDerailsTheLink) {
     connected f;
     inject_garbage(f.bus, 99, 1234);
     f.cycles(120);
-    f.state->command = command_read_program;
+    f.post(command_read_program);
     f.cycles(1);
     EXPECT_EQ(f.state->link_status, link_connected);
     EXPECT_EQ(f.state->programs[f.state->program].loaded, 1);
@@ -344,7 +413,7 @@ TEST(WorkerThread, ConnectsTakesCommandsAndStopsPromptly) {
 
     // The worker carries on: the next command's block reaches the amplifier (the command is
     // taken before the block is sent, so wait for the block itself).
-    t.state->command = command_send_block;
+    post_command(t.state->commands, {.code = command_send_block});
     const auto one_block = [](loopback_bus& b) { return b.amp.blocks.size() == 1; };
     for (int i = 0; i < 2000 && !with_bus(t.bus, one_block); ++i)
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
@@ -352,7 +421,7 @@ TEST(WorkerThread, ConnectsTakesCommandsAndStopsPromptly) {
 
     // Stopped in the middle of a reply wait on a silent amplifier.
     with_bus(t.bus, [](loopback_bus& b) { b.amp.faults.silent = true; });
-    t.state->command = command_read_program;
+    post_command(t.state->commands, {.code = command_read_program});
     std::this_thread::sleep_for(std::chrono::milliseconds(50));
     const auto start = std::chrono::steady_clock::now();
     EXPECT_TRUE(stop_worker(*t.link, 2000));
@@ -362,7 +431,7 @@ TEST(WorkerThread, ConnectsTakesCommandsAndStopsPromptly) {
 }
 
 // An exception that escapes a command is told as an outcome, reported once, and the worker
-// goes on with the next command.
+// goes on with the next command; the input the import locked is free again.
 TEST(WorkerThread, EscapedExceptionBecomesAnOutcome) {
     threaded_link t;
     t.services.cabinet_command = [](device_link&, int32_t) {
@@ -372,12 +441,13 @@ TEST(WorkerThread, EscapedExceptionBecomesAnOutcome) {
     t.services.report_outcome = [&](const outcome& o) { reported.push_back(o.text); };
     start_worker(*t.link, t.services);
     ASSERT_TRUE(t.wait_for_status(link_connected));
-    t.state->command = command_export_all;
+    post_command(t.state->commands, {.code = command_import_slot0});
+    EXPECT_TRUE(input_locked(t.state->commands));
     for (int i = 0; i < 1000 && outcome_sequence(t.state->outcome) == 0; ++i)
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
     // The worker carries on: the next command's block reaches the amplifier (the command is
     // taken before the block is sent, so wait for the block itself).
-    t.state->command = command_send_block;
+    post_command(t.state->commands, {.code = command_send_block});
     const auto one_block = [](loopback_bus& b) { return b.amp.blocks.size() == 1; };
     for (int i = 0; i < 2000 && !with_bus(t.bus, one_block); ++i)
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
@@ -387,6 +457,7 @@ TEST(WorkerThread, EscapedExceptionBecomesAnOutcome) {
     EXPECT_EQ(told.latest.code, outcome_code::worker_fault);
     EXPECT_EQ(told.latest.text, "the device link stopped an operation: disk on fire");
     EXPECT_EQ(reported, std::vector<std::string>{told.latest.text});
+    EXPECT_FALSE(input_locked(t.state->commands));
 }
 
 TEST(WorkerThread, StopRightAfterStartIsNotLost) {
@@ -404,7 +475,7 @@ TEST(WorkerThread, BusyWorkerIsLeftBehindInsteadOfHangingTheClose) {
     };
     start_worker(*t.link, t.services);
     ASSERT_TRUE(t.wait_for_status(link_connected));
-    t.state->command = command_import_slot0;
+    post_command(t.state->commands, {.code = command_import_slot0});
     while (!picker_open) std::this_thread::sleep_for(std::chrono::milliseconds(1));
 
     EXPECT_FALSE(stop_worker(*t.link, 50));

@@ -77,8 +77,8 @@ struct demo_link {
         }
         return false;
     }
-    void post(int32_t command, int cycles = 40) {
-        state->command = command;
+    void post(int32_t code, int cycles = 40) {
+        post_command(state->commands, {.code = code, .program = state->program});
         for (int i = 0; i < cycles; ++i) worker_cycle(*link, services, locals);
     }
 };

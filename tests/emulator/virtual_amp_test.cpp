@@ -182,7 +182,7 @@ TEST(EditorAndAmp, ProgramRoundTripAndSlotNames) {
     t.bus.amp.programs[0] = {1, 2, 3, 4, 0, 1, 1, 1, 0};
     t.bus.amp.midi_channel = 0x21;
     t.bus.amp.slots[3].name = "3_clean";
-    request_program(*t.link);
+    request_program(*t.link, 0);
     EXPECT_EQ(t.state->programs[0].loaded, 1);
     EXPECT_EQ(t.state->midi_channel, 1);
     ASSERT_TRUE(request_slot_name(*t.link, 3));
@@ -191,7 +191,7 @@ TEST(EditorAndAmp, ProgramRoundTripAndSlotNames) {
 
     t.state->programs[0].ir_slot[2] = 5;
     t.state->tolex_colour = 3;
-    EXPECT_TRUE(send_parameter_block(*t.link));
+    EXPECT_TRUE(send_parameter_block(*t.link, 0));
     EXPECT_EQ(t.bus.amp.programs[0][2], 5);
     EXPECT_EQ(t.bus.amp.tolex_colour, 3);
 }

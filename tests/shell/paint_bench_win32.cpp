@@ -9,9 +9,9 @@
 #include <cstdlib>
 #include <memory>
 
+#include "app/win32/d2d_canvas_win32.h"
 #include "app/win32/main_window_win32.h"
 #include "core/assets/pictures.h"
-#include "core/draw/d2d_canvas_win32.h"
 #include "core/state.h"
 #include "ui/renderer.h"
 

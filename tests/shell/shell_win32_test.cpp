@@ -10,8 +10,8 @@
 #include <cstdlib>
 #include <vector>
 
+#include "app/win32/d2d_canvas_win32.h"
 #include "app/win32/main_window_win32.h"
-#include "core/draw/d2d_canvas_win32.h"
 #include "tests/core/canvas_scene.h"
 
 namespace nimba {

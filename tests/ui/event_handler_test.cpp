@@ -21,7 +21,7 @@ TEST(Input, LockedUnlessConnectedAndIdle) {
         sc.click_at(store.x + 1, store.y + 1);
         sc.point_at(600, 20);
         sc.wheel(1);
-        EXPECT_EQ(sc.s().command, 0) << link;
+        EXPECT_EQ(sc.posted(), 0) << link;
         EXPECT_EQ(sc.s().program, 0);
         EXPECT_EQ(sc.pointer.wheel_steps, 1);
         EXPECT_EQ(sc.region(id_store, region_hover)->hovered, 0);
@@ -38,7 +38,7 @@ TEST(Input, OtherEventsDoNothing) {
     for (int32_t event : std::initializer_list<int32_t>{
              event_activate, event_left_up, event_right_down, event_right_up, event_timer, 9, -1}) {
         handle_event(sc.s(), sc.ui, event);
-        EXPECT_EQ(sc.s().command, 0) << event;
+        EXPECT_EQ(sc.posted(), 0) << event;
     }
     EXPECT_EQ(sc.repaints, 0);
 }
@@ -72,7 +72,7 @@ TEST(Click, StepsWrapAtBothEnds) {
         EXPECT_EQ(*value, r.after) << "id " << r.id << " from " << r.before;
         EXPECT_GE(sc.repaints, 1);
         // Program edits reach the amplifier; choosing a cabinet without audition does not.
-        EXPECT_EQ(sc.s().command, r.f == cabinet ? 0 : command_read_program) << r.id;
+        EXPECT_EQ(sc.posted(), r.f == cabinet ? 0 : command_read_program) << r.id;
     }
 }
 
@@ -84,8 +84,12 @@ TEST(Click, SendOrReadDependsOnTheProgramAfterTheClick) {
         sc.s().programs[127].loaded = loaded ? 0 : 1;
         sc.click(id_program_up);
         EXPECT_EQ(sc.s().program, 0);
-        EXPECT_EQ(sc.s().command, loaded ? command_send_block : command_read_program);
-        EXPECT_EQ(sc.clock.sleeps, 0); // edits post without a pause
+        ASSERT_EQ(sc.queued().size(), 1u);
+        const command posted = sc.queued().front();
+        EXPECT_EQ(posted.code, loaded ? command_send_block : command_read_program);
+        EXPECT_EQ(posted.program, 0);
+        EXPECT_EQ(posted.gap_before_ms + posted.gap_after_ms, 0); // edits follow one another
+        EXPECT_EQ(sc.clock.sleeps, 0);
     }
 }
 
@@ -112,7 +116,7 @@ TEST(Click, ProgramParameters) {
         EXPECT_EQ(sc.program().channel, r.channel_after) << r.id;
         EXPECT_EQ(sc.program().channel_mode[std::clamp(r.channel, 0, 2)], r.mode_after) << r.id;
         EXPECT_EQ(sc.program().ir_bypass, r.bypass_after) << r.id;
-        EXPECT_EQ(sc.s().command, r.sends ? command_send_block : 0) << r.id;
+        EXPECT_EQ(sc.posted(), r.sends ? command_send_block : 0) << r.id;
         EXPECT_EQ(sc.repaints, r.sends ? 1 : 0) << r.id;
     }
 }
@@ -124,12 +128,12 @@ TEST(Click, SlotRadioSetsTheCurrentChannelsSlot) {
     sc.click(id_slot_radio0 + 3);
     EXPECT_EQ(sc.program().ir_slot[1], 3);
     EXPECT_EQ(sc.program().ir_slot[0], 0);
-    EXPECT_EQ(sc.s().command, command_send_block);
+    EXPECT_EQ(sc.posted(), command_send_block);
 }
 
-// Commands the worker carries out: each posted once, followed by one 20 ms pause, with the
-// hover flags cleared.
-TEST(Click, CommandsPostThenPause) {
+// Commands the worker carries out: each posted once with a 20 ms gap after it on the link, the
+// hover flags cleared, and the GUI thread never waits.
+TEST(Click, CommandsPostWithAGapAfterThem) {
     struct row {
         int32_t id, page;
         int32_t command;
@@ -151,52 +155,75 @@ TEST(Click, CommandsPostThenPause) {
         sc.move_to(target.x + 1, target.y + 1);
         ASSERT_EQ(sc.region(r.id, region_hover)->hovered, 1);
         sc.click_at(target.x + 1, target.y + 1);
-        EXPECT_EQ(sc.s().command, r.command) << r.id;
-        EXPECT_EQ(sc.clock.sleeps, 1) << r.id;
-        EXPECT_EQ(sc.clock.now, 20) << r.id;
+        ASSERT_EQ(sc.queued().size(), 1u) << r.id;
+        const command posted = sc.queued().front();
+        EXPECT_EQ(posted.code, r.command) << r.id;
+        EXPECT_EQ(posted.gap_before_ms, 0) << r.id;
+        EXPECT_EQ(posted.gap_after_ms, command_gap_ms) << r.id;
+        EXPECT_EQ(sc.clock.sleeps, 0) << r.id;
         for (const hit_region& h : sc.ui.hit_regions) EXPECT_EQ(h.hovered, 0);
     }
 }
 
-// A clock whose sleeps wake early, and which notes the posted command at every sleep.
-struct early_clock final : clock_seam {
-    editor_state* state = nullptr;
-    int64_t now = 0;
-    std::vector<int32_t> commands_seen;
-    int64_t now_ms() override { return now; }
-    void sleep_ms(int32_t ms) override {
-        commands_seen.push_back(state->command);
-        now += ms < 5 ? ms : 5;
+// Store, import and factory send lock the input from their post until the worker has carried
+// them out; export and edits do not.
+TEST(Input, LockedWhileAPostedStoreImportOrSendWaits) {
+    struct row {
+        int32_t id, page;
+        bool locks;
+    };
+    const row rows[] = {{id_store, 0, true},
+                        {id_import0 + 2, 0, true},
+                        {id_select, 1, true},
+                        {id_extract_all, 1, false},
+                        {id_program_up, 0, false}};
+    for (const row& r : rows) {
+        screen sc;
+        sc.s().ir_slot_choice = r.page;
+        sc.click(r.id);
+        sc.click(id_tolex_up);
+        EXPECT_EQ(sc.s().tolex_colour, r.locks ? 0 : 1) << r.id;
+        EXPECT_EQ(sc.queued().size(), r.locks ? 1u : 2u) << r.id;
+        // The worker takes and finishes it: input is live again.
+        const command taken = *next_command(sc.s().commands);
+        drop_next_command(sc.s().commands);
+        command_done(sc.s().commands, taken.code);
+        sc.click(id_tolex_up);
+        EXPECT_EQ(sc.s().tolex_colour, r.locks ? 1 : 2) << r.id;
     }
-};
-
-TEST(Pause, LastsTwentyMillisecondsEvenWhenSleepsWakeEarly) {
-    screen sc;
-    early_clock clock;
-    clock.state = sc.state.get();
-    sc.ui.clock = &clock;
-    sc.click(id_store);
-    EXPECT_EQ(clock.now, 20);
-    EXPECT_EQ(clock.commands_seen.size(), 4u);
 }
 
-TEST(Audition, ChoosingACabinetPostsTenBetweenTwoPausesAndClosesTheList) {
+// A queue the worker does not drain (a picker left open) fills; a click beyond it is refused
+// with an outcome, and nothing already queued is lost.
+TEST(Input, FullQueueRefusesTheClickAndSaysSo) {
     screen sc;
-    early_clock clock;
-    clock.state = sc.state.get();
-    sc.ui.clock = &clock;
+    sc.s().programs[0].loaded = 1;
+    for (uint32_t i = 0; i < command_queue_capacity; ++i) sc.click(id_ir_bypass);
+    EXPECT_EQ(sc.queued().size(), command_queue_capacity);
+    EXPECT_EQ(outcome_sequence(sc.s().outcome), 0u);
+    sc.click(id_ir_bypass);
+    EXPECT_EQ(sc.queued().size(), command_queue_capacity);
+    const posted_outcome told = latest_outcome(sc.s().outcome);
+    EXPECT_EQ(told.sequence, 1u);
+    EXPECT_EQ(told.latest.code, outcome_code::command_not_queued);
+    EXPECT_EQ(told.latest.text, "command not taken: 64 commands are already waiting");
+    EXPECT_EQ(sc.clock.sleeps, 0);
+}
+
+TEST(Audition, ChoosingACabinetPostsTenWithAGapOnBothSidesAndClosesTheList) {
+    screen sc;
     sc.s().ir_slot_choice = 3;
     sc.s().cabinet_list_open = 1;
     sc.ui.audition = 1;
     sc.click(id_cabinet_row0 + 7);
     EXPECT_EQ(sc.s().factory_cabinet, 7);
-    EXPECT_EQ(sc.s().command, command_send_factory);
     EXPECT_EQ(sc.s().cabinet_list_open, 0);
-    EXPECT_EQ(clock.now, 40);
-    // Nothing posted during the first pause; 10 posted before the second.
-    ASSERT_EQ(clock.commands_seen.size(), 8u);
-    for (int i = 0; i < 4; ++i) EXPECT_EQ(clock.commands_seen[i], 0);
-    for (int i = 4; i < 8; ++i) EXPECT_EQ(clock.commands_seen[i], command_send_factory);
+    ASSERT_EQ(sc.queued().size(), 1u);
+    const command posted = sc.queued().front();
+    EXPECT_EQ(posted.code, command_send_factory);
+    EXPECT_EQ(posted.gap_before_ms, command_gap_ms);
+    EXPECT_EQ(posted.gap_after_ms, command_gap_ms);
+    EXPECT_EQ(sc.clock.sleeps, 0);
 }
 
 TEST(Audition, ArrowsPostOnlyWhileAuditionIsOn) {
@@ -206,8 +233,7 @@ TEST(Audition, ArrowsPostOnlyWhileAuditionIsOn) {
         sc.ui.audition = audition;
         sc.click(id_cabinet_next);
         EXPECT_EQ(sc.s().factory_cabinet, 1);
-        EXPECT_EQ(sc.s().command, audition ? command_send_factory : 0);
-        EXPECT_EQ(sc.clock.now, audition ? 40 : 0);
+        EXPECT_EQ(sc.posted(), audition ? command_send_factory : 0);
     }
     screen sc;
     sc.s().ir_slot_choice = 1;
@@ -234,7 +260,7 @@ TEST(CabinetList, TitleOpensAndAnyOtherClickCloses) {
     sc.click(id_cabinet_row0 + 2);
     EXPECT_EQ(sc.s().factory_cabinet, 2);
     EXPECT_EQ(sc.s().cabinet_list_open, 0);
-    EXPECT_EQ(sc.s().command, 0);
+    EXPECT_EQ(sc.posted(), 0);
 }
 
 TEST(CabinetList, RowsDoNothingWhileTheListIsClosed) {
@@ -257,7 +283,7 @@ TEST(Page, ButtonsOpenSwitchAndClose) {
     EXPECT_EQ(sc.s().ir_slot_choice, 5);
     sc.click(id_page_button0 + 4);
     EXPECT_EQ(sc.s().ir_slot_choice, 0);
-    EXPECT_EQ(sc.s().command, 0);
+    EXPECT_EQ(sc.posted(), 0);
     EXPECT_EQ(sc.repaints, 3);
 }
 
@@ -277,7 +303,7 @@ TEST(Page, HiddenControlsDoNotActWhileClosed) {
         sc.click_at(r.x + 1, r.y + 1);
         EXPECT_EQ(sc.region(r.id, region_hover)->hovered, 0) << r.id;
     }
-    EXPECT_EQ(sc.s().command, 0);
+    EXPECT_EQ(sc.posted(), 0);
     EXPECT_EQ(sc.s().factory_cabinet, 0);
     EXPECT_EQ(sc.ui.audition, 0);
     EXPECT_EQ(sc.s().cabinet_list_open, 1); // closing the page kept the list's state
@@ -303,7 +329,7 @@ TEST(Page, OpenPageSilencesControlsRightOfThePanel) {
             sc.s().tolex_colour = 2;
             sc.s().midi_channel = 3;
             sc.click(r.id);
-            const bool changed = sc.s().command != 0 || sc.s().ir_slot_choice != 1;
+            const bool changed = sc.posted() != 0 || sc.s().ir_slot_choice != 1;
             EXPECT_EQ(changed, r.responds) << r.id << " at width " << width;
             EXPECT_EQ(sc.s().midi_channel, 3);
             EXPECT_EQ(sc.s().program, 0);
@@ -328,7 +354,7 @@ TEST(Wheel, OneStepPerEventAndNotchesKeptAwayFromThePill) {
     sc.wheel(-3); // one message of three notches toward the user
     EXPECT_EQ(sc.s().program, 4);
     EXPECT_EQ(sc.pointer.wheel_steps, 0);
-    EXPECT_EQ(sc.s().command, command_read_program);
+    EXPECT_EQ(sc.posted(), command_read_program);
     for (int i = 0; i < 3; ++i) sc.wheel(-1);
     EXPECT_EQ(sc.s().program, 1);
 
@@ -380,13 +406,13 @@ TEST(Pointer, PixelsBecomeDrawingUnitsByTheHorizontalDpi) {
         sc.ui.dpi = r.dpi;
         sc.paint();
         sc.click_at(r.x, r.y);
-        EXPECT_EQ(sc.s().command == command_store, r.hits) << r.dpi << " " << r.x;
+        EXPECT_EQ(sc.posted() == command_store, r.hits) << r.dpi << " " << r.x;
     }
     screen sc;
     sc.ui.dpi = 1.0f; // tiny factor: huge units must not overflow
     sc.paint();
     sc.click_at(INT32_MAX, INT32_MIN);
-    EXPECT_EQ(sc.s().command, 0);
+    EXPECT_EQ(sc.posted(), 0);
 }
 
 TEST(Paint, WithoutACanvasOrPointerNothingHappens) {
@@ -399,7 +425,7 @@ TEST(Paint, WithoutACanvasOrPointerNothingHappens) {
     sc.ui.pointer = nullptr;
     handle_event(sc.s(), sc.ui, event_left_down);
     handle_event(sc.s(), sc.ui, event_wheel);
-    EXPECT_EQ(sc.s().command, 0);
+    EXPECT_EQ(sc.posted(), 0);
 }
 
 } // namespace

@@ -1,10 +1,12 @@
 // A built editor state wired to a recording canvas, a virtual clock and counters for repaints
-// and cursor changes, with helpers to paint a frame and to point, click and wheel at controls.
+// and cursor changes, with helpers to paint a frame, to point, click and wheel at controls and
+// to read the commands queued for the worker.
 #pragma once
 
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <vector>
 
 #include "core/draw/recording_canvas.h"
 #include "core/state.h"
@@ -34,6 +36,20 @@ struct screen {
     ~screen() { destroy_editor_state(*state); }
 
     editor_state& s() { return *state; }
+
+    // The commands waiting for the worker, oldest first.
+    std::vector<command> queued() const {
+        std::vector<command> waiting;
+        const command_queue& q = state->commands;
+        for (uint32_t i = q.head; i != q.tail; ++i)
+            waiting.push_back(q.entries[i % command_queue_capacity]);
+        return waiting;
+    }
+    // The code of the newest command waiting; 0 when none is.
+    int32_t posted() const {
+        const auto waiting = queued();
+        return waiting.empty() ? command_none : waiting.back().code;
+    }
     program_record& program() { return current_program(*state); }
 
     void paint() {

@@ -1,7 +1,7 @@
 // Direct2D and DirectWrite behind the canvas seam. The factories and text formats are made once;
 // the render target, the brush and the bitmaps belong to one render target and are dropped
 // together when the device goes away.
-#include "core/draw/d2d_canvas_win32.h"
+#include "app/win32/d2d_canvas_win32.h"
 
 #include <windows.h>
 
