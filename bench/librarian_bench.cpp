@@ -71,7 +71,7 @@ void BM_RestoreChangedPrograms(benchmark::State& state) {
         state.PauseTiming();
         auto b = std::make_unique<bench_link>();
         program_backup file;
-        for (backup_program& p : file.programs) p = {{1, 2, 3, 4}, 1, {2, 1, 0}, 1};
+        for (program_values& p : file.programs) p.words = {1, 2, 3, 4, 1, 2, 1, 0, 1};
         restore_report written;
         state.ResumeTiming();
         complete = complete && read_all_programs(*b->link).status == walk_status::done &&

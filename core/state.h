@@ -9,8 +9,10 @@
 #include <atomic>
 #include <cstdint>
 #include <mutex>
+#include <span>
 #include <string>
 
+#include "core/amp_values.h"
 #include "core/assets/cabinets.h"
 #include "core/command_queue.h"
 #include "core/outcome.h"
@@ -33,7 +35,8 @@ enum : int32_t {
     progress_programs = 400,
 };
 
-// One program's settings: 19 32-bit words. Words 0..8 travel in the parameter block.
+// One program's settings: 19 32-bit words. Words 0..8 travel in the parameter block; what each
+// value is (its byte, range, names) is declared in core/amp_values.h.
 struct program_record {
     std::atomic<int32_t> ir_slot[4];       // words 0-3: user slot used by channel 0, 1, 2 (3)
     std::atomic<int32_t> channel;          // word 4: active channel 0..2
@@ -92,5 +95,23 @@ void set_slot_name(editor_state& state, int slot, std::wstring name);
 // The record of the current program.
 program_record& current_program(editor_state& state);
 const program_record& current_program(const editor_state& state);
+
+// The words of `value` in the state: program n's record for a program value, record 0 for the
+// global values, the state's own field for the other amplifier-wide ones. n is clamped.
+std::span<std::atomic<int32_t>> value_words(editor_state& state, int32_t n, amp_value value);
+std::span<const std::atomic<int32_t>> value_words(const editor_state& state, int32_t n,
+                                                  amp_value value);
+// A program value's words in one record.
+std::span<const std::atomic<int32_t>> value_words(const program_record& record, amp_value value);
+
+// Word i of a program value in `record`, read in range (value_in_range): what the screen shows.
+int32_t read_value(const program_record& record, amp_value value, size_t i = 0);
+
+// Program n's values and the amplifier-wide ones, each read in range.
+program_values program_values_of(const editor_state& state, int32_t n);
+amplifier_values amplifier_values_of(const editor_state& state);
+// Writes them into the state as given.
+void set_program_values(editor_state& state, int32_t n, const program_values& values);
+void set_amplifier_values(editor_state& state, const amplifier_values& values);
 
 } // namespace nimba

@@ -28,17 +28,11 @@ void show_walk(device_link& link, int32_t done, int32_t total) {
 // `globals`, then the store request, as the editor stores a program the user turned to; then n
 // read back. From the block sent until the read back, n is the report's unconfirmed program.
 walk_result write_program(device_link& link, const program_backup& file,
-                          const backup_globals& globals, int32_t n, restore_report& report) {
+                          const amplifier_values& globals, int32_t n, restore_report& report) {
     editor_state& state = *link.state;
-    const backup_program& p = file.programs[n];
-    program_record& record = state.programs[n];
-    for (size_t i = 0; i < 4; ++i) record.ir_slot[i] = p.ir_slot[i];
-    record.channel = p.channel;
-    for (size_t i = 0; i < 3; ++i) record.channel_mode[i] = p.channel_mode[i];
-    record.ir_bypass = p.ir_bypass;
-    state.midi_channel = globals.midi_channel;
-    state.tolex_colour = globals.tolex_colour;
-    for (size_t i = 0; i < 7; ++i) state.programs[0].global_values[i] = globals.global_values[i];
+    const program_values& p = file.programs[n];
+    set_program_values(state, n, p);
+    set_amplifier_values(state, globals);
     state.program = n;
     if (!send_parameter_block(link, n)) return {walk_status::port_closed, n};
     report.unconfirmed = n;
@@ -173,7 +167,7 @@ walk_result restore_programs(device_link& link, const program_backup& file,
     if (chosen.empty())
         for (int32_t n = 0; n < program_count; ++n) chosen.push_back(n);
     const program_backup amp = backup_of_state(state, {});
-    const backup_globals& globals = choice.amp_values ? file.globals : amp.globals;
+    const amplifier_values& globals = choice.amp_values ? file.globals : amp.globals;
     std::vector<int32_t> differing;
     for (int32_t n : chosen)
         if (file.programs[n] != amp.programs[n]) differing.push_back(n);

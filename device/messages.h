@@ -37,14 +37,8 @@ enum message_code : uint8_t {
 // Byte offsets from the F0, and whole sizes, F0 and F7 included.
 namespace block_at { // the parameter block: request 01, reply 02
 inline constexpr size_t program = 3;
-inline constexpr size_t midi_channel = 4;
-inline constexpr size_t ir_slots = 5; // 4 bytes
-inline constexpr size_t channel = 9;
-inline constexpr size_t channel_modes = 10; // 3 bytes
-inline constexpr size_t ir_bypass = 13;
-inline constexpr size_t tolex_colour = 14;
-inline constexpr size_t globals = 15; // 7 bytes, program 0's
 } // namespace block_at
+// The values after the program number, each at its byte, are declared in core/amp_values.h.
 inline constexpr size_t parameter_block_size = 23;
 inline constexpr size_t program_reply_min_size = 20; // shorter program replies are dropped
 

@@ -1,10 +1,12 @@
-// The backup file's JSON, written and read with nlohmann::json. Loading checks shapes here and
-// ranges in backup_range_fault, the one place that knows what each value may hold.
+// The backup file's JSON, written and read with nlohmann::json, one field per row of the value
+// table. Loading checks shapes here and ranges in backup_range_fault.
 #include "device/program_backup.h"
 
 #include <nlohmann/json.hpp>
 
+#include <algorithm>
 #include <charconv>
+#include <type_traits>
 
 #include "core/file_access.h"
 
@@ -16,28 +18,21 @@ using json = nlohmann::json;
 
 constexpr size_t slot_name_limit = 64; // the name field of a cabinet transfer
 
-struct range {
-    int32_t low, high;
-};
-constexpr range midi_channel_range{0, 16}; // 0 omni, 1..16
-constexpr range tolex_colour_range{0, 5};
-constexpr range data_byte_range{0, 127};
-constexpr range ir_slot_range{0, slot_count - 1};
-constexpr range channel_range{0, 2};
-constexpr range channel_mode_range{0, 2};
-constexpr range ir_bypass_range{0, 1};
-
-std::optional<std::string> outside(const std::string& field, int32_t value, range r) {
-    if (value >= r.low && value <= r.high) return std::nullopt;
-    return field + ": " + std::to_string(value) + " is outside " + std::to_string(r.low) + ".." +
-           std::to_string(r.high);
+std::optional<std::string> outside(const std::string& field, int32_t value, int32_t low,
+                                   int32_t high) {
+    if (value >= low && value <= high) return std::nullopt;
+    return field + ": " + std::to_string(value) + " is outside " + std::to_string(low) + ".." +
+           std::to_string(high);
 }
 
-template <size_t N>
-std::optional<std::string> outside(const std::string& field, const std::array<int32_t, N>& values,
-                                   range r) {
-    for (size_t i = 0; i < N; ++i)
-        if (auto fault = outside(field + "[" + std::to_string(i) + "]", values[i], r)) return fault;
+// The first of a row's values outside its range, named as in the file.
+std::optional<std::string> outside(const std::string& prefix, const amp_value_row& r,
+                                   std::span<const int32_t> values) {
+    const std::string field = prefix + std::string(r.key);
+    for (size_t i = 0; i < values.size(); ++i) {
+        const std::string name = r.count == 1 ? field : field + "[" + std::to_string(i) + "]";
+        if (auto fault = outside(name, values[i], r.low, r.high)) return fault;
+    }
     return std::nullopt;
 }
 
@@ -97,15 +92,26 @@ struct reader {
         const json* value = member(object, key, field);
         return value && whole(*value, field, into);
     }
-    template <size_t N>
-    bool numbers(const json& object, const std::string& key, const std::string& field,
-                 std::array<int32_t, N>& into) {
+    // A row's values: one number, or a list of exactly its count.
+    bool values(const json& object, const std::string& prefix, const amp_value_row& r,
+                std::span<int32_t> into) {
+        const std::string key(r.key);
+        const std::string field = prefix + key;
+        if (r.count == 1) return number(object, key, field, into[0]);
         const json* value = member(object, key, field);
         if (!value) return false;
-        if (!value->is_array() || value->size() != N)
-            return fail(field, "not a list of " + std::to_string(N) + " numbers");
-        for (size_t i = 0; i < N; ++i)
+        if (!value->is_array() || value->size() != r.count)
+            return fail(field, "not a list of " + std::to_string(r.count) + " numbers");
+        for (size_t i = 0; i < r.count; ++i)
             if (!whole((*value)[i], field + "[" + std::to_string(i) + "]", into[i])) return false;
+        return true;
+    }
+    template <typename Values>
+    bool rows(const json& object, const std::string& prefix, Values& into) {
+        for (const amp_value_row& r : amp_value_rows)
+            if (is_program_value(r) == std::is_same_v<Values, program_values> &&
+                !values(object, prefix, r, words_of(into, r.value)))
+                return false;
         return true;
     }
     bool text(const json& object, const std::string& key, const std::string& field,
@@ -118,12 +124,9 @@ struct reader {
     }
 };
 
-bool read_program(reader& r, const json& object, const std::string& field, backup_program& p) {
+bool read_program(reader& r, const json& object, const std::string& field, program_values& p) {
     if (!object.is_object()) return r.fail(field, "not an object");
-    return r.numbers(object, "ir_slot", field + ".ir_slot", p.ir_slot) &&
-           r.number(object, "channel", field + ".channel", p.channel) &&
-           r.numbers(object, "channel_mode", field + ".channel_mode", p.channel_mode) &&
-           r.number(object, "ir_bypass", field + ".ir_bypass", p.ir_bypass);
+    return r.rows(object, field + ".", p);
 }
 
 bool read_backup(reader& r, const json& root, program_backup& b) {
@@ -145,10 +148,7 @@ bool read_backup(reader& r, const json& root, program_backup& b) {
     const auto parsed = firmware_version_of(firmware);
     if (!parsed) return r.fail("firmware", "not a version like 1.5.0");
     b.firmware = *parsed;
-    if (!r.number(root, "midi_channel", "midi_channel", b.globals.midi_channel) ||
-        !r.number(root, "tolex_colour", "tolex_colour", b.globals.tolex_colour) ||
-        !r.numbers(root, "global_values", "global_values", b.globals.global_values))
-        return false;
+    if (!r.rows(root, "", b.globals)) return false;
 
     const json* names = r.member(root, "slot_names", "slot_names");
     if (!names) return false;
@@ -174,11 +174,7 @@ bool read_backup(reader& r, const json& root, program_backup& b) {
     return true;
 }
 
-std::string value_text(int32_t value) {
-    return std::to_string(value);
-}
-
-template <size_t N> std::string value_text(const std::array<int32_t, N>& values) {
+std::string numbers_text(std::span<const int32_t> values) {
     std::string text;
     for (int32_t v : values) {
         if (!text.empty()) text += ' ';
@@ -187,55 +183,53 @@ template <size_t N> std::string value_text(const std::array<int32_t, N>& values)
     return text;
 }
 
-template <typename T>
-void compare(std::vector<backup_difference>& out, int32_t program, const char* field,
-             const T& first, const T& second) {
-    if (first != second) out.push_back({program, field, value_text(first), value_text(second)});
+template <typename Values>
+void compare(std::vector<backup_difference>& out, int32_t program, const Values& first,
+             const Values& second) {
+    for (const amp_value_row& r : amp_value_rows) {
+        if (is_program_value(r) != std::is_same_v<Values, program_values>) continue;
+        const auto a = words_of(first, r.value), b = words_of(second, r.value);
+        if (!std::equal(a.begin(), a.end(), b.begin()))
+            out.push_back({program, std::string(r.key), numbers_text(a), numbers_text(b)});
+    }
+}
+
+template <typename Values> void put_rows(nlohmann::ordered_json& object, const Values& values) {
+    for (const amp_value_row& r : amp_value_rows) {
+        if (is_program_value(r) != std::is_same_v<Values, program_values>) continue;
+        const auto words = words_of(values, r.value);
+        if (r.count == 1)
+            object[std::string(r.key)] = words[0];
+        else
+            object[std::string(r.key)] = std::vector<int32_t>(words.begin(), words.end());
+    }
 }
 
 } // namespace
-
-std::string firmware_version_text(uint16_t version) {
-    return std::to_string(version >> 8) + "." + std::to_string(version & 0xFF) + ".0";
-}
-
-backup_program program_of_state(const editor_state& state, int32_t n) {
-    const program_record& record = state.programs[static_cast<size_t>(n)];
-    backup_program p;
-    for (size_t i = 0; i < 4; ++i) p.ir_slot[i] = record.ir_slot[i];
-    p.channel = record.channel;
-    for (size_t i = 0; i < 3; ++i) p.channel_mode[i] = record.channel_mode[i];
-    p.ir_bypass = record.ir_bypass;
-    return p;
-}
 
 program_backup backup_of_state(const editor_state& state, std::string saved) {
     program_backup b;
     b.saved = std::move(saved);
     b.firmware = state.device_firmware_version;
-    b.globals.midi_channel = state.midi_channel;
-    b.globals.tolex_colour = state.tolex_colour;
-    for (size_t i = 0; i < 7; ++i) b.globals.global_values[i] = state.programs[0].global_values[i];
+    b.globals = amplifier_values_of(state);
     for (int k = 0; k < slot_count; ++k) b.slot_names[k] = utf8_from_wide(slot_name(state, k));
-    for (int n = 0; n < program_count; ++n) b.programs[n] = program_of_state(state, n);
+    for (int n = 0; n < program_count; ++n) b.programs[n] = program_values_of(state, n);
     return b;
 }
 
 std::optional<std::string> backup_range_fault(const program_backup& b) {
-    if (auto f = outside("midi_channel", b.globals.midi_channel, midi_channel_range)) return f;
-    if (auto f = outside("tolex_colour", b.globals.tolex_colour, tolex_colour_range)) return f;
-    if (auto f = outside("global_values", b.globals.global_values, data_byte_range)) return f;
+    for (const amp_value_row& r : amp_value_rows)
+        if (!is_program_value(r))
+            if (auto f = outside("", r, words_of(b.globals, r.value))) return f;
     for (size_t k = 0; k < slot_count; ++k)
         if (b.slot_names[k].size() > slot_name_limit)
             return "slot_names[" + std::to_string(k) + "]: longer than " +
                    std::to_string(slot_name_limit) + " bytes";
     for (size_t n = 0; n < program_count; ++n) {
-        const backup_program& p = b.programs[n];
         const std::string field = "programs[" + std::to_string(n) + "].";
-        if (auto f = outside(field + "ir_slot", p.ir_slot, ir_slot_range)) return f;
-        if (auto f = outside(field + "channel", p.channel, channel_range)) return f;
-        if (auto f = outside(field + "channel_mode", p.channel_mode, channel_mode_range)) return f;
-        if (auto f = outside(field + "ir_bypass", p.ir_bypass, ir_bypass_range)) return f;
+        for (const amp_value_row& r : amp_value_rows)
+            if (is_program_value(r))
+                if (auto f = outside(field, r, words_of(b.programs[n], r.value))) return f;
     }
     return std::nullopt;
 }
@@ -243,36 +237,26 @@ std::optional<std::string> backup_range_fault(const program_backup& b) {
 std::vector<backup_difference> backup_differences(const program_backup& first,
                                                   const program_backup& second) {
     std::vector<backup_difference> out;
-    const backup_globals &a = first.globals, &b = second.globals;
-    compare(out, -1, "midi_channel", a.midi_channel, b.midi_channel);
-    compare(out, -1, "tolex_colour", a.tolex_colour, b.tolex_colour);
-    compare(out, -1, "global_values", a.global_values, b.global_values);
-    for (int32_t n = 0; n < program_count; ++n) {
-        const backup_program &p = first.programs[n], &q = second.programs[n];
-        compare(out, n, "ir_slot", p.ir_slot, q.ir_slot);
-        compare(out, n, "channel", p.channel, q.channel);
-        compare(out, n, "channel_mode", p.channel_mode, q.channel_mode);
-        compare(out, n, "ir_bypass", p.ir_bypass, q.ir_bypass);
-    }
+    compare(out, -1, first.globals, second.globals);
+    for (int32_t n = 0; n < program_count; ++n)
+        compare(out, n, first.programs[n], second.programs[n]);
     return out;
 }
 
 std::string backup_json(const program_backup& b) {
     // ordered_json keeps the fields in the order a reader expects them.
     nlohmann::ordered_json programs = nlohmann::ordered_json::array();
-    for (const backup_program& p : b.programs)
-        programs.push_back({{"ir_slot", p.ir_slot},
-                            {"channel", p.channel},
-                            {"channel_mode", p.channel_mode},
-                            {"ir_bypass", p.ir_bypass}});
+    for (const program_values& p : b.programs) {
+        nlohmann::ordered_json program = nlohmann::ordered_json::object();
+        put_rows(program, p);
+        programs.push_back(std::move(program));
+    }
     nlohmann::ordered_json root;
     root["format"] = backup_format_name;
     root["version"] = backup_format_version;
     root["saved"] = b.saved;
     root["firmware"] = firmware_version_text(b.firmware);
-    root["midi_channel"] = b.globals.midi_channel;
-    root["tolex_colour"] = b.globals.tolex_colour;
-    root["global_values"] = b.globals.global_values;
+    put_rows(root, b.globals);
     root["slot_names"] = b.slot_names;
     root["programs"] = programs;
     // Replacement rather than an exception for a name that is not valid UTF-8.

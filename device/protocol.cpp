@@ -32,6 +32,7 @@ bool send_indexed_request(device_link& link, message_code code, int32_t index) {
 
 // Reply 02. A reply shorter than the full block is applied field by field up to, but not
 // including, its last byte (the F7 that ends it); fields it does not carry keep their values.
+// Each value is kept as the amplifier reported it, under its bits; readers apply the range rule.
 void apply_program_reply(device_link& link, std::span<const uint8_t> m) {
     editor_state& state = *link.state;
     const size_t n = m[block_at::program];
@@ -40,17 +41,13 @@ void apply_program_reply(device_link& link, std::span<const uint8_t> m) {
 
     link.last_program = static_cast<int32_t>(n);
     link.last_reply = code_program;
-    program_record& record = state.programs[n];
-    if (n == 0) state.midi_channel = m[block_at::midi_channel] & 0x1F;
-    for (size_t i = 0; i < 4; ++i) record.ir_slot[i] = m[block_at::ir_slots + i];
-    record.channel = m[block_at::channel];
-    for (size_t i = 0; i < 3; ++i) record.channel_mode[i] = m[block_at::channel_modes + i];
-    record.ir_bypass = m[block_at::ir_bypass];
-    if (n == 0) state.tolex_colour = m[block_at::tolex_colour];
-    program_record& globals = state.programs[0];
-    for (size_t i = 0; i < 7; ++i)
-        if (has(block_at::globals + i)) globals.global_values[i] = m[block_at::globals + i];
-    record.loaded = 1;
+    for (const amp_value_row& r : amp_value_rows) {
+        if (r.scope == value_scope::amplifier && n != 0) continue;
+        const auto words = value_words(state, static_cast<int32_t>(n), r.value);
+        for (size_t i = 0; i < r.count; ++i)
+            if (has(r.byte + i)) words[i] = m[r.byte + i] & r.bits;
+    }
+    state.programs[n].loaded = 1;
 }
 
 // Reply 04: bytes 5..68 hold the name, NUL-padded; a name that starts with the slot's own
@@ -198,19 +195,14 @@ bool request_slot_name(device_link& link, int slot) {
 bool send_parameter_block(device_link& link, int32_t n) {
     if (!link.state) return false;
     const editor_state& state = *link.state;
-    const program_record& record = state.programs[std::clamp<int32_t>(n, 0, program_count - 1)];
-    const program_record& globals = state.programs[0];
     const auto b = build_frame(link.message_buffer, code_parameter_block,
                                parameter_block_size - frame_overhead);
     b[block_at::program] = data_byte(n);
-    b[block_at::midi_channel] = static_cast<uint8_t>(state.midi_channel & 0x1F);
-    for (size_t i = 0; i < 4; ++i) b[block_at::ir_slots + i] = data_byte(record.ir_slot[i]);
-    b[block_at::channel] = data_byte(record.channel);
-    for (size_t i = 0; i < 3; ++i)
-        b[block_at::channel_modes + i] = data_byte(record.channel_mode[i]);
-    b[block_at::ir_bypass] = data_byte(record.ir_bypass);
-    b[block_at::tolex_colour] = data_byte(state.tolex_colour);
-    for (size_t i = 0; i < 7; ++i) b[block_at::globals + i] = data_byte(globals.global_values[i]);
+    for (const amp_value_row& r : amp_value_rows) {
+        const auto words = value_words(state, n, r.value);
+        for (size_t i = 0; i < r.count; ++i)
+            b[r.byte + i] = static_cast<uint8_t>(words[i] & r.bits);
+    }
     return send_message(link, b);
 }
 

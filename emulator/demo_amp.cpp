@@ -37,10 +37,6 @@ std::string hex_bytes(std::span<const uint8_t> bytes) {
     return text;
 }
 
-std::string version_string(uint16_t version) {
-    return std::to_string(version >> 8) + "." + std::to_string(version & 0xFF) + ".0";
-}
-
 void write_line(amp_report& report, const std::string& line) {
     if (report.log) std::fprintf(report.log, "%s\n", line.c_str());
 }
@@ -100,7 +96,7 @@ firmware_fetch demo_firmware_fetch(loopback_bus& bus, amp_report& report) {
             return result;
         }
         const uint16_t version = with_bus(bus, [&report](loopback_bus& b) {
-            write_line(report, "fetch " + version_string(b.amp.firmware_version));
+            write_line(report, "fetch " + firmware_version_text(b.amp.firmware_version));
             if (report.log) std::fflush(report.log);
             return b.amp.firmware_version;
         });
@@ -139,7 +135,7 @@ void report_received(amp_report& report, virtual_amp& amp, std::span<const uint8
     }
     if (amp.firmware_updates != report.firmware_updates) {
         report.firmware_updates = amp.firmware_updates;
-        write_line(report, "firmware " + version_string(amp.firmware_version));
+        write_line(report, "firmware " + firmware_version_text(amp.firmware_version));
     }
     if (report.log) std::fflush(report.log);
 }

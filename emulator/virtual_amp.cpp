@@ -72,11 +72,12 @@ bool take_parameter_block(virtual_amp& amp, std::span<const uint8_t> m) {
     std::copy(m.begin(), m.end(), block.begin());
     amp.blocks.push_back(block);
     amp.program = m[block_at::program];
-    std::copy_n(m.begin() + block_at::ir_slots, amp_program{}.size(),
+    std::copy_n(m.begin() + program_values_at, amp_program{}.size(),
                 amp.programs[m[block_at::program]].begin());
-    amp.midi_channel = m[block_at::midi_channel];
-    amp.tolex_colour = m[block_at::tolex_colour];
-    std::copy_n(m.begin() + block_at::globals, amp.global_values.size(), amp.global_values.begin());
+    amp.midi_channel = m[row_of(amp_value::midi_channel).byte];
+    amp.tolex_colour = m[row_of(amp_value::tolex_colour).byte];
+    std::copy_n(m.begin() + row_of(amp_value::global_values).byte, amp.global_values.size(),
+                amp.global_values.begin());
     return true;
 }
 
@@ -167,12 +168,12 @@ std::vector<uint8_t> amp_program_reply(const virtual_amp& amp, int32_t n) {
     const size_t index = static_cast<size_t>(std::clamp(n, 0, 127));
     std::vector<uint8_t> reply = reply_frame(code_program, parameter_block_size - frame_overhead);
     reply[block_at::program] = static_cast<uint8_t>(index);
-    reply[block_at::midi_channel] = amp.midi_channel;
+    reply[row_of(amp_value::midi_channel).byte] = amp.midi_channel;
     std::copy(amp.programs[index].begin(), amp.programs[index].end(),
-              reply.begin() + block_at::ir_slots);
-    reply[block_at::tolex_colour] = amp.tolex_colour;
+              reply.begin() + program_values_at);
+    reply[row_of(amp_value::tolex_colour).byte] = amp.tolex_colour;
     std::copy(amp.global_values.begin(), amp.global_values.end(),
-              reply.begin() + block_at::globals);
+              reply.begin() + row_of(amp_value::global_values).byte);
     return reply;
 }
 

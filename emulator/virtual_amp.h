@@ -11,13 +11,13 @@
 #include <string>
 #include <vector>
 
+#include "core/amp_values.h"
 #include "device/messages.h"
 
 namespace nimba {
 
-// One program's values as they travel in bytes 5..13 of the block: ir_slot 0..3, channel,
-// channel_mode 0..2, ir_bypass.
-using amp_program = std::array<uint8_t, 9>;
+// One program's values as they travel in the block, from program_values_at, in word order.
+using amp_program = std::array<uint8_t, program_value_words>;
 
 struct amp_slot {
     std::vector<uint8_t> image; // the last completed cabinet transfer into this slot
@@ -46,7 +46,7 @@ struct virtual_amp {
     int32_t program = 0; // the program its front panel shows: the last one read or written
     uint8_t midi_channel = 0;
     uint8_t tolex_colour = 0;
-    std::array<uint8_t, 7> global_values{};
+    std::array<uint8_t, row_of(amp_value::global_values).count> global_values{};
     std::array<amp_program, 128> programs{}; // what reply 02 reports
     std::array<amp_program, 128> stored{};   // each program as of its last store (0A)
     int32_t stale_left = 0;                  // stale replies still to come (faults) ...

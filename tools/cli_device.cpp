@@ -57,9 +57,6 @@ std::string quoted(const std::wstring& text) {
     return line;
 }
 
-constexpr const char* tolex_names[] = {"BLACK", "SNAKE SKIN", "PURPLE",
-                                       "RED",   "TURQUOISE",  "WHITE"};
-
 // Every repaint while no transfer shows its progress falls inside a connect or a command.
 std::string progress_label(const editor_state& state) {
     const int32_t p = state.progress;
@@ -494,34 +491,16 @@ int run_device_request(headless_link& headless, const device_request& request,
 }
 
 std::string program_text(const editor_state& state, int32_t n) {
-    const program_record& p = state.programs[std::clamp<int32_t>(n, 0, program_count - 1)];
+    const int32_t shown = std::clamp<int32_t>(n, 0, program_count - 1);
     std::string text = "program " + std::to_string(n) + "\n";
-    const auto row = [&text](std::string_view label, const std::string& value) {
+    for (const amp_value_row& r : amp_value_rows) {
+        if (!is_program_value(r) && n != 0) continue;
+        std::vector<int32_t> words;
+        for (const auto& w : value_words(state, shown, r.value)) words.push_back(w);
         text += "  ";
-        text += label;
-        text.append(15 - std::min<size_t>(label.size(), 14), ' ');
-        text += value;
-        text += '\n';
-    };
-    const auto words = [](const auto& values) {
-        std::string line;
-        for (const auto& v : values) {
-            if (!line.empty()) line += ' ';
-            line += std::to_string(v.load());
-        }
-        return line;
-    };
-    row("channel", std::to_string(p.channel.load()));
-    row("ir slots", words(p.ir_slot));
-    row("galaxy modes", words(p.channel_mode));
-    row("ir bypass", p.ir_bypass != 0 ? "on" : "off");
-    if (n == 0) {
-        const int32_t channel = state.midi_channel;
-        const int32_t colour = state.tolex_colour;
-        row("midi channel", channel == 0 ? "omni" : std::to_string(channel));
-        row("tolex colour",
-            colour >= 0 && colour < 6 ? tolex_names[colour] : std::to_string(colour));
-        row("global values", words(p.global_values));
+        text += r.label;
+        text.append(15 - std::min<size_t>(r.label.size(), 14), ' ');
+        text += value_text(r.value, words) + "\n";
     }
     return text;
 }

@@ -5,6 +5,7 @@
 #include <memory>
 #include <thread>
 
+#include "core/amp_values.h"
 #include "core/file_access.h"
 #include "device/midi_ports_rtmidi.h"
 
@@ -44,8 +45,7 @@ void note_events(emulator_session& s, const std::vector<uint8_t>& message) {
     if (amp.firmware_updates != s.firmware_updates) {
         s.firmware_updates = amp.firmware_updates;
         log_line(s, "firmware " + std::to_string(amp.firmware_image.size()) + " bytes version " +
-                        std::to_string(amp.firmware_version >> 8) + "." +
-                        std::to_string(amp.firmware_version & 0xFF) + ".0");
+                        firmware_version_text(amp.firmware_version));
         keep_received(s, L"firmware.bin", amp.firmware_image);
     }
 }

@@ -15,6 +15,13 @@ int32_t step_up(int32_t value, int32_t top) {
     return value >= top ? 0 : value + 1;
 }
 
+// An amplifier value stepped from where it reads, wrapping at the ends of its range.
+int32_t stepped(amp_value value, int32_t raw, int32_t step) {
+    const int32_t v = value_in_range(value, raw);
+    const int32_t top = row_of(value).high;
+    return step < 0 ? step_down(v, top) : step_up(v, top);
+}
+
 int32_t cycle_of_three(int32_t value) {
     return value == 0 ? 1 : value == 1 ? 2 : 0;
 }
@@ -31,12 +38,12 @@ control_effect store(editor_state&, ui_context&, control_hit) {
 }
 
 control_effect midi_down(editor_state& s, ui_context&, control_hit) {
-    s.midi_channel = step_down(s.midi_channel, 16);
+    s.midi_channel = stepped(amp_value::midi_channel, s.midi_channel, -1);
     return sent;
 }
 
 control_effect midi_up(editor_state& s, ui_context&, control_hit) {
-    s.midi_channel = step_up(s.midi_channel, 16);
+    s.midi_channel = stepped(amp_value::midi_channel, s.midi_channel, 1);
     return sent;
 }
 
@@ -58,28 +65,29 @@ control_effect program_up(editor_state& s, ui_context&, control_hit) {
 
 control_effect next_channel(editor_state& s, ui_context&, control_hit) {
     program_record& program = current_program(s);
-    program.channel = cycle_of_three(program.channel);
+    program.channel = cycle_of_three(read_value(program, amp_value::channel));
     return sent;
 }
 
 control_effect toggle_bypass(editor_state& s, ui_context&, control_hit) {
     program_record& program = current_program(s);
-    program.ir_bypass = program.ir_bypass == 0 ? 1 : 0;
+    program.ir_bypass = read_value(program, amp_value::ir_bypass) == 0 ? 1 : 0;
     return sent;
 }
 
 // Channel 2's mode belongs to the amplifier; only channels 0 and 1 step theirs.
 control_effect next_galaxy_mode(editor_state& s, ui_context&, control_hit) {
     program_record& program = current_program(s);
-    const int32_t channel = program.channel;
+    const int32_t channel = read_value(program, amp_value::channel);
     if (channel != 0 && channel != 1) return {};
-    program.channel_mode[channel] = cycle_of_three(program.channel_mode[channel]);
+    program.channel_mode[channel] =
+        cycle_of_three(read_value(program, amp_value::channel_mode, channel));
     return sent;
 }
 
 control_effect choose_slot(editor_state& s, ui_context&, control_hit hit) {
     program_record& program = current_program(s);
-    program.ir_slot[channel_slot_index(program.channel)] = hit.index;
+    program.ir_slot[channel_slot_index(read_value(program, amp_value::channel))] = hit.index;
     return sent;
 }
 
@@ -135,12 +143,12 @@ control_effect toggle_page(editor_state& s, ui_context&, control_hit hit) {
 }
 
 control_effect tolex_down(editor_state& s, ui_context&, control_hit) {
-    s.tolex_colour = step_down(s.tolex_colour, 5);
+    s.tolex_colour = stepped(amp_value::tolex_colour, s.tolex_colour, -1);
     return {.clear_hovers = true, .send = true};
 }
 
 control_effect tolex_up(editor_state& s, ui_context&, control_hit) {
-    s.tolex_colour = step_up(s.tolex_colour, 5);
+    s.tolex_colour = stepped(amp_value::tolex_colour, s.tolex_colour, 1);
     return {.clear_hovers = true, .send = true};
 }
 

@@ -3,23 +3,6 @@
 
 namespace nimba {
 
-std::wstring_view tolex_name(int32_t tolex_colour) {
-    switch (tolex_colour) {
-    case 1:
-        return L"SNAKE SKIN";
-    case 2:
-        return L"PURPLE";
-    case 3:
-        return L"RED";
-    case 4:
-        return L"TURQUOISE";
-    case 5:
-        return L"WHITE";
-    default:
-        return L"BLACK";
-    }
-}
-
 void draw_box(frame& f, rect r, float radius, uint32_t colour) {
     f.target.box(r.x, r.y, r.width, r.height, radius, colour);
 }

@@ -27,9 +27,6 @@ struct frame {
     uint32_t accent;
 };
 
-// The covering's name for tolex_colour 1..5; "BLACK" for 0 and any other value.
-std::wstring_view tolex_name(int32_t tolex_colour);
-
 inline uint32_t hover_colour(bool is_hovered, uint32_t hov, uint32_t rest) {
     return is_hovered ? hov : rest;
 }

@@ -29,22 +29,11 @@ constexpr dot_place ir_dots[slot_count] = {{1040, 331}, {1054, 342}, {1045, 364}
                                            {1030, 368}, {1018, 351}, {1022, 336}};
 constexpr dot_place channel_lamps[3] = {{793, 383}, {848, 383}, {408, 383}};
 
-picture tolex_overlay(int32_t tolex_colour) {
-    switch (tolex_colour) {
-    case 1:
-        return picture::tolex_snake_skin;
-    case 2:
-        return picture::tolex_purple;
-    case 3:
-        return picture::tolex_red;
-    case 4:
-        return picture::tolex_turquoise;
-    case 5:
-        return picture::tolex_white;
-    default:
-        return picture::count;
-    }
-}
+// The covering drawn over the amplifier for each tolex colour; BLACK is the picture's own.
+constexpr picture tolex_overlays[] = {picture::count,           picture::tolex_snake_skin,
+                                      picture::tolex_purple,    picture::tolex_red,
+                                      picture::tolex_turquoise, picture::tolex_white};
+static_assert(std::size(tolex_overlays) == row_of(amp_value::tolex_colour).high + 1);
 
 void copy_from_channel_picture(frame& f, const amplifier_placement& at, blob source, dot_place from,
                                int32_t size) {
@@ -56,20 +45,19 @@ void draw_amplifier(frame& f, const program_record& program, picture channel_pic
     const amplifier_placement at = place_amplifier(f.width, f.height);
     f.target.set_scale(at.scale);
     f.target.picture(at.x0, at.y0, picture_width, picture_height, picture_blob(picture::amplifier));
-    const picture overlay = tolex_overlay(f.state.tolex_colour);
+    const picture overlay =
+        tolex_overlays[value_in_range(amp_value::tolex_colour, f.state.tolex_colour)];
     if (overlay != picture::count)
         f.target.picture(at.x0, at.y0, picture_width, picture_height, picture_blob(overlay));
 
     const blob source = picture_blob(channel_picture);
     copy_from_channel_picture(f, at, source, {1030, 342}, 24);
-    const int32_t channel = program.channel;
-    if (program.ir_bypass == 0) {
-        const int32_t slot = program.ir_slot[channel_slot_index(channel)];
-        if (slot >= 0 && slot < slot_count)
-            copy_from_channel_picture(f, at, source, ir_dots[slot], 10);
+    const int32_t channel = read_value(program, amp_value::channel);
+    if (read_value(program, amp_value::ir_bypass) == 0) {
+        const int32_t slot = read_value(program, amp_value::ir_slot, channel_slot_index(channel));
+        copy_from_channel_picture(f, at, source, ir_dots[slot], 10);
     }
-    if (channel >= 0 && channel <= 2)
-        copy_from_channel_picture(f, at, source, channel_lamps[channel], 10);
+    copy_from_channel_picture(f, at, source, channel_lamps[channel], 10);
     f.target.set_scale(1);
 }
 
@@ -82,7 +70,7 @@ void draw_top_bar(frame& f) {
 
     draw_box(f, {W - 126, 7, 120, 27}, 13, colour_panel);
     text_buffer midi;
-    const int32_t midi_channel = f.state.midi_channel;
+    const int32_t midi_channel = value_in_range(amp_value::midi_channel, f.state.midi_channel);
     if (midi_channel == 0)
         midi.append(L"OMNI");
     else
@@ -140,10 +128,10 @@ int32_t switch_offset(int32_t value) {
 
 void draw_switch_row(frame& f, const program_record& program) {
     const int32_t e = (f.width - 650) / 2;
-    const int32_t channel = program.channel;
+    const int32_t channel = read_value(program, amp_value::channel);
     const bool editable = channel < 2;
-    const int32_t mode = program.channel_mode[channel_mode_index(channel)];
-    const bool bypassed = program.ir_bypass == 1;
+    const int32_t mode = read_value(program, amp_value::channel_mode, channel);
+    const bool bypassed = read_value(program, amp_value::ir_bypass) == 1;
 
     const int32_t channel_knob = channel == 0 ? 20 : channel == 1 ? 40 : 0;
     draw_switch(f, {id_channel,
@@ -189,11 +177,7 @@ void draw_status_bar(frame& f) {
 
 text_buffer version_text(uint16_t version) {
     text_buffer t;
-    t.append(L"FIRMWARE VERSION ")
-        .append_decimal(version >> 8)
-        .append(L".")
-        .append_decimal(version & 0xFF)
-        .append(L".0");
+    t.append(L"FIRMWARE VERSION ").append_ascii(firmware_version_text(version));
     return t;
 }
 
@@ -271,14 +255,10 @@ void draw_link_pill(frame& f) {
 
 } // namespace
 
-int32_t channel_mode_index(int32_t channel) {
-    return std::clamp(channel, 0, 2);
-}
-
 channel_look channel_look_of(const program_record& program) {
-    const int32_t channel = program.channel;
+    const int32_t channel = read_value(program, amp_value::channel);
     if (channel == 2) return {colour_accent_green, picture::channel_green};
-    switch (program.channel_mode[channel_mode_index(channel)]) {
+    switch (read_value(program, amp_value::channel_mode, channel)) {
     case 0:
         return {colour_accent_blue, picture::channel_blue};
     case 1:

@@ -12,12 +12,8 @@
 
 namespace nimba {
 
-// The word of channel_mode that a channel shows: the channel clamped to 0..2, so a channel
-// number the amplifier sent out of range never reads past the three modes.
-int32_t channel_mode_index(int32_t channel);
-
 // The colour of the current channel and mode, and the channel picture its lamp, selector
-// centre and IR dot are copied from.
+// centre and IR dot are copied from. Every value on the screen is read in range (read_value).
 struct channel_look {
     uint32_t accent;
     picture channel_picture;

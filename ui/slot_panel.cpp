@@ -50,7 +50,7 @@ void draw_panel_footer(frame& f) {
     mask_control(f, id_tolex_down, {8, H - 44, 12, 12}, {9, H - 44, 11, 11}, picture::arrow_left,
                  colour_light, colour_dim);
     text_buffer tolex;
-    tolex.append(L"TOLEX COLOR - ").append(tolex_name(f.state.tolex_colour));
+    tolex.append(L"TOLEX COLOR - ").append_ascii(tolex_colour_name(f.state.tolex_colour));
     draw_text(f, {33, H - 55, 223, H - 23}, colour_mid, text_style::regular, align_leading,
               valign_centre, tolex.view());
     mask_control(f, id_tolex_up, {224, H - 50, 23, 23}, {234, H - 44, 11, 11}, picture::arrow_right,
@@ -122,8 +122,9 @@ text_buffer cabinet_title(const editor_state& state, int32_t cabinet) {
 
 void draw_slot_panel(frame& f, const program_record& program) {
     const int32_t H = f.height;
-    const int32_t slot = program.ir_slot[channel_slot_index(program.channel)];
-    const bool bypassed = program.ir_bypass != 0;
+    const int32_t channel = read_value(program, amp_value::channel);
+    const int32_t slot = read_value(program, amp_value::ir_slot, channel_slot_index(channel));
+    const bool bypassed = read_value(program, amp_value::ir_bypass) != 0;
 
     draw_box(f, {0, 41, 250, H - 41}, 0, colour_panel);
     draw_box(f, {0, 41, 250, 120}, 0, colour_panel);

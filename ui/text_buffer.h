@@ -21,6 +21,15 @@ struct text_buffer {
         return *this;
     }
 
+    // Plain ASCII text, one wide character per byte.
+    text_buffer& append_ascii(std::string_view text) {
+        for (char ch : text) {
+            if (length == capacity) break;
+            chars[length++] = static_cast<unsigned char>(ch);
+        }
+        return *this;
+    }
+
     text_buffer& append_decimal(int64_t value) {
         wchar_t digits[24];
         size_t n = 0;

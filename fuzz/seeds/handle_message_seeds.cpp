@@ -8,6 +8,7 @@
 #include <utility>
 #include <vector>
 
+#include "core/amp_values.h"
 #include "device/messages.h"
 
 namespace {
@@ -26,8 +27,8 @@ bytes frame(message_code code, const bytes& data) {
 bytes program_reply(uint8_t n, uint8_t channel, uint8_t fill, uint8_t tolex, size_t globals) {
     bytes data(parameter_block_size - frame_overhead - 7 + globals, fill);
     data[block_at::program - frame_data_at] = n;
-    data[block_at::midi_channel - frame_data_at] = channel;
-    data[block_at::tolex_colour - frame_data_at] = tolex;
+    data[row_of(amp_value::midi_channel).byte - frame_data_at] = channel;
+    data[row_of(amp_value::tolex_colour).byte - frame_data_at] = tolex;
     return frame(code_program, data);
 }
 

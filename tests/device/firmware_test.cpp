@@ -348,7 +348,7 @@ TEST(FirmwareUpdate, BacksUpAllProgramsFirstAndSendsNothingWhenTheBackupFails) {
         EXPECT_TRUE(files[0].filename().string().ends_with("-firmware-1.0.0.json"));
         const backup_load load = read_backup_file(test::wide(files[0]));
         ASSERT_TRUE(load.backup) << load.error;
-        EXPECT_EQ(load.backup->programs[64].channel, 2);
+        EXPECT_EQ(words_of(load.backup->programs[64], amp_value::channel)[0], 2);
     }
 }
 

@@ -10,6 +10,7 @@
 #include <functional>
 #include <nlohmann/json.hpp>
 
+#include "device/protocol.h"
 #include "emulator/demo_amp.h"
 #include "loopback_link.h"
 #include "tests/core/temp_files.h"
@@ -30,9 +31,11 @@ struct librarian_link : test::loopback_link {
         for (int k = 0; k < slot_count; ++k)
             if (request_slot_name(*link, k)) wait_for_reply(*link, code_slot_name);
     }
-    backup_program amp_program_of(int32_t n) const {
+    program_values amp_program_of(int32_t n) const {
         const amp_program& p = bus.amp.programs[n];
-        return {{p[0], p[1], p[2], p[3]}, p[4], {p[5], p[6], p[7]}, p[8]};
+        program_values values;
+        std::copy(p.begin(), p.end(), values.words.begin());
+        return values;
     }
     std::vector<backup_difference> differences_from(const program_backup& file) {
         EXPECT_EQ(read_all_programs(*link).status, walk_status::done);
@@ -147,7 +150,7 @@ TEST(Librarian, ReadingAllProgramsThroughReplyFaults) {
         }
         if (r.status != walk_status::done) continue;
         for (int32_t n = 0; n < program_count; ++n)
-            ASSERT_EQ(program_of_state(*t.state, n), t.amp_program_of(n)) << n;
+            ASSERT_EQ(program_values_of(*t.state, n), t.amp_program_of(n)) << n;
     }
 }
 
@@ -196,6 +199,50 @@ TEST(BackupFile, RefusesAMalformedFileNamingItsField) {
         EXPECT_TRUE(load.error.starts_with(r.error)) << load.error;
     }
     EXPECT_EQ(backup_from_json("{\"format\":").error, "file: not JSON");
+}
+
+// Values the amplifier reports outside their ranges: a backup holds each as it reads (the
+// nearest end of its range), is written and loads again, while the parameter block sent back
+// carries the amplifier's own value.
+TEST(BackupFile, ValuesOutOfRangeFromTheAmpAreBackedUpAsTheyRead) {
+    struct row {
+        amp_value value;
+        size_t index;
+        uint8_t raw;
+        int32_t backed_up;
+    };
+    const row rows[] = {
+        {amp_value::ir_bypass, 0, 2, 1},        {amp_value::ir_bypass, 0, 127, 1},
+        {amp_value::channel, 0, 3, 2},          {amp_value::channel_mode, 2, 9, 2},
+        {amp_value::ir_slot, 3, 6, 5},          {amp_value::tolex_colour, 0, 9, 5},
+        {amp_value::midi_channel, 0, 0x11, 16}, {amp_value::ir_bypass, 0, 1, 1},
+    };
+    for (const row& r : rows) {
+        const amp_value_row& declared = row_of(r.value);
+        SCOPED_TRACE(std::string(declared.key) + " " + std::to_string(r.raw));
+        librarian_link t;
+        if (r.value == amp_value::midi_channel)
+            t.bus.amp.midi_channel = r.raw;
+        else if (r.value == amp_value::tolex_colour)
+            t.bus.amp.tolex_colour = r.raw;
+        else
+            t.bus.amp.programs[0][declared.word + r.index] = r.raw;
+        ASSERT_EQ(read_program_number(*t.link, 0).status, walk_status::done);
+        const program_backup backup = backup_of_state(*t.state, utc_time_text());
+        const auto words = is_program_value(declared) ? words_of(backup.programs[0], r.value)
+                                                      : words_of(backup.globals, r.value);
+        EXPECT_EQ(words[r.index], r.backed_up);
+
+        test::temp_folder dir;
+        const std::wstring file = test::wide(dir / "programs.json");
+        EXPECT_EQ(write_backup_file(file, backup), std::nullopt);
+        const backup_load load = read_backup_file(file);
+        ASSERT_TRUE(load.backup) << load.error;
+        EXPECT_TRUE(backup_differences(*load.backup, backup).empty());
+
+        ASSERT_TRUE(send_parameter_block(*t.link, 0));
+        EXPECT_EQ(t.bus.amp.blocks.back()[declared.byte + r.index], r.raw);
+    }
 }
 
 // The folder is made on the first backup; the oldest go once there are more than twenty.

@@ -193,12 +193,32 @@ TEST(MainWindow, WheelNotchesAccumulate) {
     pointer.wheel_steps = 0;
 }
 
-TEST(MainWindow, NothingIsDeliveredWithoutACallback) {
+// Before the editor hands over its callback (and after it took it back) the window still keeps
+// the pointer and the wheel and still validates what it paints, but delivers nothing, then or
+// later.
+TEST(MainWindow, WithoutACallbackTheWindowKeepsTheInputAndDeliversNothing) {
     NEED_WINDOW();
+    pointer_input& pointer = main_window_globals().pointer;
+    pointer.wheel_steps = 0;
     shell().record.on_event = nullptr;
-    for (UINT message : {WM_MOUSEMOVE, WM_LBUTTONDOWN, WM_TIMER, WM_MOUSEWHEEL, WM_PAINT}) {
-        EXPECT_EQ(SendMessageW(shell().hwnd, message, 0, 0), 0);
-    }
+    EXPECT_EQ(SendMessageW(shell().hwnd, WM_MOUSEMOVE, 0, MAKELPARAM(12, 34)), 0);
+    EXPECT_EQ(SendMessageW(shell().hwnd, WM_LBUTTONDOWN, 0, MAKELPARAM(56, 78)), 0);
+    EXPECT_EQ(SendMessageW(shell().hwnd, WM_MOUSEWHEEL, MAKEWPARAM(0, 240), 0), 0);
+    EXPECT_EQ(SendMessageW(shell().hwnd, WM_TIMER, 7, 0), 0);
+    EXPECT_EQ(pointer.pointer_x, 56);
+    EXPECT_EQ(pointer.pointer_y, 78);
+    EXPECT_EQ(pointer.wheel_steps, 2);
+
+    const int32_t passes = counters(*shell().drawing).passes;
+    InvalidateRect(shell().hwnd, nullptr, FALSE);
+    UpdateWindow(shell().hwnd); // WM_PAINT now, with no callback to draw
+    EXPECT_FALSE(GetUpdateRect(shell().hwnd, nullptr, FALSE)) << "left invalid: painted forever";
+    EXPECT_EQ(counters(*shell().drawing).passes, passes + 1);
+
+    record_events(); // nothing was kept back for the callback
+    SendMessageW(shell().hwnd, WM_TIMER, 7, 0);
+    EXPECT_EQ(shell().events, std::vector<int32_t>{event_timer});
+    pointer.wheel_steps = 0;
 }
 
 TEST(MainWindow, CloseEndsTheLoopWithoutDestroyingTheWindow) {

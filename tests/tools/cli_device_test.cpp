@@ -11,6 +11,7 @@
 #endif
 
 #include "device/firmware.h"
+#include "device/librarian.h"
 #include "emulator/demo_amp.h"
 #include "emulator/loopback_ports.h"
 #include "ir/ir_export.h"
@@ -259,6 +260,38 @@ TEST(DeviceRead, PrintsTheProgramTheAmplifierSent) {
                      "  galaxy modes   1 1 0\n"
                      "  ir bypass      off\n");
     EXPECT_EQ(t.bus.amp.received[0x02], 2); // the connect sequence's read, then program 77
+}
+
+// An IR bypass value the amplifier reports out of range reads by the one rule in the tool as
+// on the screen: above 1 is on. A backup holds it as 1, and a diff against that backup finds
+// nothing while the amplifier keeps reporting its own value.
+TEST(DeviceRead, IrBypassOutOfRangeReadsAsOn) {
+    struct row {
+        uint8_t raw;
+        const char* shown;
+        int32_t backed_up;
+    };
+    const size_t bypass = row_of(amp_value::ir_bypass).word;
+    for (const row& r : {row{0, "off", 0}, row{1, "on", 1}, row{2, "on", 1}, row{127, "on", 1}}) {
+        SCOPED_TRACE(int(r.raw));
+        temp_folder dir;
+        const std::wstring file = wide(dir / "programs.json");
+        cli_run t;
+        t.bus.amp.programs[5][bypass] = r.raw;
+        ASSERT_EQ(t.run({L"read", L"5"}), cli_exit_ok) << t.err;
+        EXPECT_NE(t.out.find(std::string("  ir bypass      ") + r.shown + "\n"), std::string::npos)
+            << t.out;
+        t.headless = std::make_unique<headless_link>();
+        ASSERT_EQ(t.run({L"backup", file}), cli_exit_ok) << t.err;
+        const backup_load load = read_backup_file(file);
+        ASSERT_TRUE(load.backup) << load.error;
+        EXPECT_EQ(words_of(load.backup->programs[5], amp_value::ir_bypass)[0], r.backed_up);
+        t.out.clear();
+        t.headless = std::make_unique<headless_link>();
+        EXPECT_EQ(t.run({L"diff", file}), cli_exit_ok) << t.err;
+        EXPECT_EQ(t.out, "nothing differs\n");
+        EXPECT_EQ(t.bus.amp.programs[5][bypass], r.raw) << "the amplifier's value was changed";
+    }
 }
 
 TEST(DeviceCabinets, UploadPutsTheConvertedFileIntoTheSlot) {

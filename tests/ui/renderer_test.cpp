@@ -96,14 +96,15 @@ TEST(Accent, FollowsChannelAndMode) {
     }
 }
 
+// A channel out of range reads as channel 2 (green), and never reads past the three modes.
 TEST(Accent, ChannelOutOfRangeReadsNoFurtherThanTheThreeModes) {
     screen sc;
     sc.program().channel = 9;
     sc.program().channel_mode[2] = 1;
     sc.program().ir_bypass = 2; // the word a too-large channel index would land on
-    EXPECT_EQ(channel_look_of(sc.program()).accent, 0xFFA014B4u);
+    EXPECT_EQ(channel_look_of(sc.program()).accent, 0xFF28A032u);
     sc.paint();
-    EXPECT_EQ(sc.ui.accent, 0xFFA014B4u);
+    EXPECT_EQ(sc.ui.accent, 0xFF28A032u);
 }
 
 TEST(TopBar, MidiChannelAndProgramTexts) {
@@ -144,9 +145,9 @@ TEST(AmplifierCopies, DotAndLampFollowTheProgram) {
         {0, 0, 0, {{1030, 342}, {1040, 331}, {793, 383}}},
         {1, 3, 0, {{1030, 342}, {1030, 368}, {848, 383}}},
         {2, 5, 0, {{1030, 342}, {1022, 336}, {408, 383}}},
-        {1, 3, 1, {{1030, 342}, {848, 383}}},  // bypassed: no IR dot
-        {1, 6, 0, {{1030, 342}, {848, 383}}},  // no dot for a slot outside 0..5
-        {4, 2, 0, {{1030, 342}, {1045, 364}}}, // channel 4 uses slot word 3, and has no lamp
+        {1, 3, 1, {{1030, 342}, {848, 383}}},              // bypassed: no IR dot
+        {1, 6, 0, {{1030, 342}, {1022, 336}, {848, 383}}}, // slot 6 reads as slot 5
+        {4, 2, 0, {{1030, 342}, {1040, 331}, {408, 383}}}, // channel 4 reads as channel 2
     };
     for (const row& r : rows) {
         screen sc;
@@ -174,7 +175,7 @@ TEST(Tolex, NameAndOverlay) {
     };
     const row rows[] = {{0, L"BLACK", 1}, {1, L"SNAKE SKIN", 2}, {2, L"PURPLE", 2},
                         {3, L"RED", 2},   {4, L"TURQUOISE", 2},  {5, L"WHITE", 2},
-                        {6, L"BLACK", 1}, {-1, L"BLACK", 1},     {255, L"BLACK", 1}};
+                        {6, L"WHITE", 2}, {-1, L"BLACK", 1},     {255, L"WHITE", 2}};
     for (const row& r : rows) {
         screen sc;
         sc.s().tolex_colour = r.colour;
@@ -383,7 +384,7 @@ TEST(SwitchRow, KnobsFollowTheirValues) {
     };
     const row rows[] = {
         {0, 0, 0, 20, 0, 0}, {1, 1, 1, 40, 20, 20}, {0, 2, 0, 20, 40, 0},
-        {2, 1, 0, 0, 20, 0}, {5, 0, 2, 0, 0, 0},
+        {2, 1, 0, 0, 20, 0}, {5, 0, 2, 0, 0, 20},
     };
     for (const row& r : rows) {
         screen sc;
@@ -397,7 +398,28 @@ TEST(SwitchRow, KnobsFollowTheirValues) {
         EXPECT_NE(find_at(sc.canvas, draw_kind::box, e + 400 + r.galaxy_knob, 51, 20, 20), nullptr);
         EXPECT_NE(find_at(sc.canvas, draw_kind::box, e + 550 + r.bypass_knob, 51, 20, 20), nullptr);
         const draw_call* bypass_pill = find_at(sc.canvas, draw_kind::box, e + 550, 51, 40, 20);
-        EXPECT_EQ(bypass_pill->colour, r.bypass == 1 ? sc.ui.accent : 0xFF303032u);
+        EXPECT_EQ(bypass_pill->colour, r.bypass != 0 ? sc.ui.accent : 0xFF303032u);
+    }
+}
+
+// An IR bypass value out of range, as an amplifier may report it, reads by the one rule: any
+// value above 1 is bypassed, on the switch and by the IR dot on the amplifier (the slot diagram:
+// slot_panel_test.cpp).
+TEST(OutOfRange, IrBypassOnTheSwitchAndTheAmplifier) {
+    for (const bypass_reading& r : bypass_readings) {
+        screen sc;
+        paint_with_bypass(sc, r.raw);
+        const int32_t e = (1024 - 650) / 2;
+        const draw_call* pill = find_at(sc.canvas, draw_kind::box, e + 550, 51, 40, 20);
+        ASSERT_NE(pill, nullptr);
+        EXPECT_EQ(pill->colour, r.bypassed ? sc.ui.accent : 0xFF303032u) << r.raw;
+        EXPECT_NE(find_at(sc.canvas, draw_kind::box, e + 550 + (r.bypassed ? 20 : 0), 51, 20, 20),
+                  nullptr)
+            << r.raw;
+        bool ir_dot = false;
+        for (const draw_call* c : find_calls(sc.canvas, draw_kind::picture_part))
+            ir_dot = ir_dot || (c->sx == 1030 && c->sy == 368);
+        EXPECT_EQ(ir_dot, !r.bypassed) << r.raw;
     }
 }
 

@@ -88,4 +88,18 @@ struct screen {
     }
 };
 
+// IR bypass values as an amplifier may report them, and whether each reads as bypassed.
+struct bypass_reading {
+    int32_t raw;
+    bool bypassed;
+};
+inline constexpr bypass_reading bypass_readings[] = {{0, false}, {1, true}, {2, true}, {127, true}};
+
+// Paints program 0 on user slot 3 with the IR bypass word at `raw`.
+inline void paint_with_bypass(screen& sc, int32_t raw) {
+    sc.program().ir_slot[0] = 3;
+    sc.program().ir_bypass = raw;
+    sc.paint();
+}
+
 } // namespace nimba

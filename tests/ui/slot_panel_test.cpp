@@ -51,7 +51,8 @@ TEST(SlotPanel, RadiosDiagramAndIrDotFollowTheCurrentChannel) {
     for (const row& r : {row{0, 0, 0}, row{1, 4, 0}, row{2, 5, 0}, row{2, 5, 1}, row{7, 1, 0}}) {
         screen sc;
         sc.program().channel = r.channel;
-        sc.program().ir_slot[std::min(r.channel, 3)] = r.slot;
+        // A channel out of range reads as channel 2, and shows channel 2's slot.
+        sc.program().ir_slot[std::min(r.channel, 2)] = r.slot;
         sc.program().ir_bypass = r.bypass;
         sc.paint();
         const uint32_t accent = sc.ui.accent;
@@ -74,6 +75,24 @@ TEST(SlotPanel, RadiosDiagramAndIrDotFollowTheCurrentChannel) {
             EXPECT_EQ(diagram[2 + k], !r.bypass && k == r.slot ? accent : 0xFFBEBEBEu) << k;
         const draw_call* dot = find_at(sc.canvas, draw_kind::box, 229, 171, 14, 14);
         EXPECT_EQ(dot->colour, r.bypass ? 0xFF141416u : 0xFFBEBEBEu);
+    }
+}
+
+// The IR bypass value 2 an amplifier may report reads as bypassed in the diagram and on the
+// VIRTUAL CAB lamp, as on the switch (renderer_test.cpp).
+TEST(SlotPanel, IrBypassOutOfRangeReadsAsBypassed) {
+    for (const bypass_reading& r : bypass_readings) {
+        screen sc;
+        paint_with_bypass(sc, r.raw);
+        std::vector<uint32_t> diagram;
+        for (const draw_call& c : sc.canvas.calls)
+            if (c.kind == draw_kind::mask && c.x == 0 && c.y == 51 && c.width == 250)
+                diagram.push_back(c.colour);
+        ASSERT_EQ(diagram.size(), 8u);
+        EXPECT_EQ(diagram[2 + 3], r.bypassed ? 0xFFBEBEBEu : sc.ui.accent) << r.raw;
+        const draw_call* lamp = find_at(sc.canvas, draw_kind::box, 229, 171, 14, 14);
+        ASSERT_NE(lamp, nullptr);
+        EXPECT_EQ(lamp->colour, r.bypassed ? 0xFF141416u : 0xFFBEBEBEu) << r.raw;
     }
 }
 
