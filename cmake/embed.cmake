@@ -1,5 +1,5 @@
 # nimba_embed_blobs(<target> <symbol> <file> [<symbol> <file> ...])
-# Embeds each file in <target> with an assembler .incbin (works for ELF and PE) and exports
+# Embeds each file in <target> with an assembler .incbin (ELF, PE and wasm) and exports
 #   extern "C" const unsigned char nimba_blob_<symbol>[];  and  nimba_blob_<symbol>_end[]
 # Files may be generated: the assembler source depends on them.
 function(nimba_embed_blobs target)
@@ -12,6 +12,19 @@ function(nimba_embed_blobs target)
         list(GET args ${j} file)
         set(asm ${CMAKE_CURRENT_BINARY_DIR}/embed_${sym}.S)
         file(CONFIGURE OUTPUT ${asm} CONTENT [[
+#if defined(__wasm__)
+    // wasm objects keep each data symbol in a section of its own, with its size.
+    .section .rodata.nimba_blob_@sym@,"",@
+    .globl nimba_blob_@sym@
+    .globl nimba_blob_@sym@_end
+    .p2align 4
+nimba_blob_@sym@:
+    .incbin "@file@"
+    .size nimba_blob_@sym@, nimba_blob_@sym@_end - nimba_blob_@sym@
+nimba_blob_@sym@_end:
+    .byte 0
+    .size nimba_blob_@sym@_end, 1
+#else
 #if defined(_WIN32)
     .section .rdata,"dr"
 #else
@@ -26,6 +39,7 @@ nimba_blob_@sym@_end:
     .byte 0
 #if !defined(_WIN32)
     .section .note.GNU-stack,"",@progbits
+#endif
 #endif
 ]] @ONLY)
         set_source_files_properties(${asm} PROPERTIES OBJECT_DEPENDS ${file})

@@ -19,6 +19,24 @@ constexpr outcome_row outcome_rows[] = {
 #undef NIMBA_OUTCOME_ROW
 };
 
+constexpr std::string_view reason_texts[] = {
+#define NIMBA_REASON_TEXT(name, text) text,
+    NIMBA_REASONS(NIMBA_REASON_TEXT)
+#undef NIMBA_REASON_TEXT
+};
+
+std::string filled(std::string_view rest, std::initializer_list<std::string_view> fields) {
+    std::string made;
+    const std::string_view* field = fields.begin();
+    for (size_t at = rest.find("{}"); at != std::string_view::npos; at = rest.find("{}")) {
+        made += rest.substr(0, at);
+        if (field != fields.end()) made += *field++;
+        rest.remove_prefix(at + 2);
+    }
+    made += rest;
+    return made;
+}
+
 const outcome_row& row_of(outcome_code code) {
     const auto index = static_cast<size_t>(code);
     return index < std::size(outcome_rows) ? outcome_rows[index] : outcome_rows[0];
@@ -31,16 +49,12 @@ outcome_kind kind_of(outcome_code code) {
 }
 
 outcome make_outcome(outcome_code code, std::initializer_list<std::string_view> fields) {
-    outcome made{code, {}};
-    std::string_view rest = row_of(code).text;
-    const std::string_view* field = fields.begin();
-    for (size_t at = rest.find("{}"); at != std::string_view::npos; at = rest.find("{}")) {
-        made.text += rest.substr(0, at);
-        if (field != fields.end()) made.text += *field++;
-        rest.remove_prefix(at + 2);
-    }
-    made.text += rest;
-    return made;
+    return {code, filled(row_of(code).text, fields)};
+}
+
+std::string reason_text(reason why, std::initializer_list<std::string_view> fields) {
+    const auto index = static_cast<size_t>(why);
+    return index < std::size(reason_texts) ? filled(reason_texts[index], fields) : std::string();
 }
 
 posted_outcome latest_outcome(const outcome_record& record) {

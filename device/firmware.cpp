@@ -32,21 +32,21 @@ int32_t transfer_percent(size_t remaining) {
 std::string refusal_reason(const fetch_result& result) {
     switch (result.status) {
     case fetch_status::transport_error:
-        return "the download failed";
+        return reason_text(reason::download_failed);
     case fetch_status::http_error:
-        return "the server answered with an error status";
+        return reason_text(reason::server_error);
     case fetch_status::too_long:
-        return "more than 131072 bytes";
+        return reason_text(reason::image_too_long);
     case fetch_status::ok:
         break;
     }
-    return std::to_string(result.received) + " bytes, not 131072";
+    return reason_text(reason::image_too_short, {std::to_string(result.received)});
 }
 
 // "chunk 3 of 512" for the chunk at `address`.
 std::string chunk_text(uint32_t address) {
-    return "chunk " + std::to_string(address / chunk_bytes + 1) + " of " +
-           std::to_string(firmware_chunk_count);
+    return reason_text(reason::chunk_of, {std::to_string(address / chunk_bytes + 1),
+                                          std::to_string(firmware_chunk_count)});
 }
 
 } // namespace
@@ -91,7 +91,7 @@ size_t build_firmware_close(std::span<uint8_t> out) {
 void transfer_firmware(device_link& link) {
     if (!output_open(link)) {
         post_outcome(link, make_outcome(outcome_code::firmware_not_sent,
-                                        {"the amplifier's MIDI port is closed"}));
+                                        {reason_text(reason::port_closed)}));
         return;
     }
     editor_state& state = *link.state;
@@ -123,7 +123,8 @@ void transfer_firmware(device_link& link) {
     const wait_result waited = wait_for_reply(link, code_acknowledge);
     if (waited == wait_result::stopped) return;
     if (waited == wait_result::timeout) {
-        note_timeout(link, make_outcome(outcome_code::firmware_timed_out, {"the closing message"}));
+        note_timeout(link, make_outcome(outcome_code::firmware_timed_out,
+                                        {reason_text(reason::closing_message)}));
         return;
     }
     state.progress = 100;

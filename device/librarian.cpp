@@ -117,7 +117,8 @@ outcome walk_outcome(std::string_view what, const walk_result& r) {
     case walk_status::mismatch:
         return make_outcome(outcome_code::program_read_back_differs, {what, program});
     case walk_status::port_closed:
-        return make_outcome(outcome_code::program_port_closed, {what});
+        return make_outcome(outcome_code::program_port_closed,
+                            {what, reason_text(reason::port_closed)});
     }
     return {};
 }

@@ -38,6 +38,12 @@ struct midi_out_port : midi_port {
     virtual void sendMessage(const uint8_t* bytes, size_t size) = 0;
 };
 
+// Thrown by a port factory whose MIDI system will not serve at all (a browser without Web MIDI,
+// or whose user refused it): the outcome line gives the reason, which says what to do.
+struct midi_system_refusal {
+    std::string reason;
+};
+
 // Makes the worker's two port objects when it starts.
 struct midi_port_factory {
     std::function<std::unique_ptr<midi_in_port>(const std::string& client, unsigned queue_limit)>

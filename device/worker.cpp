@@ -96,7 +96,8 @@ backup_end back_up_programs(device_link& link, const worker_services& services) 
     read_slot_names(link);
     if (link.stop_requested) return backup_end::stopped;
     if (state.link_status == link_error)
-        return not_sent(make_outcome(outcome_code::backup_not_written, {"no slot names"}));
+        return not_sent(
+            make_outcome(outcome_code::backup_not_written, {reason_text(reason::no_slot_names)}));
     walk_result walk = read_all_programs(link);
     const walk_result back = return_to_current_program(link);
     if (walk.status == walk_status::done) walk = back;
@@ -263,18 +264,21 @@ bool pause_unless_stopped(device_link& link, int32_t ms) {
 }
 
 void open_worker_ports(device_link& link, const worker_services& services, worker_locals& locals) {
+    std::string refusal;
     try {
         if (services.ports.make_input)
             locals.midi_in = services.ports.make_input(input_client_name, input_queue_limit);
         if (services.ports.make_output)
             locals.midi_out = services.ports.make_output(output_client_name);
+    } catch (const midi_system_refusal& refused) {
+        refusal = ": " + refused.reason;
     } catch (...) {
         // The MIDI system is unusable: the worker runs on without ports and shows no device.
     }
     if (!locals.midi_in || !locals.midi_out) {
         locals.midi_out.reset();
         locals.midi_in.reset();
-        post_outcome(link, make_outcome(outcome_code::midi_unavailable));
+        post_outcome(link, make_outcome(outcome_code::midi_unavailable, {refusal}));
     }
     link.midi_in = locals.midi_in.get();
     link.midi_out = locals.midi_out.get();
@@ -322,7 +326,8 @@ void run(device_link& link, const worker_services& services) {
         } catch (const std::exception& e) {
             post_outcome(link, make_outcome(outcome_code::worker_fault, {e.what()}));
         } catch (...) {
-            post_outcome(link, make_outcome(outcome_code::worker_fault, {"unknown error"}));
+            post_outcome(link, make_outcome(outcome_code::worker_fault,
+                                            {reason_text(reason::unknown_error)}));
         }
         report_new_outcome(link, services, locals);
     }

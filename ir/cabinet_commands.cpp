@@ -25,8 +25,8 @@ void send_chosen_factory_cabinet(device_link& link) {
                              : std::nullopt;
     if (slot >= slot_count || !samples) {
         state.link_status = link_connected;
-        post_outcome(link,
-                     make_outcome(outcome_code::cabinet_not_sent, {"no slot or cabinet chosen"}));
+        post_outcome(link, make_outcome(outcome_code::cabinet_not_sent,
+                                        {reason_text(reason::no_slot_or_cabinet)}));
         return;
     }
     send_factory_ir(link, state.cabinets[cabinet].name, *samples, slot);

@@ -55,10 +55,11 @@ outcome outcome_of(const export_report& report) {
     case export_outcome::done:
         return make_outcome(outcome_code::export_done, {std::to_string(report.written)});
     case export_outcome::no_folder:
-        return make_outcome(outcome_code::export_stopped, {"the start", "no folder given"});
+        return make_outcome(outcome_code::export_stopped,
+                            {reason_text(reason::export_start), reason_text(reason::no_folder)});
     case export_outcome::no_image:
         return make_outcome(outcome_code::export_stopped,
-                            {file, "the cabinet's impulse response is missing or unusable"});
+                            {file, reason_text(reason::cabinet_unusable)});
     case export_outcome::write_failed:
         break;
     }

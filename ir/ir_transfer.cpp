@@ -91,14 +91,14 @@ void cut_at_last(std::string& text, std::string_view marker) {
     if (at != std::string::npos) text.resize(at);
 }
 
-void post_not_sent(device_link& link, std::string_view why) {
-    post_outcome(link, make_outcome(outcome_code::cabinet_not_sent, {why}));
+void post_not_sent(device_link& link, reason why) {
+    post_outcome(link, make_outcome(outcome_code::cabinet_not_sent, {reason_text(why)}));
 }
 
 // A cabinet that cannot become an image: link_status 1, nothing sent.
 void refuse_image(device_link& link) {
     if (link.state) link.state->link_status = link_connected;
-    post_not_sent(link, "the IR image cannot be built");
+    post_outcome(link, make_outcome(outcome_code::image_not_built));
 }
 
 } // namespace
@@ -121,11 +121,11 @@ std::wstring_view file_name_of(std::wstring_view path) {
 void upload_ir_image(device_link& link, std::span<const uint8_t> image, uint8_t slot,
                      std::wstring_view name_source) {
     if (!output_open(link)) {
-        post_not_sent(link, "the amplifier's MIDI port is closed");
+        post_not_sent(link, reason::port_closed);
         return;
     }
     if (image.size() > max_image_size || slot >= slot_count) {
-        post_not_sent(link, "no such slot, or the image is too large");
+        post_not_sent(link, reason::no_slot_or_room);
         return;
     }
     const size_t size = image.size();
@@ -140,14 +140,14 @@ void upload_ir_image(device_link& link, std::span<const uint8_t> image, uint8_t 
             set_progress(link, static_cast<int32_t>(100.0 - static_cast<double>(left)));
         }
         const std::string chunk = std::to_string(offset / chunk_bytes + 1);
-        if (!acknowledged(link, "chunk " + chunk + " of " + chunks)) return;
+        if (!acknowledged(link, reason_text(reason::chunk_of, {chunk, chunks}))) return;
         offset += chunk_bytes;
     } while (remaining > 0);
 
     const ir_name_field name = make_ir_name_field(name_source);
     build_close(link, slot, size, name);
     send_built(link, transfer_close_size);
-    if (!acknowledged(link, "the closing message")) return;
+    if (!acknowledged(link, reason_text(reason::closing_message))) return;
     if (link.state) link.state->progress = 100;
     post_outcome(
         link, make_outcome(outcome_code::cabinet_sent, {std::to_string(slot), ir_name_text(name)}));

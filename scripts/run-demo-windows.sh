@@ -5,7 +5,7 @@
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
-bash scripts/setup.sh
+bash scripts/setup.sh windows-demo
 cmake --preset windows >/dev/null
 if ! cmake --build --preset windows --target nimba-editor-demo; then
   echo "run-demo: the demo edition did not build (see the errors above)." >&2

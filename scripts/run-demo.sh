@@ -5,7 +5,7 @@
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
-bash scripts/setup.sh
+bash scripts/setup.sh linux-demo
 cmake --preset native-release >/dev/null
 if ! cmake --build --preset native-release --target nimba-editor-demo; then
   echo "run-demo: the demo edition did not build (see the errors above)." >&2

@@ -77,6 +77,33 @@ void report_failure(cli_console& console, std::string_view text) {
     console.err(line);
 }
 
+int exit_code_of(outcome_kind kind) {
+    switch (kind) {
+    case outcome_kind::done:
+        return cli_exit_ok;
+    case outcome_kind::refused:
+        return cli_exit_refused;
+    case outcome_kind::absent:
+        return cli_exit_no_device;
+    case outcome_kind::no_answer:
+        return cli_exit_timeout;
+    case outcome_kind::failed:
+        break;
+    }
+    return cli_exit_failed;
+}
+
+int print_outcome(cli_console& console, const outcome& result, std::string_view where) {
+    const outcome_kind kind = kind_of(result.code);
+    if (kind == outcome_kind::done) {
+        clear_progress(console);
+        if (console.out) console.out(result.text + "\n");
+    } else {
+        report_failure(console, std::string(where) + result.text);
+    }
+    return exit_code_of(kind);
+}
+
 std::optional<int32_t> parse_number(std::wstring_view text, int32_t low, int32_t high) {
     if (text.empty() || text.size() > 9) return std::nullopt;
     int32_t value = 0;

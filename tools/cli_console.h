@@ -1,6 +1,7 @@
-// What nimba-cli's device and emulator commands share: exit codes, the console they write to
-// (results, one-line failures and a progress line redrawn in place on a terminal), strict
-// number arguments, and the interrupt signals. The console is used from one thread.
+// What nimba-cli's commands share: the exit codes and the one mapping from an outcome's kind to
+// its exit code, the console they write to (results, one-line failures and a progress line
+// redrawn in place on a terminal), strict number arguments, and the interrupt signals. The
+// console is used from one thread.
 #pragma once
 
 #include <atomic>
@@ -11,9 +12,11 @@
 #include <string_view>
 #include <vector>
 
+#include "core/outcome.h"
+
 namespace nimba {
 
-// Exit codes of nimba-cli. 0..2 and 64 are those of the IR commands too.
+// Exit codes of nimba-cli, for every command.
 enum : int {
     cli_exit_ok = 0,
     cli_exit_failed = 1,        // the MIDI system or a file could not be used
@@ -43,6 +46,12 @@ void show_progress(cli_console& console, std::string_view text);
 void clear_progress(cli_console& console);
 // One line on err: "nimba-cli: <text>".
 void report_failure(cli_console& console, std::string_view text);
+
+// The exit code of an outcome of this kind: done 0, refused 2, absent 3, no_answer 4, failed 1.
+int exit_code_of(outcome_kind kind);
+// An outcome as the tool's result: a finished one on out, any other as the failure line, after
+// `where` (the file it is about) when one is given. Returns its exit code.
+int print_outcome(cli_console& console, const outcome& result, std::string_view where = {});
 
 // A whole decimal number in [low, high], digits only.
 std::optional<int32_t> parse_number(std::wstring_view text, int32_t low, int32_t high);

@@ -69,35 +69,6 @@ std::string progress_label(const editor_state& state) {
     return {};
 }
 
-int exit_code_of(outcome_kind kind) {
-    switch (kind) {
-    case outcome_kind::done:
-        return cli_exit_ok;
-    case outcome_kind::refused:
-        return cli_exit_refused;
-    case outcome_kind::absent:
-        return cli_exit_no_device;
-    case outcome_kind::no_answer:
-        return cli_exit_timeout;
-    case outcome_kind::failed:
-        break;
-    }
-    return cli_exit_failed;
-}
-
-// An outcome as the tool's result: a finished one on out, any other as the failure line, after
-// `where` (the file it is about) when one is given.
-int print_outcome(cli_console& console, const outcome& result, std::string_view where = {}) {
-    const outcome_kind kind = kind_of(result.code);
-    if (kind == outcome_kind::done) {
-        clear_progress(console);
-        console.out(result.text + "\n");
-    } else {
-        report_failure(console, std::string(where) + result.text);
-    }
-    return exit_code_of(kind);
-}
-
 // ---- the headless loop ---------------------------------------------------------------------
 
 constexpr int32_t connection_settle_ms = 100;
@@ -199,7 +170,7 @@ int cabinet_command(session& s, int32_t command) {
     const auto result = outcome_since(s, before);
     return print_outcome(s.console, result ? *result
                                            : make_outcome(outcome_code::cabinet_not_sent,
-                                                          {"the amplifier's port is closed"}));
+                                                          {reason_text(reason::port_closed)}));
 }
 
 int update_firmware(session& s, const std::vector<uint8_t>& image) {
@@ -428,7 +399,7 @@ payload_check load_device_payload(const device_request& request) {
         if (ir.rejection != ir_rejection::none)
             refuse(outcome_code::import_refused, refusal_text(ir));
         else if (!encode_ir_image(ir.samples))
-            refuse(outcome_code::import_refused, "the IR image cannot be built");
+            check.refusal = make_outcome(outcome_code::image_not_built);
     } else if (request.action == device_action::backup) {
         const std::string fault = check_write_destination(request.path);
         if (!fault.empty()) refuse(outcome_code::backup_not_started, fault);
@@ -442,8 +413,8 @@ payload_check load_device_payload(const device_request& request) {
             check.payload.firmware_image = std::move(file.bytes);
         } else {
             refuse(outcome_code::firmware_refused,
-                   file.error.empty() ? "holds " + std::to_string(file.bytes.size()) +
-                                            " bytes; a firmware image holds exactly 131072 bytes"
+                   file.error.empty() ? reason_text(reason::firmware_file_size,
+                                                    {std::to_string(file.bytes.size())})
                                       : file.error);
         }
     }

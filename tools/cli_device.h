@@ -62,7 +62,7 @@ struct device_payload {
 // go on.
 struct payload_check {
     device_payload payload;
-    std::optional<outcome> refusal; // import_refused or firmware_refused, with the reason
+    std::optional<outcome> refusal; // why the file stops the command before any port opens
 };
 payload_check load_device_payload(const device_request& request);
 

@@ -14,15 +14,13 @@
 #include "ir/ir_export.h"
 #include "ir/ir_import.h"
 #include "nimba_version.h"
+#include "tools/cli_console.h"
 #include "tools/cli_device.h"
 #include "tools/cli_emulate.h"
 #include "tools/cli_ir.h"
 
 namespace nimba {
 namespace {
-
-// Exit codes. A bad option is refused like a bad input file.
-enum : int { exit_ok = 0, exit_failed = 1, exit_refused = 2, exit_usage = 64 };
 
 using arguments = std::vector<std::wstring>;
 
@@ -41,13 +39,14 @@ struct cli_command {
 int check_ir_arguments(const ir_arguments& parsed, std::string_view name, std::string_view usage,
                        size_t paths) {
     if (!parsed.bad_option.empty()) {
+        // A bad option is refused like a bad input file.
         std::fprintf(stderr, "nimba-cli: %s\n", parsed.bad_option.c_str());
-        return exit_refused;
+        return exit_code_of(outcome_kind::refused);
     }
     if (parsed.paths.size() == paths) return -1;
     std::fprintf(stderr, "usage: nimba-cli %.*s %.*s\n", static_cast<int>(name.size()), name.data(),
                  static_cast<int>(usage.size()), usage.data());
-    return exit_usage;
+    return cli_exit_usage;
 }
 
 // The input converted with the chosen options; a refusal is printed.
@@ -55,8 +54,9 @@ std::optional<ir_conversion> convert_input(const ir_arguments& parsed) {
     const std::wstring& in = parsed.paths[0];
     ir_conversion ir = read_ir_from_wav(in, parsed.choices);
     if (ir.rejection == ir_rejection::none) return ir;
-    std::fprintf(stderr, "nimba-cli: %s: %s\n", quoted_path(in).c_str(),
-                 make_outcome(outcome_code::import_refused, {refusal_text(ir)}).text.c_str());
+    cli_console console = standard_console();
+    print_outcome(console, make_outcome(outcome_code::import_refused, {refusal_text(ir)}),
+                  quoted_path(in) + ": ");
     return std::nullopt;
 }
 
@@ -74,24 +74,21 @@ int ir_convert(const arguments& args) {
     const std::wstring& in = parsed.paths[0];
     const std::wstring& out = parsed.paths[1];
     const auto converted = convert_input(parsed);
-    if (!converted) return exit_refused;
+    if (!converted) return exit_code_of(kind_of(outcome_code::import_refused));
     const ir_conversion& ir = *converted;
+    cli_console console = standard_console();
     const auto image = encode_ir_image(ir.samples);
-    if (!image) {
-        std::fprintf(stderr, "nimba-cli: %s: the IR image cannot be built\n",
-                     quoted_path(in).c_str());
-        return exit_failed;
-    }
+    if (!image)
+        return print_outcome(console, make_outcome(outcome_code::image_not_built),
+                             quoted_path(in) + ": ");
     const std::string error = write_file_safely(out, *image);
-    if (!error.empty()) {
-        std::fprintf(stderr, "nimba-cli: %s: %s; nothing was written\n", quoted_path(out).c_str(),
-                     error.c_str());
-        return exit_failed;
-    }
+    if (!error.empty())
+        return print_outcome(
+            console, make_outcome(outcome_code::image_not_written, {quoted_path(out), error}));
     std::printf("%s: %zu samples at 48000 Hz, %zu bytes\n", quoted_path(out).c_str(),
                 ir.samples.size(), image->size());
     if (parsed.choices.level == ir_level::matched) std::printf("%s", ir_figures_text(ir).c_str());
-    return exit_ok;
+    return cli_exit_ok;
 }
 
 int ir_info(const arguments& args) {
@@ -99,12 +96,12 @@ int ir_info(const arguments& args) {
     if (const int fault = check_ir_arguments(parsed, "ir-info", ir_info_usage, 1); fault >= 0)
         return fault;
     const auto converted = convert_input(parsed);
-    if (!converted) return exit_refused;
+    if (!converted) return exit_code_of(kind_of(outcome_code::import_refused));
     const ir_conversion& ir = *converted;
     std::printf("%s: %u Hz, %u channel%s, %llu frames\n%s", quoted_path(parsed.paths[0]).c_str(),
                 ir.source_rate, ir.source_channels, ir.source_channels == 1 ? "" : "s",
                 static_cast<unsigned long long>(ir.source_frames), ir_figures_text(ir).c_str());
-    return exit_ok;
+    return cli_exit_ok;
 }
 
 int ir_export(const arguments& args) {
@@ -113,14 +110,12 @@ int ir_export(const arguments& args) {
     const export_report report = write_factory_irs(cabinets, args[0]);
     for (int i = 0; i < report.written; ++i)
         std::printf("%s\n", quoted_path(args[0] + L"/" + cabinets[i].name + L".wav").c_str());
-    const outcome result = outcome_of(report);
-    if (report.outcome == export_outcome::done) {
-        std::printf("%s\n", result.text.c_str());
-        return exit_ok;
-    }
-    std::fprintf(stderr, "nimba-cli: %s (%d of %d cabinets written)\n", result.text.c_str(),
-                 report.written, cabinet_count);
-    return exit_failed;
+    cli_console console = standard_console();
+    outcome result = outcome_of(report);
+    if (report.outcome != export_outcome::done)
+        result.text += " (" + std::to_string(report.written) + " of " +
+                       std::to_string(cabinet_count) + " cabinets written)";
+    return print_outcome(console, result);
 }
 
 constexpr cli_command commands[] = {
@@ -187,41 +182,41 @@ bool is_help(std::wstring_view arg) {
 int run_cli(const arguments& args) {
     if (args.empty()) {
         print_overview(stderr);
-        return exit_usage;
+        return cli_exit_usage;
     }
     if (is_help(args[0])) {
         if (args.size() < 2) {
             print_overview(stdout);
-            return exit_ok;
+            return cli_exit_ok;
         }
         const cli_command* c = find_command(args[1]);
         if (!c) {
             std::fprintf(stderr, "nimba-cli: unknown command %s\n", quoted_path(args[1]).c_str());
-            return exit_usage;
+            return cli_exit_usage;
         }
         print_command_help(*c);
-        return exit_ok;
+        return cli_exit_ok;
     }
     if (args[0] == L"--version") {
         std::printf("nimba-cli %.*s\n", static_cast<int>(program_version.size()),
                     program_version.data());
-        return exit_ok;
+        return cli_exit_ok;
     }
     const cli_command* c = find_command(args[0]);
     if (!c) {
         std::fprintf(stderr, "nimba-cli: unknown command %s\n\n", quoted_path(args[0]).c_str());
         print_overview(stderr);
-        return exit_usage;
+        return cli_exit_usage;
     }
     const arguments rest(args.begin() + 1, args.end());
     if (!rest.empty() && (rest[0] == L"--help" || rest[0] == L"-h")) {
         print_command_help(*c);
-        return exit_ok;
+        return cli_exit_ok;
     }
     if (c->argument_count != any_argument_count && rest.size() != c->argument_count) {
         std::fprintf(stderr, "usage: nimba-cli %.*s %.*s\n", static_cast<int>(c->name.size()),
                      c->name.data(), static_cast<int>(c->usage.size()), c->usage.data());
-        return exit_usage;
+        return cli_exit_usage;
     }
     return c->run(rest);
 }

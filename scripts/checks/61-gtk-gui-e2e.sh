@@ -50,12 +50,12 @@ echo "$tag: first frame drawn $(first_frame "$work/demo.err")"
 point_at 695 20
 sleep 0.2
 xdotool click 5
-wait_for 5 logged '^recv F0 00 02 7F F7$' || fail "a wheel notch down did not read program 127"
+wait_for 15 logged '^recv F0 00 02 7F F7$' || fail "a wheel notch down did not read program 127"
 xdotool click 4
 block_of_program_0() {
   awk '$1 == "recv" && NF == 24 && $4 == "01" && $5 == "00" { found = 1 } END { exit !found }' "$log"
 }
-wait_for 5 block_of_program_0 || fail "a wheel notch up did not go back to program 0"
+wait_for 15 block_of_program_0 || fail "a wheel notch up did not go back to program 0"
 echo "$tag: wheel: a notch down read program 127, a notch up went back to program 0"
 sleep 0.3
 

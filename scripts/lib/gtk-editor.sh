@@ -3,7 +3,7 @@
 # $cli_exe (the native nimba-cli). Defines gui-round.sh's hooks for a native program.
 
 source "$root/scripts/lib/gtk-env.sh"
-# Leak reports leave out fontconfig's caches, thread reports what happens inside GLib.
+# Leak reports leave out fontconfig's caches, thread reports the calls GLib and GTK make.
 export LSAN_OPTIONS="suppressions=$root/scripts/lib/lsan-gtk.supp:print_suppressions=0"
 export TSAN_OPTIONS="suppressions=$root/scripts/lib/tsan-gtk.supp"
 

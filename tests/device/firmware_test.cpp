@@ -390,8 +390,9 @@ TEST(FirmwareUpdate, ClosedOutputSendsNothing) {
 }
 
 // --- libcurl against a loopback HTTP server ---------------------------------------------------
-// Native only: the Windows build fetches through WinINet, which has its own test.
-#ifndef _WIN32
+// Native only: the Windows build fetches through WinINet, which has its own test, and the
+// browser edition fetches no firmware.
+#if !defined(_WIN32) && !defined(__EMSCRIPTEN__)
 
 TEST(CurlFetch, ReportsStatusAndNeverWritesPastTheBuffer) {
     ::setenv("no_proxy", "*", 1);
@@ -429,7 +430,7 @@ TEST(CurlFetch, AsksCachesToStepAsideAndFailsWithoutAServer) {
     EXPECT_EQ(platform_firmware_fetch()(closed_url, storage).status, fetch_status::transport_error);
 }
 
-#endif // _WIN32
+#endif // !_WIN32 && !__EMSCRIPTEN__
 
 } // namespace
 } // namespace nimba

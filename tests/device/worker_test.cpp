@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <functional>
 #include <stdexcept>
 #include <string>
 #include <thread>
@@ -87,6 +88,43 @@ TEST(WorkerConnect, AbsentAmplifierLeavesEverythingAlone) {
     EXPECT_TRUE(f.repaints.empty());
     EXPECT_TRUE(f.sent.empty());
     EXPECT_EQ(f.clock.now_ms(), 50 * 5);
+}
+
+// Ports that cannot be made leave the worker without a device; a MIDI system that refuses to
+// serve (a browser without Web MIDI) has its reason shown, any other failure shows none.
+TEST(WorkerConnect, PortsThatCannotBeMadeAreAnOutcome) {
+    const struct {
+        const char* name;
+        std::function<std::unique_ptr<midi_in_port>(const std::string&, unsigned)> make_input;
+        const char* text;
+    } cases[] = {
+        {"refused",
+         [](const std::string&, unsigned) -> std::unique_ptr<midi_in_port> {
+             throw midi_system_refusal{"no Web MIDI here"};
+         },
+         "the MIDI system cannot be opened: no Web MIDI here"},
+        {"failed",
+         [](const std::string&, unsigned) -> std::unique_ptr<midi_in_port> {
+             throw std::runtime_error("no sequencer");
+         },
+         "the MIDI system cannot be opened"},
+        {"none", [](const std::string&, unsigned) { return std::unique_ptr<midi_in_port>(); },
+         "the MIDI system cannot be opened"},
+    };
+    for (const auto& c : cases) {
+        test::virtual_link v;
+        worker_services services;
+        services.ports.make_input = c.make_input;
+        services.ports.make_output = [](const std::string&) {
+            return std::unique_ptr<midi_out_port>();
+        };
+        worker_locals locals;
+        open_worker_ports(*v.link, services, locals);
+        EXPECT_EQ(v.link->midi_in, nullptr) << c.name;
+        EXPECT_EQ(latest_outcome(v.state->outcome).latest.text, c.text) << c.name;
+        worker_cycle(*v.link, services, locals);
+        EXPECT_EQ(v.state->link_status, link_no_device) << c.name;
+    }
 }
 
 TEST(WorkerCommands, SendBlockSendsTheCurrentProgramsExactBlock) {

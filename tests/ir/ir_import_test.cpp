@@ -3,8 +3,8 @@
 
 #include <gtest/gtest.h>
 
-#include <bit>
 #include <cmath>
+#include <cstring>
 #include <limits>
 #include <random>
 
@@ -145,7 +145,11 @@ TEST(IrImport, DecodesEveryDeclaredFrame) {
 // Whatever comes out of the conversion is a finite number, or the file is refused.
 TEST(IrImport, RefusesWhatIsNotFinite) {
     std::vector<uint8_t> huge_doubles;
-    for (double d : {0.5, 1e300, 0.25}) put_le(huge_doubles, std::bit_cast<uint64_t>(d), 8);
+    for (double d : {0.5, 1e300, 0.25}) {
+        uint64_t bits = 0; // memcpy, not std::bit_cast: the browser build's libc++ lacks it
+        std::memcpy(&bits, &d, sizeof bits);
+        put_le(huge_doubles, bits, 8);
+    }
     const float inf = std::numeric_limits<float>::infinity();
     const std::vector<float> near_max(326, 3.3e38f); // kernel weights sum past 1 on the way
     const struct {
@@ -198,18 +202,23 @@ TEST(IrImport, RefusalsSayWhy) {
     std::filesystem::resize_file(dir / "big.wav", max_read_bytes + 1); // sparse
 
     const auto in_dir = [&](const char* name) { return wide(dir / name); };
+    const std::string big = "holds more than " + std::to_string(max_read_bytes) + " bytes";
+    // What the user is told; "(" ends a text the system completes with its own words.
+    const std::string unreadable = "import refused: the file cannot be read";
     const struct {
         std::wstring path;
         ir_rejection expected;
+        std::string told;
     } cases[] = {
-        {L"", ir_rejection::unreadable},
-        {in_dir("missing.wav"), ir_rejection::unreadable},
-        {in_dir("empty.wav"), ir_rejection::unreadable},
-        {wide(dir.path), ir_rejection::unreadable},        // a folder
-        {wide(dir / "big.wav"), ir_rejection::unreadable}, // over the read cap
-        {in_dir("text.wav"), ir_rejection::not_decodable},
-        {in_dir("nodata.wav"), ir_rejection::no_frames},
-        {in_dir("good.wav"), ir_rejection::none},
+        {L"", ir_rejection::unreadable, unreadable + ": no file named"},
+        {in_dir("missing.wav"), ir_rejection::unreadable, unreadable + ": cannot be opened ("},
+        {in_dir("empty.wav"), ir_rejection::unreadable, unreadable},
+        {wide(dir.path), ir_rejection::unreadable, unreadable + ": is a folder, not a file"},
+        {wide(dir / "big.wav"), ir_rejection::unreadable, unreadable + ": " + big},
+        {in_dir("text.wav"), ir_rejection::not_decodable,
+         "import refused: not a WAV file we can decode"},
+        {in_dir("nodata.wav"), ir_rejection::no_frames, "import refused: no audio frames"},
+        {in_dir("good.wav"), ir_rejection::none, ""},
     };
     for (const auto& c : cases) {
         EXPECT_EQ(read_ir_from_wav(c.path).rejection, c.expected) << utf8_from_wide(c.path);
@@ -223,10 +232,10 @@ TEST(IrImport, RefusalsSayWhy) {
         // A refusal reaches the user with its reason.
         const posted_outcome told = latest_outcome(state.outcome);
         EXPECT_EQ(told.sequence, loaded ? 0u : 1u);
-        if (!loaded) {
-            EXPECT_EQ(told.latest.text,
-                      "import refused: " + refusal_text(read_ir_from_wav(c.path)));
-        }
+        if (c.told.ends_with('('))
+            EXPECT_TRUE(told.latest.text.starts_with(c.told)) << told.latest.text;
+        else
+            EXPECT_EQ(told.latest.text, c.told);
     }
     EXPECT_STREQ(rejection_text(ir_rejection::sample_rate),
                  "sample rate outside 44100 to 96000 Hz");

@@ -1,0 +1,167 @@
+// The browser edition's entry: the editor or its demo (the page says which), its worker started
+// on a pthread, and the functions the page calls from its animation frames, pointer, wheel,
+// focus and drop events (editor_web.js). main returns at once; the page keeps the runtime.
+// Main thread only, except request_repaint.
+#include <emscripten.h>
+
+#include <atomic>
+#include <cmath>
+#include <string>
+
+#include "app/editor.h"
+#include "app/web/files_web.h"
+#include "app/web/html_canvas_web.h"
+#include "app/web/midi_ports_web.h"
+#include "core/file_access.h"
+#include "ir/cabinet_commands.h"
+#include "ui/control_table.h"
+#include "ui/event_handler.h"
+
+namespace nimba {
+
+namespace {
+
+struct web_editor {
+    main_window record;
+    editor_session session;
+    ui_context ui;
+    pointer_input pointer;
+    double pixel_ratio = 1;
+    int32_t width = 0;
+    int32_t height = 0;
+};
+web_editor editor;
+
+// Set by any thread; the next animation frame paints.
+std::atomic<bool> repaint_wanted{true};
+
+void request_repaint() {
+    repaint_wanted.store(true);
+}
+
+void deliver(int32_t event) {
+    if (editor.record.on_event) editor.record.on_event(event);
+}
+
+// clang-format off
+EM_JS(int, page_is_demo, (), { return Module.nimbaMode === 'demo' ? 1 : 0; });
+// Empty when the page holds MIDI access (and its ports are then published), else the reason.
+EM_JS(char*, page_midi_refusal, (), {
+    if (Module.nimbaMidiAccess) {
+        Module.nimbaMidi.start(Module.nimbaMidiAccess);
+        return 0;
+    }
+    const reason = Module.nimbaMidiRefusal || 'this browser offers no Web MIDI';
+    const size = lengthBytesUTF8(reason) + 1;
+    const text = _malloc(size);
+    stringToUTF8(reason, text, size);
+    return text;
+});
+// clang-format on
+
+// Both editions' cabinet commands, with EXTRACT ALL's folder offered as one zip download.
+void run_web_cabinet_command(device_link& link, int32_t command) {
+    run_cabinet_command(link, command, pick_path_web);
+    if (command == command_export_all) offer_folder_as_zip(web_export_folder, "nimba-cabinets.zip");
+}
+
+worker_services page_services() {
+    if (page_is_demo()) {
+        worker_services services = demo_services(std::wstring(), pick_path_web);
+        services.cabinet_command = run_web_cabinet_command;
+        return services;
+    }
+    if (char* refusal = page_midi_refusal()) {
+        set_web_midi_refusal(refusal);
+        free(refusal);
+    }
+    // No firmware fetch and no backup folder: a page never updates the amplifier's firmware.
+    worker_services services;
+    services.ports = web_midi_port_factory();
+    services.cabinet_command = run_web_cabinet_command;
+    return services;
+}
+
+void store_pointer(double x, double y) {
+    editor.pointer.pointer_x = static_cast<int32_t>(std::floor(x * editor.pixel_ratio));
+    editor.pointer.pointer_y = static_cast<int32_t>(std::floor(y * editor.pixel_ratio));
+}
+
+} // namespace
+
+} // namespace nimba
+
+using namespace nimba;
+
+// A paint when one was asked for or the view changed: width x height CSS pixels at `ratio`
+// device pixels each. Returns 1 when it painted.
+extern "C" EMSCRIPTEN_KEEPALIVE int nimba_frame(int width, int height, double ratio) {
+    const bool resized =
+        width != editor.width || height != editor.height || ratio != editor.pixel_ratio;
+    if (!repaint_wanted.exchange(false) && !resized) return 0;
+    editor.width = width;
+    editor.height = height;
+    editor.pixel_ratio = ratio > 0 ? ratio : 1;
+    paint_html_canvas("#editor", width, height, editor.pixel_ratio, [](canvas& target) {
+        editor.ui.target = &target;
+        deliver(event_paint);
+        editor.ui.target = nullptr;
+    });
+    return 1;
+}
+
+// Pointer move, left button down or up (editor_event codes) at CSS pixel (x, y).
+extern "C" EMSCRIPTEN_KEEPALIVE void nimba_pointer(int event, double x, double y) {
+    store_pointer(x, y);
+    deliver(event);
+}
+
+// Whole wheel notches, away from the user positive.
+extern "C" EMSCRIPTEN_KEEPALIVE void nimba_wheel(int notches, double x, double y) {
+    store_pointer(x, y);
+    editor.pointer.wheel_steps += notches;
+    deliver(event_wheel);
+}
+
+// The timer's tick or a change of focus.
+extern "C" EMSCRIPTEN_KEEPALIVE void nimba_event(int event) {
+    if (event == event_timer || event == event_activate) deliver(event);
+}
+
+// A WAV file dropped at CSS pixel (x, y), already in the file system at `path`: when a slot's
+// row is there, its import runs with that file in place of the chooser. Returns 1 then.
+extern "C" EMSCRIPTEN_KEEPALIVE int nimba_drop(double x, double y, const char* path) {
+    store_pointer(x, y);
+    const int32_t py = editor.pointer.pointer_y;
+    for (const hit_region& r : editor.ui.hit_regions) {
+        if (r.kind != region_click || r.id < id_import0 || r.id >= id_import0 + slot_count)
+            continue;
+        if (!region_active(r, editor.session.state->ir_slot_choice >= 1)) continue;
+        if (py < r.y || py > r.y + r.height) continue;
+        hand_dropped_file(wide_from_utf8(path));
+        editor.pointer.pointer_x = r.x + r.width / 2;
+        editor.pointer.pointer_y = r.y + r.height / 2;
+        deliver(event_pointer_move);
+        deliver(event_left_down);
+        deliver(event_left_up);
+        return 1;
+    }
+    return 0;
+}
+
+int main() {
+    editor.record.title = window_title;
+    editor.record.app_id = application_id;
+    editor.ui.pointer = &editor.pointer;
+    editor.ui.clock = &steady_clock_seam();
+    editor.ui.repaint = request_repaint;
+    editor_state& state = *editor.session.state;
+    const bool started = start_editor(
+        editor.session, editor.record,
+        [&state](int32_t event) {
+            editor.ui.dpi = static_cast<float>(96.0 * editor.pixel_ratio);
+            handle_event(state, editor.ui, event);
+        },
+        request_repaint, page_services());
+    return started ? 0 : exit_no_worker;
+}
