@@ -1,6 +1,8 @@
 // Hit-region registration and lookups.
 #include "ui/hit_regions.h"
 
+#include <algorithm>
+
 namespace nimba {
 
 void register_region(std::vector<hit_region>& regions, int32_t id, rect r, int32_t kind,
@@ -13,6 +15,15 @@ void register_region(std::vector<hit_region>& regions, int32_t id, rect r, int32
         }
     }
     regions.push_back({id, r.x, r.y, r.width, r.height, kind, 0, page});
+}
+
+rect bounding(rect a, rect b) {
+    if (a.width <= 0 || a.height <= 0) return b;
+    if (b.width <= 0 || b.height <= 0) return a;
+    const int32_t x = std::min(a.x, b.x), y = std::min(a.y, b.y);
+    const int32_t right = std::max(a.x + a.width, b.x + b.width);
+    const int32_t bottom = std::max(a.y + a.height, b.y + b.height);
+    return {x, y, right - x, bottom - y};
 }
 
 bool hovered(const std::vector<hit_region>& regions, int32_t id) {

@@ -26,6 +26,9 @@ struct rect {
     int32_t x = 0, y = 0, width = 0, height = 0;
 };
 
+// The smallest rectangle holding both; an empty one (no width or height) holds nothing.
+rect bounding(rect a, rect b);
+
 // Overwrites the geometry and page of the region with this id and kind, keeping its hover
 // flag, or appends a new one with the flag clear. Never removes a region.
 void register_region(std::vector<hit_region>& regions, int32_t id, rect r, int32_t kind,

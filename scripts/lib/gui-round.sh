@@ -5,6 +5,7 @@
 #   host_path <path>         the path as the editor and nimba-cli take it;
 #   cli <arguments...>       runs nimba-cli;
 #   answer_picker <title> <path>   types the path into the open picker and accepts it;
+#   keys <key names...>      types the keys (xdotool's names) into the editor's window;
 # and sets $work, $log (the amplifier's report), $client_w and $client_h (the client area's
 # size in pixels) and $tag (the check's name for its messages). find_editor_window sets $window,
 # $wx and $wy (the client area's place on the screen).
@@ -225,6 +226,61 @@ demo_round() {
       fail "EXTRACT ALL: \"$name.wav\" differs from ir-export's"
   done <"$work/names"
   echo "$tag: EXTRACT ALL: the twelve cabinets, as ir-export writes them"
+}
+
+# times <n> <key>: the key n times, as keys takes them.
+times() { for _ in $(seq "$1"); do printf '%s ' "$2"; done; }
+
+# keyboard_round: from where demo_round left the demo (program 1, the cabinet page of slot 2
+# open, AUDITION on), the round again by keyboard only: Escape closes the page, Page Up reads
+# program 2, Tab and Space switch its IR bypass, a cabinet chosen from the list goes to slot 2
+# with SELECT, and STORE. The focus moves as the reading order says (the top bar, the switch row
+# or the cabinet page, then each slot's radio, import and page buttons); the amplifier's report
+# is the evidence. Between steps the round waits until the editor takes input again.
+keyboard_round() {
+  local slot=2 cabinet=7 name
+  rest_pointer
+  sleep 0.2
+  see_change 5 300 45 150 40 keys Escape || fail "Escape did not close the cabinet page"
+  echo "$tag: keyboard: Escape closed the cabinet page"
+
+  keys Prior
+  wait_for 5 logged '^recv F0 00 02 02 F7$' || fail "Page Up did not read program 2"
+  echo "$tag: keyboard: Page Up read program 2"
+  sleep 0.3
+
+  # Escape left the focus on the page button; back past three buttons a slot to IR BYPASS.
+  # shellcheck disable=SC2046
+  keys $(times $((3 * slot + 3)) shift+Tab) space
+  block_2_with_bypass() {
+    awk '$1 == "recv" && NF == 24 && $2 == "F0" && $4 == "01" && $5 == "02" && $24 == "F7" &&
+         $15 == "01" { found = 1 } END { exit !found }' "$log"
+  }
+  wait_for 5 block_2_with_bypass || fail "Space on IR BYPASS sent no block with the bypass byte set"
+  echo "$tag: keyboard: Space on IR BYPASS sent program 2's block with the bypass byte set"
+  sleep 0.3
+
+  # Forward to the page button again and open the page; back to AUDITION (off, past SELECT and
+  # EXTRACT ALL), the title (the list), the first listed cabinet, down to the chosen one (the
+  # list closes, the focus is on the title again), then forward to SELECT.
+  # shellcheck disable=SC2046
+  keys $(times $((3 * slot + 3)) Tab) space
+  sleep 0.3
+  # shellcheck disable=SC2046
+  keys $(times $((3 * slot + 5)) shift+Tab) space
+  # shellcheck disable=SC2046
+  keys shift+Tab space Tab $(times "$cabinet" Down) space Tab Tab Tab Return
+  wait_for 15 logged_count "^slot $slot \"" 3 || fail "SELECT by keyboard sent nothing to slot $slot"
+  name=$(sed -n "$((cabinet + 1))p" "$work/names")
+  slot_holds $slot "$name" "$work/cabinets/$name.wav" "keyboard SELECT"
+  wait_for 10 logged_count '^recv F0 00 04 05 F7$' 5 || fail "no re-read after the transfer"
+  sleep 0.3
+
+  # Back from SELECT past EXTRACT ALL, AUDITION and the title to STORE.
+  keys shift+Tab shift+Tab shift+Tab shift+Tab Return
+  wait_for 5 logged_count '^stored$' 2 || fail "STORE by keyboard did not reach the amplifier"
+  echo "$tag: keyboard: STORE: the amplifier stored"
+  sleep 0.8
 }
 
 # report_memory <pid>: the process's peak and current memory, from /proc.
