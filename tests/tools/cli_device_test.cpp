@@ -504,7 +504,7 @@ TEST(DevicePrograms, RestoreSaysWhatItChanged) {
          after_two_stores([](cli_run& t) { set_plugged(t.bus, false); }),
          cli_exit_failed,
          "nimba-cli: restore incomplete, restored programs 10 11 and the amplifier-wide values "
-         "tolex_colour; program 12 sent, not read back: the amplifier's port is closed\n",
+         "tolex_colour; program 12 sent, not read back: the amplifier's MIDI port is closed\n",
          true},
     };
     for (const row& r : rows) {
