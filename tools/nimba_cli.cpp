@@ -62,8 +62,7 @@ std::optional<ir_conversion> convert_input(const ir_arguments& parsed) {
 
 constexpr std::string_view ir_convert_usage =
     "[--channel left|right|both] [--level file|matched] [--tail cut|fade] <in.wav> <out.wav>";
-constexpr std::string_view ir_info_usage =
-    "[--channel ..] [--level ..] [--tail ..] <file.wav>";
+constexpr std::string_view ir_info_usage = "[--channel ..] [--level ..] [--tail ..] <file.wav>";
 
 // The input is read whole before the output is written, so the same path for both works:
 // the input is replaced by its image once that is written whole.
