@@ -7,6 +7,7 @@
 #include "ir/ir_export.h"
 #include "ir/ir_preview.h"
 #include "ir/ir_transfer.h"
+#include "ui/control_table.h"
 #include "ui/event_handler.h"
 #include "ui/slot_panel.h"
 
@@ -27,8 +28,14 @@ void take_picked_file(editor_state& state, ui_context& ui) {
     open_cabinet_preview(state, ui, slot, std::move(name), std::move(file), std::move(error));
 }
 
-void refuse_import(editor_state& state, ui_context& ui, const std::string& reason) {
-    post_outcome(state.outcome, make_outcome(outcome_code::import_refused, {reason}));
+// The preview just filled in, shown: its first switch takes the focus, and a refusal is told
+// in the status bar too.
+void show_preview(editor_state& state, ui_context& ui) {
+    clear_hovers(ui.hit_regions);
+    ui.focus = id_preview_channel0;
+    if (!ui.preview.refusal.empty())
+        post_outcome(state.outcome,
+                     make_outcome(outcome_code::import_refused, {ui.preview.refusal}));
     if (ui.repaint) ui.repaint();
 }
 
@@ -63,9 +70,7 @@ void open_cabinet_preview(editor_state& state, ui_context& ui, int32_t slot, std
     preview.read_error = std::move(read_error);
     preview.choices = {};
     shape_preview(preview);
-    clear_hovers(ui.hit_regions);
-    if (!preview.refusal.empty()) refuse_import(state, ui, preview.refusal);
-    if (ui.repaint) ui.repaint();
+    show_preview(state, ui);
 }
 
 bool drop_files(editor_state& state, ui_context& ui, int32_t x, int32_t y,
@@ -83,8 +88,7 @@ bool drop_files(editor_state& state, ui_context& ui, int32_t x, int32_t y,
         preview.name = std::to_wstring(paths.size()) + L" FILES";
         preview.refusal =
             "one slot takes one file: " + std::to_string(paths.size()) + " files were dropped";
-        clear_hovers(ui.hit_regions);
-        refuse_import(state, ui, preview.refusal);
+        show_preview(state, ui);
         return true;
     }
     file_read file = read_regular_file(paths[0]);

@@ -3,7 +3,27 @@
 
 #include <system_error>
 
+#include "core/assets/pictures.h"
+#include "ui/renderer.h"
+
 namespace nimba {
+
+picture_start::~picture_start() {
+    if (thread.joinable()) thread.join();
+}
+
+void start_pictures(picture_start& start) {
+    start.thread = std::thread([&start] {
+        const program_record fresh_program{};
+        for (const picture p : pictures_drawn(0, fresh_program)) picture_blob(p);
+        start.fault = pictures_fault();
+    });
+}
+
+std::string finish_pictures(picture_start& start) {
+    if (start.thread.joinable()) start.thread.join();
+    return start.fault.empty() ? start.fault : "the editor cannot start: " + start.fault;
+}
 
 bool start_editor(editor_session& session, main_window& window,
                   std::function<void(int32_t)> on_event, repaint_request repaint,

@@ -6,6 +6,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <thread>
 
 #include "device/link.h"
 #include "device/worker.h"
@@ -21,7 +22,21 @@ enum : int {
     exit_no_factory = 3,
     exit_no_window = 4,
     exit_no_worker = 5,
+    exit_bad_picture = 6,
 };
+
+// The built-in pictures at start-up, on a thread of their own while the window is made: every
+// picture's PNG checked whole, and the pictures the first frame of a fresh state draws decoded,
+// so that frame does not wait for them. Any other picture is decoded when first drawn.
+struct picture_start {
+    std::thread thread;
+    std::string fault;
+    ~picture_start(); // waits for the thread
+};
+void start_pictures(picture_start& start);
+// Waits for the thread: "" when every picture is sound, else a line naming the first that is
+// not, for the edition to show before it exits with exit_bad_picture.
+std::string finish_pictures(picture_start& start);
 
 // How long closing the window waits for the worker. Every wait of the worker checks the stop
 // request, so only a blocking call (a picker, a stalled download) takes longer.

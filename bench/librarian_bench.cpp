@@ -72,12 +72,12 @@ void BM_RestoreChangedPrograms(benchmark::State& state) {
         auto b = std::make_unique<bench_link>();
         program_backup file;
         for (program_values& p : file.programs) p.words = {1, 2, 3, 4, 1, 2, 1, 0, 1};
-        std::vector<int32_t> written;
+        restore_report written;
         state.ResumeTiming();
         complete = complete && read_all_programs(*b->link).status == walk_status::done &&
                    restore_programs(*b->link, file, {}, written).status == walk_status::done &&
                    return_to_current_program(*b->link).status == walk_status::done &&
-                   written.size() == program_count;
+                   written.stored.size() == program_count;
         state.PauseTiming();
         b.reset();
         state.ResumeTiming();

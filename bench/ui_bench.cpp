@@ -1,5 +1,7 @@
 // CPU time of one full frame (on the recording canvas, and on a canvas that only counts, which
-// is the renderer alone) and of a pointer-move hit test over the full region list. The
+// is the renderer alone), of the same frame with the keyboard's focus ring shown and the
+// accessible reading taken after it (what every edition does per frame for assistive
+// technology), of the reading alone, and of a pointer-move hit test over the full region list. The
 // allocations counter is heap allocations per iteration, counted by the replaced operator new.
 #include <benchmark/benchmark.h>
 
@@ -9,6 +11,7 @@
 
 #include "bench/bench_screen.h"
 #include "core/draw/recording_canvas.h"
+#include "ui/accessible.h"
 #include "ui/event_handler.h"
 
 namespace {
@@ -51,20 +54,41 @@ void frame_on_recording_canvas(benchmark::State& bench) {
 }
 BENCHMARK(frame_on_recording_canvas);
 
-void frame_renderer_only(benchmark::State& bench) {
+// The renderer alone; with `assisted`, the focus ring shown around a spin and its arrows (the
+// cabinet title) and the accessible reading taken after the pass, as every edition does.
+void frame_renderer(benchmark::State& bench, bool assisted) {
     bench_screen sc;
     counting_canvas canvas;
     sc.ui.target = &canvas;
+    sc.ui.focus = assisted ? id_cabinet_title : -1;
+    sc.ui.focus_shown = assisted;
+    accessible_tree reading;
     handle_event(*sc.state, sc.ui, event_paint);
     const int64_t before = allocations.load();
     for (auto _ : bench) {
         handle_event(*sc.state, sc.ui, event_paint);
+        if (assisted) read_accessible_tree(*sc.state, sc.ui, reading);
         benchmark::DoNotOptimize(canvas.count);
     }
     bench.counters["allocations"] = benchmark::Counter(
         static_cast<double>(allocations.load() - before), benchmark::Counter::kAvgIterations);
 }
-BENCHMARK(frame_renderer_only);
+BENCHMARK_CAPTURE(frame_renderer, only, false);
+BENCHMARK_CAPTURE(frame_renderer, with_focus_ring_and_reading, true);
+
+void accessible_reading_only(benchmark::State& bench) {
+    bench_screen sc;
+    counting_canvas canvas;
+    sc.ui.target = &canvas;
+    handle_event(*sc.state, sc.ui, event_paint);
+    accessible_tree reading;
+    for (auto _ : bench) {
+        read_accessible_tree(*sc.state, sc.ui, reading);
+        benchmark::DoNotOptimize(reading.data());
+    }
+    bench.counters["controls"] = static_cast<double>(reading.size());
+}
+BENCHMARK(accessible_reading_only);
 
 // Alternates between two controls so every move changes two hover flags.
 void pointer_move_hit_test(benchmark::State& bench) {

@@ -43,4 +43,9 @@ file_read read_regular_file(const std::wstring& path, uint64_t max_bytes = max_r
 // Returns why it failed, empty when written.
 std::string write_file_safely(const std::wstring& path, std::span<const uint8_t> bytes);
 
+// Whether write_file_safely could write `path` now: the same refusals, and a temporary file
+// created beside it and removed again. For a write that comes after a long wait, so a
+// destination that cannot take it is refused before the wait. Why not, empty when it can.
+std::string check_write_destination(const std::wstring& path);
+
 } // namespace nimba

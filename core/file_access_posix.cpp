@@ -96,26 +96,68 @@ file_read read_regular_file(const std::wstring& path, uint64_t max_bytes) {
     return result;
 }
 
-std::string write_file_safely(const std::wstring& path, std::span<const uint8_t> bytes) {
-    if (path.empty()) return not_named;
-    const std::string target = resolved(utf8_from_wide(path));
-    if (target.empty()) return because("cannot be followed", system_reason());
-    struct stat info {};
-    const bool exists = ::stat(target.c_str(), &info) == 0;
-    if (exists && S_ISDIR(info.st_mode)) return is_folder;
-    if (exists && !S_ISREG(info.st_mode)) return not_regular;
-    // A replaced file keeps its permissions; a new one gets the usual ones less the umask.
-    const mode_t mode = exists ? (info.st_mode & 07777) : 0666;
+namespace {
 
-    std::string temporary;
-    descriptor file;
-    for (int attempt = 0; attempt < 100 && file.fd < 0; ++attempt) {
-        temporary = utf8_from_wide(temporary_beside(wide_from_utf8(target), ::getpid()));
-        file.fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode);
-        if (file.fd < 0 && errno != EEXIST) break;
+// The file `path` names, checked as a place to write: a symbolic link is followed, a folder
+// or another kind of file is refused. Its mode when it exists.
+struct write_target {
+    std::string path;
+    bool exists = false;
+    mode_t mode = 0666;
+    std::string error;
+};
+
+write_target target_of(const std::wstring& path) {
+    write_target target;
+    if (path.empty()) {
+        target.error = not_named;
+        return target;
     }
+    target.path = resolved(utf8_from_wide(path));
+    if (target.path.empty()) {
+        target.error = because("cannot be followed", system_reason());
+        return target;
+    }
+    struct stat info {};
+    target.exists = ::stat(target.path.c_str(), &info) == 0;
+    if (target.exists && S_ISDIR(info.st_mode)) target.error = is_folder;
+    if (target.exists && !S_ISDIR(info.st_mode) && !S_ISREG(info.st_mode))
+        target.error = not_regular;
+    // A replaced file keeps its permissions; a new one gets the usual ones less the umask.
+    if (target.exists) target.mode = info.st_mode & 07777;
+    return target;
+}
+
+// A new temporary file beside the target, open for writing; its name goes into `temporary`.
+int create_temporary(const write_target& target, std::string& temporary) {
+    int fd = -1;
+    for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
+        temporary = utf8_from_wide(temporary_beside(wide_from_utf8(target.path), ::getpid()));
+        fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, target.mode);
+        if (fd < 0 && errno != EEXIST) break;
+    }
+    return fd;
+}
+
+} // namespace
+
+std::string check_write_destination(const std::wstring& path) {
+    const write_target target = target_of(path);
+    if (!target.error.empty()) return target.error;
+    std::string temporary;
+    descriptor file{create_temporary(target, temporary)};
     if (file.fd < 0) return because("cannot be created", system_reason());
-    if (exists) ::fchmod(file.fd, mode); // the umask may have narrowed it
+    ::unlink(temporary.c_str());
+    return {};
+}
+
+std::string write_file_safely(const std::wstring& path, std::span<const uint8_t> bytes) {
+    const write_target target = target_of(path);
+    if (!target.error.empty()) return target.error;
+    std::string temporary;
+    descriptor file{create_temporary(target, temporary)};
+    if (file.fd < 0) return because("cannot be created", system_reason());
+    if (target.exists) ::fchmod(file.fd, target.mode); // the umask may have narrowed it
 
     std::string error;
     if (!write_all(file.fd, bytes) || ::fsync(file.fd) != 0)
@@ -123,7 +165,7 @@ std::string write_file_safely(const std::wstring& path, std::span<const uint8_t>
     const int closed = ::close(file.fd);
     file.fd = -1;
     if (error.empty() && closed != 0) error = because("cannot be written", system_reason());
-    if (error.empty() && ::rename(temporary.c_str(), target.c_str()) != 0)
+    if (error.empty() && ::rename(temporary.c_str(), target.path.c_str()) != 0)
         error = because("cannot be replaced", system_reason());
     if (!error.empty()) ::unlink(temporary.c_str());
     return error;

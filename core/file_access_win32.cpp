@@ -95,18 +95,41 @@ file_read read_regular_file(const std::wstring& path, uint64_t max_bytes) {
     return result;
 }
 
+namespace {
+
+// A new temporary file beside `path`, open for writing; its name goes into `temporary`.
+HANDLE create_temporary(const std::wstring& path, std::wstring& temporary) {
+    HANDLE h = INVALID_HANDLE_VALUE;
+    for (int attempt = 0; attempt < 100 && h == INVALID_HANDLE_VALUE; ++attempt) {
+        temporary = temporary_beside(path, GetCurrentProcessId());
+        h = CreateFileW(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                        FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (h == INVALID_HANDLE_VALUE && GetLastError() != ERROR_FILE_EXISTS) break;
+    }
+    return h;
+}
+
+} // namespace
+
+std::string check_write_destination(const std::wstring& path) {
+    if (path.empty()) return not_named;
+    if (is_folder_path(path)) return is_folder;
+    std::wstring temporary;
+    {
+        const handle file{create_temporary(path, temporary)};
+        if (file.h == INVALID_HANDLE_VALUE) return because("cannot be created", system_reason());
+    }
+    DeleteFileW(temporary.c_str());
+    return {};
+}
+
 std::string write_file_safely(const std::wstring& path, std::span<const uint8_t> bytes) {
     if (path.empty()) return not_named;
     if (is_folder_path(path)) return is_folder;
 
     std::wstring temporary;
     handle file;
-    for (int attempt = 0; attempt < 100 && file.h == INVALID_HANDLE_VALUE; ++attempt) {
-        temporary = temporary_beside(path, GetCurrentProcessId());
-        file.h = CreateFileW(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
-                             FILE_ATTRIBUTE_NORMAL, nullptr);
-        if (file.h == INVALID_HANDLE_VALUE && GetLastError() != ERROR_FILE_EXISTS) break;
-    }
+    file.h = create_temporary(path, temporary);
     if (file.h == INVALID_HANDLE_VALUE) return because("cannot be created", system_reason());
 
     std::string error;

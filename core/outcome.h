@@ -41,6 +41,7 @@ enum class outcome_kind : int32_t {
     X(firmware_timed_out, no_answer, "firmware update timed out at {}")                            \
     X(backup_refused, refused, "backup file refused: {}")                                          \
     X(backup_written, done, "backup written to {}")                                                \
+    X(backup_not_started, refused, "backup not started: {}")                                       \
     X(backup_not_written, failed, "backup not written: {}")                                        \
     X(programs_same, done, "nothing differs")                                                      \
     X(programs_differ, failed, "values that differ: {}")                                           \

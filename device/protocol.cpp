@@ -3,6 +3,7 @@
 #include "device/protocol.h"
 
 #include <algorithm>
+#include <optional>
 #include <string>
 #include <utility>
 
@@ -102,27 +103,33 @@ void handle_message(device_link& link, std::span<const uint8_t> m) {
 
 namespace {
 
-template <typename Arrived> wait_result wait_until(device_link& link, Arrived arrived) {
+// `seen` gives what ends the wait before its budget, or nothing while it goes on.
+template <typename Result, typename Seen> Result wait_until(device_link& link, Seen seen) {
     clock_seam& clock = link_clock(link);
     const int64_t start = clock.now_ms();
     for (;;) {
-        if (arrived()) return wait_result::reply;
+        if (const std::optional<Result> ended = seen()) return *ended;
         clock.sleep_ms(link_poll_step_ms);
         poll_one_message(link);
-        if (link.stop_requested) return wait_result::stopped;
-        if (clock.now_ms() - start >= reply_budget_ms) return wait_result::timeout;
+        if (link.stop_requested) return Result::stopped;
+        if (clock.now_ms() - start >= reply_budget_ms) return Result::timeout;
     }
 }
 
 } // namespace
 
 wait_result wait_for_reply(device_link& link, int32_t code) {
-    return wait_until(link, [&] { return link.last_reply == code; });
+    return wait_until<wait_result>(link, [&]() -> std::optional<wait_result> {
+        if (link.last_reply != code) return std::nullopt;
+        return wait_result::reply;
+    });
 }
 
-wait_result wait_for_program_reply(device_link& link, int32_t n) {
-    return wait_until(link,
-                      [&] { return link.last_reply == code_program && link.last_program == n; });
+program_wait wait_for_program_reply(device_link& link, int32_t n) {
+    return wait_until<program_wait>(link, [&]() -> std::optional<program_wait> {
+        if (link.last_reply != code_program) return std::nullopt;
+        return link.last_program == n ? program_wait::reply : program_wait::other_program;
+    });
 }
 
 clock_seam& link_clock(device_link& link) {

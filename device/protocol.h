@@ -39,8 +39,11 @@ enum class wait_result { reply, timeout, stopped };
 wait_result wait_for_reply(device_link& link, int32_t code);
 
 // As wait_for_reply, but only a reply 02 naming program n counts: an amplifier may go on
-// reporting the program it was on for a while after a change.
-wait_result wait_for_program_reply(device_link& link, int32_t n);
+// reporting the program it was on for a while after a change. A reply 02 naming another
+// program ends the wait at once (other_program), so the caller can ask again without waiting
+// out the budget.
+enum class program_wait { reply, other_program, timeout, stopped };
+program_wait wait_for_program_reply(device_link& link, int32_t n);
 
 // The outcome of an exchange left unanswered for reply_budget_ms.
 outcome amp_silence();

@@ -91,6 +91,8 @@ backup_end back_up_programs(device_link& link, const worker_services& services) 
         post_outcome(link, make_outcome(outcome_code::firmware_not_sent, {why.text}));
         return backup_end::failed;
     };
+    const std::string place = backup_folder_fault(services.backup_folder);
+    if (!place.empty()) return not_sent(make_outcome(outcome_code::backup_not_written, {place}));
     read_slot_names(link);
     if (link.stop_requested) return backup_end::stopped;
     if (state.link_status == link_error)

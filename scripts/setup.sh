@@ -8,18 +8,20 @@
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 
-# Every configure: the host tools that make the artwork and cabinets, the backup files' JSON,
-# GoogleTest (the test folders are configured by default).
-build=(build-essential cmake ninja-build pkg-config librsvg2-dev libcairo2-dev
-       nlohmann-json3-dev libgtest-dev libgmock-dev googletest python3)
+# Every configure: the host tools that make the artwork (and its PNGs) and cabinets, the
+# pictures' PNG decoder, the backup files' JSON, GoogleTest (the test folders are configured by
+# default) and Google Benchmark (native-release, which run-demo.sh builds, configures bench/).
+build=(build-essential cmake ninja-build pkg-config librsvg2-dev libcairo2-dev libpng-dev
+       libstb-dev nlohmann-json3-dev libgtest-dev libgmock-dev googletest libbenchmark-dev
+       python3)
 linux=(librtmidi-dev libjack-jackd2-dev libcurl4-openssl-dev libpango1.0-dev libfontconfig-dev
        libgtk-4-dev fonts-dejavu-core xvfb xauth)
 windows=(mingw-w64 g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 dpf-source
          wine wine64 fonts-wine fonts-dejavu-core xvfb xauth)
 web=(emscripten nodejs)
-tests=(libbenchmark-dev fonts-dejavu-extra imagemagick xdotool clang libclang-rt-14-dev
+tests=(fonts-dejavu-extra imagemagick xdotool clang libclang-rt-14-dev
        clang-format sox jackd2 nsis zip unzip dpkg-dev desktop-file-utils appstream
-       guitarix-common chromium firefox-esr)
+       guitarix-common chromium firefox-esr at-spi2-core python3-pyatspi dbus)
 
 purpose=${1:-tests}
 case "$purpose" in

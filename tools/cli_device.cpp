@@ -37,7 +37,7 @@ constexpr device_verb verbs[] = {
     {L"store", device_action::store, 0, false, "store"},
     {L"update-firmware", device_action::update_firmware, 1, true, "update-firmware <image.bin>"},
     {L"backup", device_action::backup, 1, true, "backup <file>"},
-    {L"restore", device_action::restore, 1, true, "restore <file> [--program N]..."},
+    {L"restore", device_action::restore, 1, true, "restore <file> [--program N]... [--amp-values]"},
     {L"diff", device_action::diff, 1, true, "diff <file>"},
 };
 
@@ -82,8 +82,9 @@ struct session {
     editor_state& state = *headless.state;
 };
 
-int interrupted(session& s) {
-    report_failure(s.console, "interrupted");
+// "interrupted", or "interrupted: <what>" saying how far an operation got.
+int interrupted(session& s, std::string_view what = {}) {
+    report_failure(s.console, what.empty() ? "interrupted" : "interrupted: " + std::string(what));
     return cli_exit_interrupted;
 }
 
@@ -192,12 +193,12 @@ int update_firmware(session& s, const std::vector<uint8_t>& image) {
 }
 
 int walk_failure(session& s, std::string_view what, const walk_result& r) {
-    if (r.status == walk_status::stopped) return interrupted(s);
+    if (r.status == walk_status::stopped) return interrupted(s, what);
     return print_outcome(s.console, walk_outcome(what, r));
 }
 
-// Returns the amplifier to the program it was on, whatever the walk before did; the walk's own
-// failure is the one reported.
+// Reads the program the editor shows (program 0 here) again, whatever the walk before did; the
+// walk's own failure is the one reported.
 int end_walk(session& s, const walk_result& walk, std::string_view what) {
     const walk_result back = return_to_current_program(s.link);
     if (walk.status != walk_status::done) return walk_failure(s, what, walk);
@@ -235,23 +236,17 @@ int diff_with_file(session& s, const program_backup& file) {
                                                  {std::to_string(differences.size())}));
 }
 
-int restore_from_file(session& s, const program_backup& file,
-                      const std::vector<int32_t>& selection) {
-    std::vector<int32_t> written;
+int restore_from_file(session& s, const program_backup& file, const restore_choice& choice) {
+    restore_report report;
     walk_result walk = read_all_programs(s.link);
-    if (walk.status == walk_status::done) walk = restore_programs(s.link, file, selection, written);
-    const std::string what =
-        "restore incomplete after " + std::to_string(written.size()) + " programs";
+    if (walk.status == walk_status::done) walk = restore_programs(s.link, file, choice, report);
+    const std::string what = "restore incomplete, restored " + restore_report_text(report);
     const int code = end_walk(s, walk, what);
     if (code != cli_exit_ok) return code;
-    if (written.empty())
+    if (report.stored.empty() && report.amp_values.empty())
         return print_outcome(s.console, make_outcome(outcome_code::nothing_restored));
-    std::string programs = written.size() == 1 ? "program" : "programs";
-    for (int32_t n : written) {
-        programs += ' ';
-        programs += std::to_string(n);
-    }
-    return print_outcome(s.console, make_outcome(outcome_code::programs_restored, {programs}));
+    return print_outcome(
+        s.console, make_outcome(outcome_code::programs_restored, {restore_report_text(report)}));
 }
 
 int print_info(session& s) {
@@ -309,7 +304,7 @@ int carry_out(session& s, const device_request& request, const device_payload& p
     case device_action::backup:
         return backup_into_file(s, request.path);
     case device_action::restore:
-        return restore_from_file(s, *payload.backup, request.programs);
+        return restore_from_file(s, *payload.backup, {request.programs, request.amp_values});
     case device_action::diff:
         return diff_with_file(s, *payload.backup);
     }
@@ -334,11 +329,10 @@ device_parse parse_device_arguments(const cli_arguments& args) {
         return parsed;
     }
     const std::string usage = "usage: nimba-cli device " + std::string(verb->usage);
-    // Restore alone takes options after its file: pairs of --program N.
+    // Restore alone takes options after its file: --program N (repeated) and --amp-values.
     const size_t given = args.size() - 1;
     const bool options = verb->action == device_action::restore;
-    if (given < verb->argument_count || (!options && given != verb->argument_count) ||
-        (options && (given - verb->argument_count) % 2 != 0)) {
+    if (given < verb->argument_count || (!options && given != verb->argument_count)) {
         parsed.error = usage;
         return parsed;
     }
@@ -368,17 +362,23 @@ device_parse parse_device_arguments(const cli_arguments& args) {
         if (!number(2, "<cabinet>", cabinet_count - 1, request.cabinet)) return parsed;
         break;
     case device_action::restore:
-        for (size_t i = 2; i < args.size(); i += 2) {
-            if (args[i] != L"--program") {
+        // Chosen programs leave the amplifier-wide values alone unless --amp-values is given.
+        for (size_t i = 2; i < args.size(); ++i) {
+            if (args[i] == L"--amp-values") {
+                request.amp_values = true;
+                continue;
+            }
+            if (args[i] != L"--program" || i + 1 >= args.size()) {
                 parsed.error = usage;
                 return parsed;
             }
             int32_t n = 0;
-            if (!number(i + 1, "--program", program_count - 1, n)) return parsed;
+            if (!number(++i, "--program", program_count - 1, n)) return parsed;
             if (std::find(request.programs.begin(), request.programs.end(), n) ==
                 request.programs.end())
                 request.programs.push_back(n);
         }
+        request.amp_values = request.amp_values || request.programs.empty();
         request.path = args[1];
         break;
     case device_action::update_firmware:
@@ -410,6 +410,9 @@ payload_check load_device_payload(const device_request& request) {
         else if (!encode_ir_image(ir.samples))
             check.refusal = make_outcome(outcome_code::image_not_built);
         check.payload.ir_samples = std::move(ir.samples);
+    } else if (request.action == device_action::backup) {
+        const std::string fault = check_write_destination(request.path);
+        if (!fault.empty()) refuse(outcome_code::backup_not_started, fault);
     } else if (request.action == device_action::restore || request.action == device_action::diff) {
         backup_load load = read_backup_file(request.path);
         if (!load.backup) refuse(outcome_code::backup_refused, load.error);

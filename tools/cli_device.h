@@ -38,6 +38,7 @@ struct device_request {
     int32_t slot = 0;              // upload-ir, send-factory: user slot 0..5
     int32_t cabinet = 0;           // send-factory: factory cabinet 0..11
     std::vector<int32_t> programs; // restore: --program N..., none for all
+    bool amp_values = false;       // restore: the amplifier-wide values too (all, --amp-values)
     // upload-ir: the WAV file; update-firmware: the image; backup, restore, diff: the backup
     std::wstring path;
 };
@@ -125,14 +126,19 @@ inline constexpr std::string_view device_help =
     "  update-firmware <image.bin>             send a firmware image (exactly 131072 bytes)\n"
     "  backup <file>                           all 128 programs and the amplifier-wide values\n"
     "                                          into a backup file (JSON); written only whole\n"
-    "  restore <file> [--program N]...         writes the programs of a backup (all, or each\n"
+    "  restore <file> [--program N]... [--amp-values]\n"
+    "                                          writes the programs of a backup (all, or each\n"
     "                                          N given) that differ from the amplifier, stores\n"
-    "                                          each and reads it back\n"
+    "                                          each and reads it back; the amplifier-wide\n"
+    "                                          values go back with the whole file, or with\n"
+    "                                          chosen programs when --amp-values is given\n"
     "  diff <file>                             lists the programs and amplifier-wide values\n"
     "                                          that differ between a backup and the amplifier\n"
     "\n"
     "backup, restore and diff read every program, which makes each the amplifier's current one\n"
-    "in turn; they end by returning the amplifier to the program it was on. A program that\n"
+    "in turn. The amplifier does not tell which program it is on, and connecting reads program\n"
+    "0, so they end by reading program 0 again: the amplifier is left on program 0. A program "
+    "that\n"
     "does not answer is asked twice more. Slot impulse responses cannot be read back: a backup\n"
     "holds the slot names only.\n"
     "\n"

@@ -4,6 +4,8 @@
 #include <array>
 #include <mutex>
 
+#include "ui/slot_panel.h"
+
 namespace nimba {
 
 namespace {
@@ -175,6 +177,12 @@ control_effect preview_tail(editor_state&, ui_context& ui, control_hit hit) {
     return reshaped(ui);
 }
 
+// Closing the preview hands the focus back to the import button of its slot.
+void close_preview(ui_context& ui) {
+    ui.preview.open = false;
+    ui.focus = id_import0 + ui.preview.slot;
+}
+
 // A refused file has nothing to send; SEND does nothing then.
 control_effect preview_send(editor_state& s, ui_context& ui, control_hit) {
     ir_preview& preview = ui.preview;
@@ -185,45 +193,154 @@ control_effect preview_send(editor_state& s, ui_context& ui, control_hit) {
         s.cabinet_files.send_name = preview.name;
         s.cabinet_files.send_samples = preview.plot.samples;
     }
-    preview.open = false;
+    close_preview(ui);
     return {.command = command_send_previewed, .repaint = true};
 }
 
 control_effect preview_cancel(editor_state&, ui_context& ui, control_hit) {
-    ui.preview.open = false;
+    close_preview(ui);
     return {.clear_hovers = true, .repaint = true};
+}
+
+// What each control tells assistive technology beyond its fixed name.
+
+void read_midi_channel(const editor_state& s, const ui_context&, int32_t, control_access& a) {
+    a.value = s.midi_channel;
+    a.maximum = row_of(amp_value::midi_channel).high;
+    if (a.value == 0)
+        a.value_text.append(L"OMNI");
+    else
+        a.value_text.append_decimal(a.value);
+}
+
+void read_program(const editor_state& s, const ui_context&, int32_t, control_access& a) {
+    a.value = s.program;
+    a.maximum = program_count - 1;
+    a.value_text.append_decimal(a.value);
+}
+
+// The three channels and modes are counted from 1, as the amplifier's panel counts them.
+void read_channel(const editor_state& s, const ui_context&, int32_t, control_access& a) {
+    a.value = read_value(current_program(s), amp_value::channel) + 1;
+    a.minimum = 1;
+    a.maximum = 3;
+    a.value_text.append_decimal(a.value);
+}
+
+void read_galaxy(const editor_state& s, const ui_context&, int32_t, control_access& a) {
+    const program_record& program = current_program(s);
+    const int32_t channel = program.channel;
+    a.enabled = channel == 0 || channel == 1;
+    a.value = read_value(program, amp_value::channel_mode, channel) + 1;
+    a.minimum = 1;
+    a.maximum = 3;
+    a.value_text.append_decimal(a.value);
+}
+
+void read_bypass(const editor_state& s, const ui_context&, int32_t, control_access& a) {
+    a.on = current_program(s).ir_bypass == 1;
+}
+
+void read_slot_radio(const editor_state& s, const ui_context&, int32_t slot, control_access& a) {
+    const program_record& program = current_program(s);
+    a.on = program.ir_slot[channel_slot_index(program.channel)] == slot;
+    a.name.append_decimal(slot + 1).append(L": ").append(displayed_slot_name(s, slot).view());
+}
+
+void read_slot_number(const editor_state&, const ui_context&, int32_t slot, control_access& a) {
+    a.name.append_decimal(slot + 1);
+}
+
+void read_page_button(const editor_state& s, const ui_context&, int32_t slot, control_access& a) {
+    a.on = s.ir_slot_choice == slot + 1;
+    a.name.append_decimal(slot + 1);
+}
+
+void read_cabinet(const editor_state& s, const ui_context&, int32_t, control_access& a) {
+    a.value = s.factory_cabinet;
+    a.maximum = cabinet_count - 1;
+    a.value_text.append(cabinet_title(s, a.value).view());
+}
+
+void read_listed_cabinet(const editor_state& s, const ui_context&, int32_t cabinet,
+                         control_access& a) {
+    a.on = s.factory_cabinet == cabinet;
+    a.name.append(cabinet_title(s, cabinet).view());
+}
+
+void read_audition(const editor_state&, const ui_context& ui, int32_t, control_access& a) {
+    a.on = ui.audition == 1;
+}
+
+void read_tolex(const editor_state& s, const ui_context&, int32_t, control_access& a) {
+    a.value = value_in_range(amp_value::tolex_colour, s.tolex_colour);
+    a.maximum = row_of(amp_value::tolex_colour).high;
+    a.value_text.append_ascii(tolex_colour_name(a.value));
+}
+
+void read_preview_channel(const editor_state&, const ui_context& ui, int32_t index,
+                          control_access& a) {
+    a.on = static_cast<int32_t>(ui.preview.choices.channel) == index;
+    constexpr std::wstring_view names[] = {L"LEFT", L"RIGHT", L"BOTH"};
+    a.name.append(names[index]);
+}
+
+void read_preview_level(const editor_state&, const ui_context& ui, int32_t index,
+                        control_access& a) {
+    a.on = static_cast<int32_t>(ui.preview.choices.level) == index;
+    a.name.append(index == 0 ? L"AS FILE" : L"MATCHED");
+}
+
+void read_preview_tail(const editor_state&, const ui_context& ui, int32_t index,
+                       control_access& a) {
+    a.on = static_cast<int32_t>(ui.preview.choices.tail) == index;
+    a.name.append(index == 0 ? L"CUT" : L"FADE");
+}
+
+void read_preview_send(const editor_state&, const ui_context& ui, int32_t, control_access& a) {
+    a.enabled = ui.preview.refusal.empty();
 }
 
 using enum control_kind;
 using enum screen_page;
+using role = access_role;
 
 constexpr std::array<control_row, 26> rows = {{
-    {id_store, 1, button, any, store},
-    {id_midi_down, 1, button, main, midi_down},
+    {id_store, 1, button, any, store, role::button, L"STORE"},
+    {id_midi_down, 1, button, main, midi_down, role::spin, L"MIDI CHANNEL", read_midi_channel,
+     id_midi_down, id_midi_up},
     {id_midi_up, 1, button, main, midi_up},
-    {id_program_pill, 1, wheel, main, program_wheel},
+    {id_program_pill, 1, wheel, main, program_wheel, role::spin, L"PROGRAM CHANGE", read_program,
+     id_program_down, id_program_up},
     {id_program_down, 1, button, main, program_down},
     {id_program_up, 1, button, main, program_up},
-    {id_channel, 1, button, main, next_channel},
-    {id_ir_bypass, 1, button, main, toggle_bypass},
-    {id_galaxy, 1, button, main, next_galaxy_mode},
-    {id_slot_radio0, slot_count, button, any, choose_slot},
-    {id_import0, slot_count, button, any, import_into_slot},
+    {id_channel, 1, button, main, next_channel, role::spin, L"CHANNEL", read_channel},
+    {id_ir_bypass, 1, button, main, toggle_bypass, role::toggle, L"IR BYPASS", read_bypass},
+    {id_galaxy, 1, button, main, next_galaxy_mode, role::spin, L"GALAXY", read_galaxy},
+    {id_slot_radio0, slot_count, button, any, choose_slot, role::radio, L"SLOT ", read_slot_radio},
+    {id_import0, slot_count, button, any, import_into_slot, role::button, L"IMPORT INTO SLOT ",
+     read_slot_number},
     {id_cabinet_prev, 1, button, cabinet, previous_cabinet},
     {id_cabinet_next, 1, button, cabinet, next_cabinet},
-    {id_extract_all, 1, button, cabinet, extract_all},
-    {id_select, 1, button, cabinet, send_cabinet},
-    {id_cabinet_title, 1, button, cabinet, toggle_list},
-    {id_cabinet_row0, cabinet_count, button, cabinet, choose_listed_cabinet},
-    {id_audition, 1, button, cabinet, toggle_audition},
-    {id_page_button0, slot_count, button, any, toggle_page},
-    {id_tolex_down, 1, button, any, tolex_down},
+    {id_extract_all, 1, button, cabinet, extract_all, role::button, L"EXTRACT ALL"},
+    {id_select, 1, button, cabinet, send_cabinet, role::button, L"SELECT"},
+    {id_cabinet_title, 1, button, cabinet, toggle_list, role::spin, L"FACTORY CABINET",
+     read_cabinet, id_cabinet_prev, id_cabinet_next},
+    {id_cabinet_row0, cabinet_count, button, cabinet, choose_listed_cabinet, role::list_item, L"",
+     read_listed_cabinet},
+    {id_audition, 1, button, cabinet, toggle_audition, role::toggle, L"AUDITION", read_audition},
+    {id_page_button0, slot_count, button, any, toggle_page, role::toggle,
+     L"FACTORY CABINETS FOR SLOT ", read_page_button},
+    {id_tolex_down, 1, button, any, tolex_down, role::spin, L"TOLEX COLOR", read_tolex,
+     id_tolex_down, id_tolex_up},
     {id_tolex_up, 1, button, any, tolex_up},
-    {id_preview_channel0, 3, button, preview, preview_channel},
-    {id_preview_level0, 2, button, preview, preview_level},
-    {id_preview_tail0, 2, button, preview, preview_tail},
-    {id_preview_send, 1, button, preview, preview_send},
-    {id_preview_cancel, 1, button, preview, preview_cancel},
+    {id_preview_channel0, 3, button, preview, preview_channel, role::radio, L"CHANNEL ",
+     read_preview_channel},
+    {id_preview_level0, 2, button, preview, preview_level, role::radio, L"LEVEL ",
+     read_preview_level},
+    {id_preview_tail0, 2, button, preview, preview_tail, role::radio, L"TAIL ", read_preview_tail},
+    {id_preview_send, 1, button, preview, preview_send, role::button, L"SEND", read_preview_send},
+    {id_preview_cancel, 1, button, preview, preview_cancel, role::button, L"CANCEL"},
 }};
 
 // Each row's ids follow the previous row's without a gap, up to control_id_count.
@@ -237,12 +354,70 @@ constexpr bool rows_cover_the_ids() {
 }
 static_assert(rows_cover_the_ids(), "every control id has exactly one row, in id order");
 
-} // namespace
-
-const control_row* find_control(int32_t id) {
+constexpr const control_row* row_of(int32_t id) {
     for (const control_row& row : rows)
         if (id >= row.id && id < row.id + row.count) return &row;
     return nullptr;
+}
+
+// The reading order holds every id of every row that is no part once, and nothing else.
+constexpr bool reading_order_is_complete() {
+    int32_t stops = 0;
+    for (const control_row& row : rows) {
+        if (row.role == access_role::part) continue;
+        stops += row.count;
+        for (int32_t id = row.id; id < row.id + row.count; ++id) {
+            int32_t seen = 0;
+            for (int32_t listed : reading_order) seen += listed == id ? 1 : 0;
+            if (seen != 1) return false;
+        }
+    }
+    return stops == focus_stop_count;
+}
+static_assert(reading_order_is_complete(), "every control is in the reading order once");
+
+// A spin's steppers are parts of its page; a part belongs to exactly one spin.
+constexpr bool parts_belong_to_one_spin() {
+    for (const control_row& row : rows) {
+        const bool stepped = row.step_down >= 0 || row.step_up >= 0;
+        if (stepped &&
+            (row.role != access_role::spin || !row_of(row.step_down) || !row_of(row.step_up) ||
+             row_of(row.step_down)->page != row.page || row_of(row.step_up)->page != row.page))
+            return false;
+        if (row.role != access_role::part) continue;
+        int32_t owners = 0;
+        for (const control_row& spin : rows)
+            owners += spin.step_down == row.id || spin.step_up == row.id ? 1 : 0;
+        if (owners != 1) return false;
+    }
+    return true;
+}
+static_assert(parts_belong_to_one_spin(), "every part steps exactly one spin");
+
+} // namespace
+
+const control_row* find_control(int32_t id) {
+    return row_of(id);
+}
+
+screen_page shown_page(const editor_state& state, const ui_context& ui) {
+    if (ui.preview.open) return screen_page::preview;
+    return state.ir_slot_choice >= 1 ? screen_page::cabinet : screen_page::main;
+}
+
+bool control_shown(const editor_state& state, const ui_context& ui, int32_t id) {
+    const control_row* row = row_of(id);
+    if (!row || !page_active(row->page, shown_page(state, ui))) return false;
+    return row->id != id_cabinet_row0 || state.cabinet_list_open != 0;
+}
+
+control_access read_control_access(const editor_state& state, const ui_context& ui, int32_t id) {
+    control_access access;
+    const control_row* row = row_of(id);
+    if (!row) return access;
+    access.name.append(row->name);
+    if (row->read) row->read(state, ui, id - row->id, access);
+    return access;
 }
 
 } // namespace nimba

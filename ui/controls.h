@@ -42,9 +42,14 @@ struct edges {
 void draw_text(frame& f, edges box, uint32_t colour, text_style style, int32_t h_align,
                int32_t v_align, std::wstring_view text, text_flow flow = text_flow::one_line);
 
-// Registers the regions of control `id` at r, for its row's kind and page, and returns its
-// hover flag (false for a wheel control).
+// Registers the regions of control `id` at r, for its row's kind and page, takes r into the
+// focus ring when the control has the keyboard's focus, and returns whether it is drawn in its
+// hover look: hovered or focused (a wheel control has none: false).
 bool control(frame& f, int32_t id, rect region);
+
+// An outline around the focus ring's controls, over everything drawn before it; nothing when
+// no control took the ring in this pass.
+void draw_focus_ring(frame& f);
 
 // A control drawn as a mask in `drawn` and hit in `region`.
 void mask_control(frame& f, int32_t id, rect region, rect drawn, picture p, uint32_t hov,

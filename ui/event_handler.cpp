@@ -1,5 +1,5 @@
-// The event handler: paint, pointer move (hover flags), left button down and the wheel (the
-// actions of the control table's rows).
+// The event handler: paint, pointer move (hover flags), left button down, the wheel and the
+// keys (the actions of the control table's rows, and the keyboard's focus).
 #include "ui/event_handler.h"
 
 #include <algorithm>
@@ -7,6 +7,7 @@
 #include <string>
 
 #include "ui/control_table.h"
+#include "ui/focus.h"
 #include "ui/renderer.h"
 
 namespace nimba {
@@ -40,13 +41,14 @@ void pointer_position(const ui_context& ui, int32_t& px, int32_t& py) {
     py = to_drawing_units(ui.pointer->pointer_y, factor);
 }
 
-bool cabinet_page_open(const editor_state& state) {
-    return state.ir_slot_choice >= 1;
+// Input rests while the worker is busy, and from the post of a store, import or factory send
+// until the worker has carried it out: clicks, keys and assistive technology's actions alike.
+bool input_taken(const editor_state& state) {
+    return state.link_status == link_connected && !input_locked(state.commands);
 }
 
-screen_page shown_page(const editor_state& state, const ui_context& ui) {
-    if (ui.preview.open) return screen_page::preview;
-    return cabinet_page_open(state) ? screen_page::cabinet : screen_page::main;
+bool cabinet_page_open(const editor_state& state) {
+    return state.ir_slot_choice >= 1;
 }
 
 // Queues `c` for the worker; a full queue refuses it, and the status bar says so.
@@ -57,12 +59,12 @@ void post(editor_state& state, ui_context& ui, const command& c) {
     request_repaint(ui);
 }
 
-// Runs the action of the control a region belongs to and carries out what it asks for.
-void run_action(editor_state& state, ui_context& ui, const hit_region& region, int32_t wheel_steps,
+// Runs the action of control `id` and carries out what it asks for.
+void run_action(editor_state& state, ui_context& ui, int32_t id, int32_t wheel_steps,
                 action_outcome& out) {
-    const control_row* row = find_control(region.id);
+    const control_row* row = find_control(id);
     if (!row) return;
-    const control_effect effect = row->action(state, ui, {region.id - row->id, wheel_steps});
+    const control_effect effect = row->action(state, ui, {id - row->id, wheel_steps});
     if (effect.command != command_none) {
         const command c{.code = effect.command,
                         .gap_before_ms = effect.gap_first ? command_gap_ms : 0,
@@ -107,10 +109,24 @@ void pointer_moved(editor_state& state, ui_context& ui) {
     if (ui.set_arrow_cursor) ui.set_arrow_cursor();
 }
 
+// Any click while the list is open closes it, after its own action.
+void finish_click(editor_state& state, ui_context& ui, const action_outcome& out) {
+    if (cabinet_page_open(state) && state.cabinet_list_open == 1 && !out.list_opened) {
+        state.cabinet_list_open = 0;
+        request_repaint(ui);
+    }
+    finish_actions(state, ui, out);
+}
+
+// A click takes the focus to the control clicked, and hides the ring until a key is used.
 void left_button_down(editor_state& state, ui_context& ui) {
     int32_t px, py;
     pointer_position(ui, px, py);
     action_outcome out;
+    if (ui.focus_shown) {
+        ui.focus_shown = false;
+        out.repaint = true;
+    }
     // A click on the preview stays there, even the one that closes it.
     const bool preview_open = ui.preview.open;
     // Index walk: actions may clear hover flags, never add or remove regions.
@@ -118,14 +134,11 @@ void left_button_down(editor_state& state, ui_context& ui) {
         const hit_region region = ui.hit_regions[i];
         const screen_page shown = preview_open ? screen_page::preview : shown_page(state, ui);
         if (region.kind != region_click || !region_active(region, shown)) continue;
-        if (region_contains(region, px, py)) run_action(state, ui, region, 0, out);
+        if (!region_contains(region, px, py)) continue;
+        ui.focus = focus_stop_of(region.id);
+        run_action(state, ui, region.id, 0, out);
     }
-    // Any click while the list is open closes it, after its own action.
-    if (cabinet_page_open(state) && state.cabinet_list_open == 1 && !out.list_opened) {
-        state.cabinet_list_open = 0;
-        request_repaint(ui);
-    }
-    finish_actions(state, ui, out);
+    finish_click(state, ui, out);
 }
 
 // The first wheel region under the pointer takes all the notches turned since the last one.
@@ -139,10 +152,86 @@ void wheel_turned(editor_state& state, ui_context& ui) {
         const int32_t steps = ui.pointer->wheel_steps;
         ui.pointer->wheel_steps = 0;
         action_outcome out;
-        run_action(state, ui, region, steps, out);
+        run_action(state, ui, region.id, steps, out);
         finish_actions(state, ui, out);
         return;
     }
+}
+
+// A key that stands for a click on control `id` clicks it, when it answers on the page shown.
+void click_by_key(editor_state& state, ui_context& ui, int32_t id) {
+    if (!control_shown(state, ui, id)) return;
+    action_outcome out;
+    run_action(state, ui, id, 0, out);
+    finish_click(state, ui, out);
+}
+
+// Escape closes the import's preview through its CANCEL, or else the cabinet page through its
+// page button, which keeps the focus.
+void escape(editor_state& state, ui_context& ui) {
+    if (ui.preview.open) {
+        click_by_key(state, ui, id_preview_cancel);
+        return;
+    }
+    if (!cabinet_page_open(state)) return;
+    const int32_t page_button = id_page_button0 + state.ir_slot_choice - 1;
+    click_by_key(state, ui, page_button);
+    ui.focus = page_button;
+}
+
+// Space and Enter click the focused control; the arrows step a spin through its steppers' clicks
+// and move between the radios of a group.
+void key_at_focus(editor_state& state, ui_context& ui, int32_t key) {
+    const control_row* row = find_control(ui.focus);
+    if (!row || !control_shown(state, ui, ui.focus)) return;
+    const bool forward = key == key_right || key == key_down;
+    const bool backward = key == key_left || key == key_up;
+    // A spin that is its own down stepper (MIDI channel, tolex colour) has no click of its own.
+    const bool own_click = control_pressable(*row, ui.focus);
+    if (key == key_space || key == key_enter) {
+        if (own_click) click_by_key(state, ui, ui.focus);
+    } else if (row->role == access_role::spin && (forward || backward)) {
+        // Up and right step up, as the wheel turned away from the user does.
+        const int32_t up = key == key_up || key == key_right;
+        const int32_t stepper = up ? row->step_up : row->step_down;
+        if (stepper >= 0) click_by_key(state, ui, stepper);
+    } else if (forward || backward) {
+        const int32_t neighbour = neighbour_in_group(ui.focus, forward);
+        if (neighbour >= 0) ui.focus = neighbour;
+    }
+}
+
+void key_pressed(editor_state& state, ui_context& ui, int32_t key) {
+    if (key < key_tab || key > key_page_down) return;
+    const int32_t focus_before = ui.focus;
+    const bool shown_before = ui.focus_shown;
+    switch (key) {
+    case key_tab:
+    case key_back_tab:
+        ui.focus = next_focus_stop(state, ui, ui.focus, key == key_tab);
+        break;
+    case key_escape:
+        escape(state, ui);
+        break;
+    case key_page_up:
+        click_by_key(state, ui, id_program_up);
+        break;
+    case key_page_down:
+        click_by_key(state, ui, id_program_down);
+        break;
+    default:
+        // Before the focus has been anywhere, the first key only shows where it starts.
+        if (ui.focus < 0)
+            ui.focus = next_focus_stop(state, ui, -1, true);
+        else
+            key_at_focus(state, ui, key);
+    }
+    // A control the key took off the screen (a listed cabinet chosen) hands the focus back to
+    // the one before it (the cabinet's title).
+    if (ui.focus >= 0 && !control_shown(state, ui, ui.focus))
+        ui.focus = next_focus_stop(state, ui, ui.focus, false);
+    ui.focus_shown = true;
+    if (ui.focus != focus_before || !shown_before) request_repaint(ui);
 }
 
 } // namespace
@@ -157,10 +246,12 @@ void handle_event(editor_state& state, ui_context& ui, int32_t event) {
         if (outcome_expired(ui.outcome, clock_of(ui).now_ms())) request_repaint(ui);
         return;
     }
+    if (event == event_key) {
+        if (ui.keys && input_taken(state)) key_pressed(state, ui, ui.keys->key);
+        return;
+    }
     if (event != event_pointer_move && event != event_left_down && event != event_wheel) return;
-    // Input rests while the worker is busy, and from the post of a store, import or factory
-    // send until the worker has carried it out.
-    if (!ui.pointer || state.link_status != link_connected || input_locked(state.commands)) return;
+    if (!ui.pointer || !input_taken(state)) return;
     switch (event) {
     case event_pointer_move:
         pointer_moved(state, ui);
@@ -172,6 +263,22 @@ void handle_event(editor_state& state, ui_context& ui, int32_t event) {
         wheel_turned(state, ui);
         break;
     }
+}
+
+} // namespace nimba
+
+namespace nimba {
+
+void press_control(editor_state& state, ui_context& ui, int32_t id) {
+    if (!input_taken(state) || focus_stop_of(id) != id) return;
+    ui.focus = id;
+    key_at_focus(state, ui, key_space);
+}
+
+void step_control(editor_state& state, ui_context& ui, int32_t id, bool up) {
+    if (!input_taken(state) || focus_stop_of(id) != id) return;
+    ui.focus = id;
+    key_at_focus(state, ui, up ? key_up : key_down);
 }
 
 } // namespace nimba

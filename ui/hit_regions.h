@@ -27,6 +27,9 @@ struct rect {
     int32_t x = 0, y = 0, width = 0, height = 0;
 };
 
+// The smallest rectangle holding both; an empty one (no width or height) holds nothing.
+rect bounding(rect a, rect b);
+
 // Overwrites the geometry and page of the region with this id and kind, keeping its hover
 // flag, or appends a new one with the flag clear. Never removes a region.
 void register_region(std::vector<hit_region>& regions, int32_t id, rect r, int32_t kind,
@@ -38,8 +41,12 @@ bool hovered(const std::vector<hit_region>& regions, int32_t id);
 // Both edges included, so a region of width w spans w + 1 pointer positions.
 bool region_contains(const hit_region& region, int32_t px, int32_t py);
 
-// Whether the region answers while `shown` (main, cabinet or preview) is what the screen shows.
-bool region_active(const hit_region& region, screen_page shown);
+// Whether what belongs to `page` answers while `shown` (main, cabinet or preview) is what the
+// screen shows.
+bool page_active(screen_page page, screen_page shown);
+inline bool region_active(const hit_region& region, screen_page shown) {
+    return page_active(region.page, shown);
+}
 
 void clear_hovers(std::vector<hit_region>& regions);
 

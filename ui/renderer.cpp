@@ -42,12 +42,12 @@ void copy_from_channel_picture(frame& f, const amplifier_placement& at, blob sou
                           source);
 }
 
-void draw_amplifier(frame& f, const program_record& program, picture channel_picture) {
+void draw_amplifier(frame& f, const program_record& program) {
+    const auto [amplifier, overlay, channel_picture] =
+        pictures_drawn(f.state.tolex_colour, program);
     const amplifier_placement at = place_amplifier(f.width, f.height);
     f.target.set_scale(at.scale);
-    f.target.picture(at.x0, at.y0, picture_width, picture_height, picture_blob(picture::amplifier));
-    const picture overlay =
-        tolex_overlays[value_in_range(amp_value::tolex_colour, f.state.tolex_colour)];
+    f.target.picture(at.x0, at.y0, picture_width, picture_height, picture_blob(amplifier));
     if (overlay != picture::count)
         f.target.picture(at.x0, at.y0, picture_width, picture_height, picture_blob(overlay));
 
@@ -168,6 +168,16 @@ void draw_switch_row(frame& f, const program_record& program) {
                     L"IR BYPASS"});
 }
 
+// A text of the status bar's live part (link, outcome, progress): drawn, and kept in the
+// pass's status texts for assistive technology.
+void draw_status_text(frame& f, edges box, uint32_t colour, int32_t h_align,
+                      std::wstring_view text) {
+    draw_text(f, box, colour, text_style::regular, h_align, valign_centre, text);
+    if (text.empty()) return;
+    if (f.ui.status.length > 0) f.ui.status.append(L", ");
+    f.ui.status.append(text);
+}
+
 void draw_status_bar(frame& f) {
     const int32_t W = f.width, H = f.height;
     draw_box(f, {0, H - 21, W, 21}, 0, f.accent);
@@ -185,8 +195,8 @@ text_buffer version_text(uint16_t version) {
 // The outcome line, in the version's place and style, as wide as the bar allows before
 // "POWERED BY".
 void draw_outcome(frame& f, std::wstring_view outcome) {
-    draw_text(f, {10, f.height - 22, f.width - 190, f.height}, colour_white, text_style::regular,
-              align_leading, valign_centre, outcome);
+    draw_status_text(f, {10, f.height - 22, f.width - 190, f.height}, colour_white, align_leading,
+                     outcome);
 }
 
 void draw_status_texts(frame& f, std::wstring_view outcome) {
@@ -206,8 +216,8 @@ void draw_status_texts(frame& f, std::wstring_view outcome) {
         if (outcome_in_place)
             draw_outcome(f, outcome);
         else
-            draw_text(f, {10, H - 22, 290, H}, colour_white, text_style::regular, align_leading,
-                      valign_centre, version_text(device_version).view());
+            draw_status_text(f, {10, H - 22, 290, H}, colour_white, align_leading,
+                             version_text(device_version).view());
         return;
     }
     if (link_status != link_connected && page < 1)
@@ -220,26 +230,23 @@ void draw_status_texts(frame& f, std::wstring_view outcome) {
     if (outcome_in_place) {
         draw_outcome(f, outcome);
     } else if (progress == progress_storing) {
-        draw_text(f, {10, H - 22, 90, H}, colour_white, text_style::regular, align_leading,
-                  valign_centre, L"STORING...");
+        draw_status_text(f, {10, H - 22, 90, H}, colour_white, align_leading, L"STORING...");
     } else if (progress == progress_reading) {
-        draw_text(f, {10, H - 22, 90, H}, colour_white, text_style::regular, align_leading,
-                  valign_centre, L"READING...");
+        draw_status_text(f, {10, H - 22, 90, H}, colour_white, align_leading, L"READING...");
     } else if (percent) {
         text_buffer text;
         text.append_decimal(programs ? progress - progress_programs : progress).append(L"%");
-        draw_text(f, {10, H - 22, 90, H}, colour_white, text_style::regular, align_leading,
-                  valign_centre, text.view());
+        draw_status_text(f, {10, H - 22, 90, H}, colour_white, align_leading, text.view());
     } else if (link_status != link_no_device) {
-        draw_text(f, {10, H - 22, 290, H}, colour_white, text_style::regular, align_leading,
-                  valign_centre, version_text(device_version).view());
+        draw_status_text(f, {10, H - 22, 290, H}, colour_white, align_leading,
+                         version_text(device_version).view());
     }
     if (percent && programs)
-        draw_text(f, {10, H - 22, W, H}, colour_white, text_style::regular, align_centre,
-                  valign_centre, L"BACKING UP ALL PROGRAMS...");
+        draw_status_text(f, {10, H - 22, W, H}, colour_white, align_centre,
+                         L"BACKING UP ALL PROGRAMS...");
     else if (percent && f.state.available_firmware_version > device_version)
-        draw_text(f, {10, H - 22, W, H}, colour_white, text_style::regular, align_centre,
-                  valign_centre, L"UPDATE IN PROGRESS... DO NOT POWER DOWN");
+        draw_status_text(f, {10, H - 22, W, H}, colour_white, align_centre,
+                         L"UPDATE IN PROGRESS... DO NOT POWER DOWN");
 }
 
 void draw_link_pill(frame& f) {
@@ -249,8 +256,8 @@ void draw_link_pill(frame& f) {
     const std::wstring_view text = link_status == link_no_device ? L"NO DEVICE"
                                    : link_status == link_error   ? L"ERROR"
                                                                  : L"CONNECTED";
-    draw_text(f, {260, 3, 360, 37}, present ? colour_panel : colour_light, text_style::regular,
-              align_centre, valign_centre, text);
+    draw_status_text(f, {260, 3, 360, 37}, present ? colour_panel : colour_light, align_centre,
+                     text);
     draw_mask(f, {352, 9, 23, 23}, picture::icon_link, present ? colour_panel : colour_mid);
 }
 
@@ -267,6 +274,12 @@ channel_look channel_look_of(const program_record& program) {
     default:
         return {colour_accent_red, picture::channel_red};
     }
+}
+
+std::array<picture, 3> pictures_drawn(int32_t tolex_colour, const program_record& program) {
+    return {picture::amplifier,
+            tolex_overlays[value_in_range(amp_value::tolex_colour, tolex_colour)],
+            channel_look_of(program).channel_picture};
 }
 
 amplifier_placement place_amplifier(int32_t view_width, int32_t view_height) {
@@ -288,6 +301,8 @@ void render_screen(editor_state& state, ui_context& ui, std::wstring_view outcom
     const program_record& program = current_program(state);
     const channel_look look = channel_look_of(program);
     ui.accent = look.accent;
+    ui.focus_ring = {};
+    ui.status = {};
     canvas& target = *ui.target;
     frame f{state,
             target,
@@ -297,7 +312,7 @@ void render_screen(editor_state& state, ui_context& ui, std::wstring_view outcom
             look.accent};
 
     draw_box(f, {0, 0, f.width, f.height}, 0, colour_background);
-    draw_amplifier(f, program, look.channel_picture);
+    draw_amplifier(f, program);
     draw_top_bar(f);
     draw_switch_row(f, program);
     draw_slot_panel(f, program);
@@ -310,6 +325,7 @@ void render_screen(editor_state& state, ui_context& ui, std::wstring_view outcom
         const rect place = preview_panel_place(f.width, f.height);
         draw_preview_panel(f, ui.preview, place.x, place.y);
     }
+    draw_focus_ring(f);
 }
 
 } // namespace nimba

@@ -3,6 +3,7 @@
 // registering every control's hit regions as it goes. GUI thread only, inside a drawing pass.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <string_view>
 
@@ -19,6 +20,10 @@ struct channel_look {
     picture channel_picture;
 };
 channel_look channel_look_of(const program_record& program);
+
+// The colour pictures a frame draws for the tolex colour and the program: the amplifier, the
+// tolex overlay (picture::count for black, which has none) and the channel picture.
+std::array<picture, 3> pictures_drawn(int32_t tolex_colour, const program_record& program);
 
 // Where the 1400 x 1200 amplifier picture goes for a view of W x H drawing units: a uniform
 // scale and the picture's origin in scaled units.

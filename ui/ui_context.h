@@ -1,6 +1,7 @@
 // What the user interface keeps between events: what the platform layer gives it (canvas,
-// pointer, DPI, clock, repaint and cursor requests) and what only the GUI thread touches (the hit
-// regions, the accent of the last pass, the audition switch, the outcome line). GUI thread only.
+// pointer, keys, DPI, clock, repaint and cursor requests) and what only the GUI thread touches
+// (the hit regions, the accent of the last pass, the audition switch, the outcome line, the
+// keyboard's focus and the status texts of the last pass). GUI thread only.
 #pragma once
 
 #include <array>
@@ -15,6 +16,7 @@
 #include "ui/hit_regions.h"
 #include "ui/outcome_line.h"
 #include "ui/palette.h"
+#include "ui/text_buffer.h"
 #include "ui/window.h"
 
 namespace nimba {
@@ -22,6 +24,7 @@ namespace nimba {
 struct ui_context {
     canvas* target = nullptr;         // the canvas of the current drawing pass (event 0)
     pointer_input* pointer = nullptr; // pointer position in window pixels, wheel notches
+    key_input* keys = nullptr;        // the key of event_key
     float dpi = 96.0f;                // render target's horizontal DPI; 96 when there is none
     clock_seam* clock = nullptr;      // the outcome line's time
     repaint_request repaint;
@@ -32,6 +35,10 @@ struct ui_context {
     outcome_line outcome;                 // the latest outcome as the status bar shows it
     ir_preview preview;                   // the import's preview, while open
     std::array<ir_plot, cabinet_count> factory_plots; // made when the cabinet page first shows one
+    int32_t focus = -1;       // the focused control (its first id); -1: none yet
+    bool focus_shown = false; // a key was used since the last click: ring drawn
+    rect focus_ring;          // around the focused control in the last pass
+    text_buffer status;       // the status bar's texts in the last pass
 };
 
 } // namespace nimba

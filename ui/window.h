@@ -20,6 +20,23 @@ enum editor_event : int32_t {
     event_right_up = 6,
     event_wheel = 7,
     event_timer = 8,
+    event_key = 9, // a key went down: key_input::key says which
+};
+
+// The keys the editor takes, as every platform layer names them for event_key.
+enum editor_key : int32_t {
+    key_none = 0,
+    key_tab = 1,
+    key_back_tab = 2, // Shift+Tab
+    key_space = 3,
+    key_enter = 4,
+    key_escape = 5,
+    key_left = 6,
+    key_right = 7,
+    key_up = 8,
+    key_down = 9,
+    key_page_up = 10,
+    key_page_down = 11,
 };
 
 struct main_window {
@@ -35,6 +52,12 @@ struct pointer_input {
     int32_t pointer_x = 0;
     int32_t pointer_y = 0;
     int32_t wheel_steps = 0;
+};
+
+// The key of the last event_key; written by the window procedure, read by the event handler.
+// GUI thread only.
+struct key_input {
+    int32_t key = key_none;
 };
 
 // The window's size by default and at least: on Windows the outer window, on GTK the drawing

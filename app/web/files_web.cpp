@@ -1,4 +1,4 @@
-// The picker's wait for the page, the dropped file's hand-over and the zip download.
+// The picker's wait for the page and the zip download.
 #include "app/web/files_web.h"
 
 #include <emscripten.h>
@@ -21,7 +21,6 @@ struct pick_exchange {
     std::mutex lock;
     std::condition_variable answered;
     std::optional<std::wstring> chosen; // set by the page: a path, or empty for cancelled
-    std::wstring dropped;               // a dropped file waiting for the next WAV pick
 };
 pick_exchange exchange;
 
@@ -35,18 +34,12 @@ std::wstring pick_path_web(pick_mode mode) {
         return web_export_folder;
     }
     std::unique_lock hold(exchange.lock);
-    if (!exchange.dropped.empty()) return std::exchange(exchange.dropped, std::wstring());
     exchange.chosen.reset();
     hold.unlock();
     MAIN_THREAD_ASYNC_EM_ASM({ Module.nimbaFiles.choose(); });
     hold.lock();
     exchange.answered.wait(hold, [] { return exchange.chosen.has_value(); });
     return *std::exchange(exchange.chosen, std::nullopt);
-}
-
-void hand_dropped_file(std::wstring path) {
-    const std::lock_guard hold(exchange.lock);
-    exchange.dropped = std::move(path);
 }
 
 bool offer_folder_as_zip(const std::wstring& folder, const std::string& download_name) {

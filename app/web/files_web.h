@@ -1,7 +1,6 @@
 // Files in the browser edition: the path picker over the page's file input (the chosen file is
-// copied into the in-memory file system first), a file dropped on the page handed to the next
-// WAV pick, and a folder's files offered as one zip download. The picker and the download run
-// on the worker and wait for the main thread; the drop arrives on the main thread.
+// copied into the in-memory file system first), and a folder's files offered as one zip
+// download. The picker and the download run on the worker and wait for the main thread.
 #pragma once
 
 #include <string>
@@ -13,13 +12,9 @@ namespace nimba {
 // The in-memory folder EXTRACT ALL writes into before its files become the download.
 inline constexpr const wchar_t* web_export_folder = L"/extract";
 
-// Worker: a WAV file asks the page's file input (or takes a dropped file waiting for it) and
-// waits for the choice; a folder is web_export_folder, emptied.
+// Worker: a WAV file asks the page's file input and waits for the choice; a folder is
+// web_export_folder, emptied.
 std::wstring pick_path_web(pick_mode mode);
-
-// Main thread: the next WAV pick returns `path` (a dropped file already in the file system)
-// without asking.
-void hand_dropped_file(std::wstring path);
 
 // Worker: the files of `folder` (names in order) as one zip download named `download_name`;
 // false when there is nothing to offer or the archive cannot be made.

@@ -4,18 +4,19 @@
 // Main thread only, except request_repaint.
 #include <emscripten.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cmath>
 #include <string>
+#include <vector>
 
+#include "app/cabinet_preview.h"
 #include "app/editor.h"
 #include "app/web/files_web.h"
 #include "app/web/html_canvas_web.h"
 #include "app/web/midi_ports_web.h"
 #include "core/file_access.h"
 #include "ir/cabinet_commands.h"
-#include "ui/control_table.h"
-#include "ui/event_handler.h"
 
 namespace nimba {
 
@@ -128,25 +129,17 @@ extern "C" EMSCRIPTEN_KEEPALIVE void nimba_event(int event) {
     if (event == event_timer || event == event_activate) deliver(event);
 }
 
-// A WAV file dropped at CSS pixel (x, y), already in the file system at `path`: when a slot's
-// row is there, its import runs with that file in place of the chooser. Returns 1 then.
-extern "C" EMSCRIPTEN_KEEPALIVE int nimba_drop(double x, double y, const char* path) {
-    store_pointer(x, y);
-    const int32_t py = editor.pointer.pointer_y;
-    for (const hit_region& r : editor.ui.hit_regions) {
-        if (r.kind != region_click || r.id < id_import0 || r.id >= id_import0 + slot_count)
-            continue;
-        if (!region_active(r, editor.session.state->ir_slot_choice >= 1)) continue;
-        if (py < r.y || py > r.y + r.height) continue;
-        hand_dropped_file(wide_from_utf8(path));
-        editor.pointer.pointer_x = r.x + r.width / 2;
-        editor.pointer.pointer_y = r.y + r.height / 2;
-        deliver(event_pointer_move);
-        deliver(event_left_down);
-        deliver(event_left_up);
-        return 1;
-    }
-    return 0;
+// `count` files dropped at CSS pixel (x, y), the first already in the file system at `path`
+// (the others are not stored: one slot takes one file). On a slot's row the preview opens, with
+// the file or refusing several. Returns 1 then.
+extern "C" EMSCRIPTEN_KEEPALIVE int nimba_drop(double x, double y, int count, const char* path) {
+    if (count < 1 || !std::isfinite(x) || !std::isfinite(y)) return 0;
+    std::vector<std::wstring> paths(static_cast<size_t>(count));
+    paths[0] = wide_from_utf8(path);
+    const auto unit = [](double v) {
+        return static_cast<int32_t>(std::floor(std::clamp(v, -1e9, 1e9)));
+    };
+    return drop_files(*editor.session.state, editor.ui, unit(x), unit(y), paths) ? 1 : 0;
 }
 
 int main() {
@@ -160,7 +153,7 @@ int main() {
         editor.session, editor.record,
         [&state](int32_t event) {
             editor.ui.dpi = static_cast<float>(96.0 * editor.pixel_ratio);
-            handle_event(state, editor.ui, event);
+            editor_event(state, editor.ui, event);
         },
         request_repaint, page_services());
     return started ? 0 : exit_no_worker;

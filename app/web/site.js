@@ -84,11 +84,12 @@
     canvas.addEventListener('dragover', (e) => e.preventDefault());
     canvas.addEventListener('drop', async (e) => {
       e.preventDefault();
-      const file = e.dataTransfer.files[0];
-      if (!file) return;
+      const files = e.dataTransfer.files;
+      if (!files.length) return;
       const [x, y] = at(e);
-      const path = await Module.nimbaFiles.store(file);
-      Module.ccall('nimba_drop', 'number', ['number', 'number', 'string'], [x, y, path]);
+      const path = await Module.nimbaFiles.store(files[0]);
+      Module.ccall('nimba_drop', 'number', ['number', 'number', 'number', 'string'],
+                   [x, y, files.length, path]);
     });
   }
 

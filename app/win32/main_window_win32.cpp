@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "app/win32/d2d_canvas_win32.h"
+#include "app/win32/uia_provider_win32.h"
 
 namespace nimba {
 
@@ -139,6 +140,19 @@ LRESULT CALLBACK window_procedure(HWND hwnd, UINT message, WPARAM wparam, LPARAM
         store_pointer(lparam);
         deliver(hwnd, event_right_up);
         return 0;
+    case WM_KEYDOWN: {
+        const int32_t key = editor_key_of(wparam, GetKeyState(VK_SHIFT) < 0);
+        if (key == key_none) return DefWindowProcW(hwnd, message, wparam, lparam);
+        main_window_globals().keys.key = key;
+        deliver(hwnd, event_key);
+        return 0;
+    }
+    case WM_GETOBJECT: {
+        LRESULT answer = 0;
+        if (uia_root* root = main_window_globals().accessibility)
+            if (answer_get_object(*root, wparam, lparam, answer)) return answer;
+        return DefWindowProcW(hwnd, message, wparam, lparam);
+    }
     case WM_MOUSEWHEEL:
         main_window_globals().pointer.wheel_steps +=
             wheel_notches(static_cast<int16_t>(HIWORD(wparam)));
@@ -166,6 +180,33 @@ main_window_values& main_window_globals() {
 
 int32_t window_pixels(float dpi, int32_t units) {
     return static_cast<int32_t>(std::ceil(dpi * static_cast<float>(units) / 96.0f));
+}
+
+int32_t editor_key_of(uintptr_t virtual_key, bool shift) {
+    switch (virtual_key) {
+    case VK_TAB:
+        return shift ? key_back_tab : key_tab;
+    case VK_SPACE:
+        return key_space;
+    case VK_RETURN:
+        return key_enter;
+    case VK_ESCAPE:
+        return key_escape;
+    case VK_LEFT:
+        return key_left;
+    case VK_RIGHT:
+        return key_right;
+    case VK_UP:
+        return key_up;
+    case VK_DOWN:
+        return key_down;
+    case VK_PRIOR:
+        return key_page_up;
+    case VK_NEXT:
+        return key_page_down;
+    default:
+        return key_none;
+    }
 }
 
 int32_t wheel_notches(int16_t delta) {

@@ -15,15 +15,18 @@ struct HWND__;
 namespace nimba {
 
 struct d2d_drawing;
+struct uia_root;
 
 // The process-wide values of the main window. The worker reads only `hwnd`.
 struct main_window_values {
     main_window* record = nullptr; // the first window record; a second never replaces it
     HWND__* hwnd = nullptr;        // null when no window was made
     pointer_input pointer;         // written by the window procedure
+    key_input keys;                // written by the window procedure
     d2d_drawing* drawing = nullptr;
     // Files dropped on the window at (x, y) in drawing units; may be empty.
     std::function<void(int32_t x, int32_t y, const std::vector<std::wstring>& paths)> on_drop;
+    uia_root* accessibility = nullptr; // answers UI Automation's WM_GETOBJECT while set
 };
 main_window_values& main_window_globals();
 
@@ -39,6 +42,9 @@ enum class window_creation {
 // Outer window size in pixels for `units` drawing units at `dpi`: ceiling(dpi * units / 96),
 // computed in single precision.
 int32_t window_pixels(float dpi, int32_t units);
+
+// The editor's key for a virtual key code, Shift held or not; key_none for any other.
+int32_t editor_key_of(uintptr_t virtual_key, bool shift);
 
 // Wheel notches of one WM_MOUSEWHEEL delta, truncated toward zero (a delta of 60 is 0).
 int32_t wheel_notches(int16_t delta);

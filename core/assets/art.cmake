@@ -1,6 +1,8 @@
 # The pictures: the SVG artwork under art/ rasterised at build time by the art_raster host tool
-# into "RI" colour pictures and "RM" masks, embedded into nimba_core as nimba_blob_art_<name>
-# (listed in the order of the picture enum; pictures.cpp keeps the same order).
+# into colour pictures and masks stored as PNG, embedded into nimba_core as nimba_blob_art_<name>
+# (listed in the order of the picture enum; pictures.cpp keeps the same order) and decoded when
+# first drawn. art_digests.inc (in the same folder) lists the digest of each raw picture for
+# the tests.
 # `cmake --build <dir> --target art_sheets` draws a contact sheet and a screen preview.
 nimba_host_tool(art_raster_tool art_raster)
 set(art_dir ${CMAKE_CURRENT_LIST_DIR}/art)
@@ -13,15 +15,12 @@ set(art_masks
     arrow_left arrow_right diagram_base diagram_accent diagram_slot_0 diagram_slot_1
     diagram_slot_2 diagram_slot_3 diagram_slot_4 diagram_slot_5 maker_mark)
 
-set(art_blobs)
+set(art_digests ${art_blob_dir}/art_digests.inc)
+set(art_blobs ${art_digests})
 set(art_embeds)
-foreach(name ${art_colour_pictures})
-    list(APPEND art_blobs ${art_blob_dir}/${name}.ri)
-    list(APPEND art_embeds art_${name} ${art_blob_dir}/${name}.ri)
-endforeach()
-foreach(name ${art_masks})
-    list(APPEND art_blobs ${art_blob_dir}/${name}.rm)
-    list(APPEND art_embeds art_${name} ${art_blob_dir}/${name}.rm)
+foreach(name ${art_colour_pictures} ${art_masks})
+    list(APPEND art_blobs ${art_blob_dir}/${name}.png)
+    list(APPEND art_embeds art_${name} ${art_blob_dir}/${name}.png)
 endforeach()
 
 # The program icon is made from art/icon.svg by the shell's own step, not here.
@@ -38,6 +37,13 @@ add_custom_command(
 add_custom_target(nimba_art_blobs DEPENDS ${art_blobs})
 add_dependencies(nimba_core nimba_art_blobs)
 nimba_embed_blobs(nimba_core ${art_embeds})
+
+# The decoder: stb_image, from Debian's libstb-dev, compiled into nimba_core by picture_png.cpp.
+set(stb_dir /usr/include/stb)
+if(NOT EXISTS ${stb_dir}/stb_image.h)
+    message(FATAL_ERROR "stb_image.h is missing from ${stb_dir}: install libstb-dev")
+endif()
+target_include_directories(nimba_core SYSTEM PRIVATE ${stb_dir})
 
 add_custom_target(art_sheets
     COMMAND ${art_raster_tool} --contact-sheet ${art_dir} ${CMAKE_BINARY_DIR}/art_contact_sheet.png

@@ -1,6 +1,9 @@
-// The built-in pictures: ten "RI" colour pictures and nineteen "RM" masks, embedded in the
-// program. Read-only; any thread.
+// The built-in pictures: ten colour pictures and nineteen masks, embedded in the program as
+// PNG and decoded into "RI"/"RM" blobs the first time they are asked for, once per process.
+// Any thread.
 #pragma once
+
+#include <string>
 
 #include "core/assets/blobs.h"
 
@@ -39,7 +42,22 @@ enum class picture : int {
     count
 };
 
-// The blob of a picture; an empty blob when the program carries none.
+// The picture's "RI"/"RM" blob, decoded on the first call from any thread (others asking
+// meanwhile wait for it) and kept until the process ends, at the same address. An empty blob
+// for a value outside the enum or a picture that cannot be decoded (picture_fault says why).
 blob picture_blob(picture p);
+
+// The picture's name as the artwork calls it ("amplifier", "icon_store"); "" outside the enum.
+const char* picture_name(picture p);
+
+// The picture as embedded: its PNG bytes.
+blob picture_png(picture p);
+
+// Why the picture cannot be drawn, naming it: its PNG does not read as its kind or is damaged
+// (png_picture_fault), or decoding it failed. Empty when neither is known; decodes nothing.
+std::string picture_fault(picture p);
+
+// The first fault among all the pictures, for a start-up check; empty when there is none.
+std::string pictures_fault();
 
 } // namespace nimba

@@ -19,6 +19,8 @@
 #      `nimba-cli ir-convert --channel both --level matched --tail fade` makes of it, named after
 #      the file, and the outcome says so;
 #   7. EXTRACT ALL into a folder chosen in the folder picker: the twelve files `ir-export` writes;
+#   then the round again by keyboard only: Escape, program up, IR bypass, a cabinet SELECTed into
+#   slot 2, STORE (gui-round.sh's keyboard_round);
 #   8. the peak memory of the process, and WM_CLOSE ending it with exit code 0.
 # Every wait has a deadline; everything started here is stopped on exit.
 set -uo pipefail
@@ -55,6 +57,12 @@ source scripts/lib/gui-round.sh
 host_path() { echo "Z:${1//\//\\}"; }
 cli() { timeout 60 wine "$cli_exe" "$@"; }
 point_at() { xdotool mousemove --window "$window" "$1" "$2"; }
+# Without a window manager Wine's window takes the keyboard once X gives it the input focus.
+keys() {
+  xdotool windowfocus "$window" 2>/dev/null
+  xdotool key --delay 120 "$@"
+  sleep 0.2
+}
 # Types the path into the file name field of the open picker and accepts it. A dialog still
 # laying itself out on a loaded machine may miss the first click: then the field is selected
 # whole and typed again until the dialog closes.
@@ -88,8 +96,9 @@ NIMBA_DEMO_LOG="$(host_path "$log")" wine "$demo" >/dev/null 2>&1 &
 demo_pid=$!
 demo_started "$start"
 
-# 2. to 7.
+# 2. to 7., then the keyboard's round.
 demo_round
+keyboard_round
 
 # 8. Peak memory, then WM_CLOSE.
 report_memory "$demo_pid"

@@ -8,6 +8,7 @@
 #   2.-7. program up, IR bypass, SELECT and AUDITION, STORE, a WAV file through the GTK file
 #   chooser into its preview (refused, then one shaped by each choice and sent with the level
 #   matched), EXTRACT ALL through its folder mode;
+#   then by keyboard only: Escape, program up, IR bypass, a cabinet SELECTed into slot 2, STORE;
 #   8. peak memory, and closing the window ending the process with 0 and no sanitizer report.
 # NIMBA_GUI_PRESET names the build (default native, ASan + UBSan; 63-gtk-gui-tsan.sh runs it
 # on native-tsan). Every wait has a deadline; everything started here is stopped on exit.
@@ -60,8 +61,9 @@ wait_for 15 block_of_program_0 || fail "a wheel notch up did not go back to prog
 echo "$tag: wheel: a notch down read program 127, a notch up went back to program 0"
 sleep 0.3
 
-# 2. to 7.
+# 2. to 7., then the keyboard's round.
 demo_round
+keyboard_round
 
 # 8. Peak memory, then the window closed.
 report_memory "$demo_pid"

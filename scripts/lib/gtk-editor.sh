@@ -16,6 +16,12 @@ cli() { timeout 60 "$cli_exe" "$@"; }
 # GTK 4 drops synthetic events (xdotool's --window): the pointer moves in root coordinates.
 point_at() { xdotool mousemove --sync $((wx + $1)) $((wy + $2)); }
 
+# Without a window manager the keyboard follows the pointer: keys go to the window under it.
+keys() {
+  xdotool key --delay 120 "$@"
+  sleep 0.2
+}
+
 # Types the path into the open GTK file chooser's location field (ctrl+L) and accepts it. Without
 # a window manager the keyboard follows the pointer, so the pointer goes onto the dialog first.
 answer_picker() {

@@ -5,6 +5,7 @@
 #   host_path <path>         the path as the editor and nimba-cli take it;
 #   cli <arguments...>       runs nimba-cli;
 #   answer_picker <title> <path>   types the path into the open picker and accepts it;
+#   keys <key names...>      types the keys (xdotool's names) into the editor's window;
 # and sets $work, $log (the amplifier's report), $client_w and $client_h (the client area's
 # size in pixels) and $tag (the check's name for its messages). find_editor_window sets $window,
 # $wx and $wy (the client area's place on the screen).
@@ -228,6 +229,9 @@ demo_round() {
   }
   see_change 15 "$preview_x" $((preview_y + 72)) 698 220 picked_import ||
     fail "the preview did not open for the picked file"
+  screen "$work/picked.png"
+  local as_picked
+  as_picked=$(region_hash "$work/picked.png" "$preview_x" $((preview_y + 72)) 698 290)
   echo "$tag: preview: opened for my_cab.wav"
   local choice
   for choice in "channel right:$((preview_x + 252)):$((preview_y + 392))" \
@@ -248,6 +252,31 @@ demo_round() {
   wait_for 10 logged_count '^recv F0 00 04 05 F7$' 4 || fail "no re-read after the import"
   sleep 0.3
 
+  # The same file dropped on slot 3's row, as a file manager drops it (XDND): the same preview
+  # opens, its plots and figures as they were when the file was picked; CANCEL closes it. Two
+  # files dropped at once open it refusing them, and the status bar says why.
+  drop_on_slot_3() {
+    python3 scripts/lib/xdnd_drop.py "$window" $((wx + 100)) $((wy + 198 + 31 * 3 + 11)) "$@" \
+      >"$work/drop.out" 2>&1 || fail "the drop was not taken: $(cat "$work/drop.out")"
+    rest_pointer
+  }
+  see_change 10 "$preview_x" $((preview_y + 72)) 698 290 drop_on_slot_3 "$work/my_cab.wav" ||
+    fail "no preview opened for the dropped file"
+  sleep 0.3
+  screen "$work/dropped.png"
+  [ "$(region_hash "$work/dropped.png" "$preview_x" $((preview_y + 72)) 698 290)" = "$as_picked" ] ||
+    fail "the dropped file's preview differs from the picked file's"
+  see_change 5 "$preview_x" "$preview_y" 730 560 click $((preview_x + 534)) $((preview_y + 529)) ||
+    fail "CANCEL did not close the dropped file's preview"
+  echo "$tag: drop: slot 3's row took the file, its preview as when picked; CANCEL closed it"
+  local several='^outcome import refused: one slot takes one file: 2 files were dropped$'
+  drop_on_slot_3 "$work/my_cab.wav" "$work/left.wav"
+  wait_for 5 logged "$several" || fail "two dropped files were not refused with their reason"
+  see_change 5 "$preview_x" "$preview_y" 730 560 click $((preview_x + 534)) $((preview_y + 529)) ||
+    fail "CANCEL did not close the preview refusing two files"
+  [ "$(grep -c '^slot 3 ' "$log")" -eq 0 ] || fail "a dropped file reached the amplifier"
+  echo "$tag: drop: two files refused (\"one slot takes one file\"), nothing sent"
+
   # 7. EXTRACT ALL (the cabinet page is still open) into a folder of its own.
   mkdir -p "$work/extracted"
   click 315 $((bottom - 55 + 13))
@@ -260,6 +289,61 @@ demo_round() {
       fail "EXTRACT ALL: \"$name.wav\" differs from ir-export's"
   done <"$work/names"
   echo "$tag: EXTRACT ALL: the twelve cabinets, as ir-export writes them"
+}
+
+# times <n> <key>: the key n times, as keys takes them.
+times() { for _ in $(seq "$1"); do printf '%s ' "$2"; done; }
+
+# keyboard_round: from where demo_round left the demo (program 1, the cabinet page of slot 2
+# open, AUDITION on), the round again by keyboard only: Escape closes the page, Page Up reads
+# program 2, Tab and Space switch its IR bypass, a cabinet chosen from the list goes to slot 2
+# with SELECT, and STORE. The focus moves as the reading order says (the top bar, the switch row
+# or the cabinet page, then each slot's radio, import and page buttons); the amplifier's report
+# is the evidence. Between steps the round waits until the editor takes input again.
+keyboard_round() {
+  local slot=2 cabinet=7 name
+  rest_pointer
+  sleep 0.2
+  see_change 5 300 45 150 40 keys Escape || fail "Escape did not close the cabinet page"
+  echo "$tag: keyboard: Escape closed the cabinet page"
+
+  keys Prior
+  wait_for 5 logged '^recv F0 00 02 02 F7$' || fail "Page Up did not read program 2"
+  echo "$tag: keyboard: Page Up read program 2"
+  sleep 0.3
+
+  # Escape left the focus on the page button; back past three buttons a slot to IR BYPASS.
+  # shellcheck disable=SC2046
+  keys $(times $((3 * slot + 3)) shift+Tab) space
+  block_2_with_bypass() {
+    awk '$1 == "recv" && NF == 24 && $2 == "F0" && $4 == "01" && $5 == "02" && $24 == "F7" &&
+         $15 == "01" { found = 1 } END { exit !found }' "$log"
+  }
+  wait_for 5 block_2_with_bypass || fail "Space on IR BYPASS sent no block with the bypass byte set"
+  echo "$tag: keyboard: Space on IR BYPASS sent program 2's block with the bypass byte set"
+  sleep 0.3
+
+  # Forward to the page button again and open the page; back to AUDITION (off, past SELECT and
+  # EXTRACT ALL), the title (the list), the first listed cabinet, down to the chosen one (the
+  # list closes, the focus is on the title again), then forward to SELECT.
+  # shellcheck disable=SC2046
+  keys $(times $((3 * slot + 3)) Tab) space
+  sleep 0.3
+  # shellcheck disable=SC2046
+  keys $(times $((3 * slot + 5)) shift+Tab) space
+  # shellcheck disable=SC2046
+  keys shift+Tab space Tab $(times "$cabinet" Down) space Tab Tab Tab Return
+  wait_for 15 logged_count "^slot $slot \"" 3 || fail "SELECT by keyboard sent nothing to slot $slot"
+  name=$(sed -n "$((cabinet + 1))p" "$work/names")
+  slot_holds $slot "$name" "$work/cabinets/$name.wav" "keyboard SELECT"
+  wait_for 10 logged_count '^recv F0 00 04 05 F7$' 5 || fail "no re-read after the transfer"
+  sleep 0.3
+
+  # Back from SELECT past EXTRACT ALL, AUDITION and the title to STORE.
+  keys shift+Tab shift+Tab shift+Tab shift+Tab Return
+  wait_for 5 logged_count '^stored$' 2 || fail "STORE by keyboard did not reach the amplifier"
+  echo "$tag: keyboard: STORE: the amplifier stored"
+  sleep 0.8
 }
 
 # report_memory <pid>: the process's peak and current memory, from /proc.

@@ -6,10 +6,14 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "ir/ir_import.h"
 #include "ir/wav_codec.h"
 #include "tests/core/temp_files.h"
 #include "tests/ui/screen_fixture.h"
+#include "ui/accessible.h"
+#include "ui/control_table.h"
 
 namespace nimba {
 namespace {
@@ -136,6 +140,76 @@ TEST(CabinetPreview, RefusalsShowTheirReasonAndSendNothing) {
         click(sc, id_preview_cancel);
         EXPECT_FALSE(sc.ui.preview.open);
     }
+}
+
+// The preview is a page of controls like the others: Tab goes round its own nine, Space flips a
+// switch as its click does, keys for the screen under it do nothing, assistive technology reads
+// the switches' states, and Escape closes it, the focus back on the slot's import button.
+TEST(CabinetPreview, KeysAndAssistiveTechnologyReachOnlyThePreviewWhileOpen) {
+    temp_folder dir;
+    write_file(dir / "good.wav", stereo_file());
+    screen sc;
+    paint(sc);
+    sc.key(key_tab);
+    ASSERT_TRUE(drop_files(sc.s(), sc.ui, 100, 194 + 31 * 3 + 5, {wide(dir / "good.wav")}));
+    EXPECT_EQ(sc.ui.focus, id_preview_channel0);
+    std::vector<int32_t> round;
+    for (int n = 0; n < 9; ++n) {
+        sc.key(key_tab);
+        round.push_back(sc.ui.focus);
+    }
+    const std::vector<int32_t> expected = {
+        id_preview_channel0 + 1, id_preview_channel0 + 2, id_preview_level0,
+        id_preview_level0 + 1,   id_preview_tail0,        id_preview_tail0 + 1,
+        id_preview_send,         id_preview_cancel,       id_preview_channel0};
+    EXPECT_EQ(round, expected);
+
+    const struct {
+        int32_t focus, key;
+        ir_choices after;
+    } steps[] = {
+        {id_preview_channel0 + 2, key_space, {.channel = ir_channel::both}},
+        {id_preview_tail0 + 1, key_enter, {.channel = ir_channel::both, .tail = ir_tail::fade}},
+        {id_store, key_page_up, {.channel = ir_channel::both, .tail = ir_tail::fade}},
+    };
+    for (const auto& st : steps) {
+        sc.ui.focus = st.focus;
+        sc.key(st.key);
+        paint(sc);
+        EXPECT_EQ(sc.ui.preview.choices.channel, st.after.channel) << st.focus;
+        EXPECT_EQ(sc.ui.preview.choices.tail, st.after.tail) << st.focus;
+        EXPECT_EQ(sc.ui.preview.plot.samples,
+                  convert_wav_to_ir(read_file(dir / "good.wav"), st.after).samples);
+    }
+    EXPECT_EQ(sc.s().program, 0);
+    EXPECT_TRUE(sc.queued().empty());
+
+    accessible_tree tree;
+    read_accessible_tree(sc.s(), sc.ui, tree);
+    for (const accessible_control& c : tree) {
+        const bool in_preview = find_control(c.id)->page == screen_page::preview;
+        EXPECT_EQ(c.shown, in_preview) << c.id;
+        if (in_preview) {
+            EXPECT_GT(c.bounds.width, 0) << c.id;
+        }
+    }
+    const auto reading = [&tree](int32_t id) {
+        return *std::find_if(tree.begin(), tree.end(),
+                             [id](const accessible_control& c) { return c.id == id; });
+    };
+    EXPECT_EQ(reading(id_preview_channel0 + 2).access.name.view(), L"CHANNEL BOTH");
+    EXPECT_TRUE(reading(id_preview_channel0 + 2).access.on);
+    EXPECT_FALSE(reading(id_preview_channel0).access.on);
+    EXPECT_EQ(reading(id_preview_tail0 + 1).access.name.view(), L"TAIL FADE");
+    EXPECT_EQ(reading(id_preview_level0).role, access_role::radio);
+    EXPECT_TRUE(reading(id_preview_send).access.enabled);
+
+    press_control(sc.s(), sc.ui, id_ir_bypass); // under the preview: nothing
+    EXPECT_EQ(sc.program().ir_bypass, 0);
+    sc.key(key_escape);
+    EXPECT_FALSE(sc.ui.preview.open);
+    EXPECT_EQ(sc.ui.focus, id_import0 + 3);
+    EXPECT_TRUE(sc.queued().empty());
 }
 
 TEST(CabinetPreview, CabinetPagePlotsTheSelectedFactoryCabinet) {

@@ -36,5 +36,14 @@ TEST(EditorSession, StartsOnTheDemoAmpAndStopsInOrder) {
     EXPECT_FALSE(window.on_event);
 }
 
+TEST(EditorSession, PictureStartFindsEveryBuiltInPictureSound) {
+    picture_start start;
+    start_pictures(start);
+    EXPECT_EQ(finish_pictures(start), "");
+    EXPECT_EQ(finish_pictures(start), ""); // asked again after the thread has ended
+    picture_start left_running;            // its destructor waits for it
+    start_pictures(left_running);
+}
+
 } // namespace
 } // namespace nimba

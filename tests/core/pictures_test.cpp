@@ -1,6 +1,7 @@
-// The embedded pictures: every blob well formed at the size the renderer expects, colour
-// pictures properly premultiplied, the channel pictures lit where the renderer copies from them,
-// and the overlays and masks covering what they should.
+// The embedded pictures: decoded once, byte for byte what the rasteriser made, every blob well
+// formed at the size the renderer expects, colour pictures properly premultiplied, the channel
+// pictures lit where the renderer copies from them, and the overlays and masks covering what
+// they should.
 #include "core/assets/pictures.h"
 
 #include <gtest/gtest.h>
@@ -10,6 +11,10 @@
 #include <cstdint>
 #include <cstdlib>
 #include <string>
+#include <thread>
+#include <vector>
+
+#include "core/assets/pixel_digest.h"
 
 namespace nimba {
 namespace {
@@ -75,6 +80,44 @@ int coverage(const picture_view& v, int x, int y) {
     return v.pixels[static_cast<size_t>(y) * v.pitch() + x];
 }
 
+// What art_raster rasterised, before it stored the pictures as PNG: each raw blob's size and
+// digest, in the enum's order.
+struct raw_picture {
+    size_t size;
+    uint64_t digest;
+};
+constexpr raw_picture rasterised[] = {
+#include "art_digests.inc"
+};
+static_assert(std::size(rasterised) == static_cast<size_t>(picture::count));
+
+// Threads asking at once for pictures not yet decoded all get the one decoded blob, at one
+// address, and it is the rasteriser's raw blob byte for byte.
+TEST(Pictures, DecodedOnceIntoTheRasterisersExactBytes) {
+    constexpr size_t count = static_cast<size_t>(picture::count);
+    std::vector<std::array<blob, count>> seen(4);
+    std::vector<std::thread> askers;
+    for (size_t t = 0; t < seen.size(); ++t) {
+        askers.emplace_back([&seen, t] {
+            for (size_t i = 0; i < count; ++i) {
+                const size_t k = t % 2 ? count - 1 - i : i; // half of them from the other end
+                seen[t][k] = picture_blob(static_cast<picture>(k));
+            }
+        });
+    }
+    for (std::thread& t : askers) t.join();
+    for (size_t i = 0; i < count; ++i) {
+        const auto p = static_cast<picture>(i);
+        SCOPED_TRACE(picture_name(p));
+        const blob b = picture_blob(p);
+        for (const auto& one : seen) EXPECT_EQ(one[i].data, b.data);
+        ASSERT_EQ(b.size, rasterised[i].size);
+        EXPECT_EQ(pixel_digest(b.data, b.size), rasterised[i].digest);
+        EXPECT_EQ(picture_fault(p), "");
+    }
+    EXPECT_EQ(pictures_fault(), "");
+}
+
 TEST(Pictures, EveryBlobHasItsMagicSizeAndExactLength) {
     for (const expected_picture& e : all_pictures) {
         SCOPED_TRACE(static_cast<int>(e.p));
@@ -95,10 +138,13 @@ TEST(Pictures, EveryBlobHasItsMagicSizeAndExactLength) {
 }
 
 TEST(Pictures, OutOfRangePictureIsEmpty) {
-    const blob b = picture_blob(picture::count);
-    EXPECT_EQ(b.data, nullptr);
-    EXPECT_EQ(b.size, 0u);
-    EXPECT_EQ(picture_blob(static_cast<picture>(-1)).data, nullptr);
+    for (const picture p : {picture::count, static_cast<picture>(-1)}) {
+        EXPECT_EQ(picture_blob(p).data, nullptr);
+        EXPECT_EQ(picture_blob(p).size, 0u);
+        EXPECT_EQ(picture_png(p).data, nullptr);
+        EXPECT_STREQ(picture_name(p), "");
+        EXPECT_NE(picture_fault(p), "");
+    }
 }
 
 TEST(Pictures, ColourPicturesArePremultiplied) {

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
 #include <filesystem>
 #include <functional>
 #include <nlohmann/json.hpp>
@@ -66,21 +67,27 @@ TEST(Librarian, BackupThenRestoreLeavesNothingThatDiffers) {
     amp.tolex_colour = 4;
     EXPECT_EQ(t.differences_from(saved).size(), 6u); // tolex, 5's channel, 90's four values
 
-    // One program chosen: that one is written, stored and read back, and nothing else.
+    // One program chosen: that one is written, stored and read back, and nothing else; the
+    // amplifier-wide values stay as the amplifier has them.
     const size_t blocks = amp.blocks.size();
-    std::vector<int32_t> written;
-    ASSERT_EQ(restore_programs(*t.link, saved, {5}, written).status, walk_status::done);
-    EXPECT_EQ(written, std::vector<int32_t>{5});
+    restore_report report;
+    ASSERT_EQ(restore_programs(*t.link, saved, {{5}, false}, report).status, walk_status::done);
+    EXPECT_EQ(report.stored, std::vector<int32_t>{5});
+    EXPECT_TRUE(report.amp_values.empty());
     EXPECT_EQ(amp.blocks.size(), blocks + 1);
     EXPECT_EQ(amp.stores, 1);
     EXPECT_EQ(amp.stored[5], amp.programs[5]);
-    EXPECT_EQ(amp.tolex_colour, 1); // the block carries the file's amplifier-wide values
+    EXPECT_EQ(amp.tolex_colour, 4);
     EXPECT_EQ(t.state->program, 3);
+    EXPECT_EQ(restore_report_text(report), "program 5");
 
-    EXPECT_EQ(t.differences_from(saved).size(), 4u);
-    written.clear();
-    ASSERT_EQ(restore_programs(*t.link, saved, {}, written).status, walk_status::done);
-    EXPECT_EQ(written, std::vector<int32_t>{90});
+    EXPECT_EQ(t.differences_from(saved).size(), 5u);
+    report = {};
+    ASSERT_EQ(restore_programs(*t.link, saved, {}, report).status, walk_status::done);
+    EXPECT_EQ(report.stored, std::vector<int32_t>{90});
+    EXPECT_EQ(report.amp_values, std::vector<std::string>{"tolex_colour"});
+    EXPECT_EQ(restore_report_text(report), "program 90 and the amplifier-wide values tolex_colour");
+    EXPECT_EQ(amp.tolex_colour, 1);
     EXPECT_TRUE(t.differences_from(saved).empty());
     ASSERT_EQ(return_to_current_program(*t.link).status, walk_status::done);
     EXPECT_EQ(amp.program, 3);
@@ -93,23 +100,49 @@ TEST(Librarian, ReadingAllProgramsThroughReplyFaults) {
         walk_status status;
         int32_t program;  // the one that failed
         int32_t requests; // requests 02 sent
+        int64_t most_ms;  // virtual time the walk may take
     };
     const row rows[] = {
-        // Each change is first answered about the program before: every program is asked twice.
+        // Each change is first answered about the program before: every program is asked
+        // twice, the second time at once.
         {"replies about the previous program",
          {.stale_program_replies = 1},
          walk_status::done,
          -1,
-         2 * program_count},
-        {"every third reply lost", {.drop_every = 3}, walk_status::done, -1, -1},
-        {"program 77 never answers", {.mute_program = 77}, walk_status::no_answer, 77, 77 + 3},
+         2 * program_count,
+         2 * program_count * link_poll_step_ms},
+        // A lost reply costs one reply budget; with the replies to repeated requests counted,
+        // every second program loses one.
+        {"every third reply lost",
+         {.drop_every = 3},
+         walk_status::done,
+         -1,
+         -1,
+         (program_count / 2 + 1) * (reply_budget_ms + 2 * link_poll_step_ms) +
+             program_count * link_poll_step_ms},
+        {"program 77 never answers",
+         {.mute_program = 77},
+         walk_status::no_answer,
+         77,
+         77 + 3,
+         3 * reply_budget_ms + 77 * link_poll_step_ms},
+        // An amplifier that never leaves the program it was on: program 0 is given up after a
+        // bounded number of requests, without waiting out a reply budget.
+        {"always about the program before",
+         {.stale_program_replies = 1000},
+         walk_status::no_answer,
+         0,
+         other_program_repeats + program_request_retries + 1,
+         (other_program_repeats + program_request_retries + 1) * link_poll_step_ms},
     };
     for (const row& r : rows) {
         SCOPED_TRACE(r.what);
         librarian_link t;
         t.bus.amp.faults = r.faults;
         t.bus.amp.faults.delay_ms = 0;
+        const int64_t start = t.clock.now_ms();
         const walk_result result = read_all_programs(*t.link);
+        EXPECT_LE(t.clock.now_ms() - start, r.most_ms);
         EXPECT_EQ(result.status, r.status);
         EXPECT_EQ(result.program, r.program);
         if (r.requests >= 0) {
@@ -232,6 +265,47 @@ TEST(BackupFolder, KeepsTheNewestTwenty) {
     ASSERT_EQ(names.size(), kept_backups);
     EXPECT_EQ(names.front(), "programs-2026-01-03-123456-firmware-1.5.0.json");
     EXPECT_EQ(names.back(), "programs-2026-01-22-123456-firmware-1.5.0.json");
+}
+
+// The rotation deletes only the editor's own backups, oldest by their modification time, and
+// never the one just written: here twenty later-named files written "tomorrow" (the clock was
+// set back since) and a user's files and links that look like backups.
+TEST(BackupFolder, RotatesOnlyItsOwnFilesAndNeverTheNewest) {
+#ifdef __EMSCRIPTEN__
+    GTEST_SKIP() << "the browser edition keeps no backup folder, and node's file system under "
+                    "Emscripten does not keep the modification times this test sets";
+#endif
+    namespace fs = std::filesystem;
+    test::temp_folder dir;
+    const auto tomorrow = fs::file_time_type::clock::now() + std::chrono::hours(24);
+    for (int day = 1; day <= 21; ++day) {
+        const fs::path file = dir / ("programs-2030-01-" + std::string(day < 10 ? "0" : "") +
+                                     std::to_string(day) + "-120000-firmware-1.5.0.json");
+        test::write_file(file, {'{', '}'});
+        // The later the name, the older the file: the oldest two are days 20 and 21.
+        fs::last_write_time(file, tomorrow - std::chrono::minutes(day));
+    }
+    const std::vector<std::string> users = {"programs-2025-gig-night.json",
+                                            "programs-2026-01-01-000000-firmware-1.5.0.json.bak"};
+    for (const std::string& name : users) test::write_file(dir / name, {'x'});
+    std::error_code no_links;
+    fs::create_symlink(dir / users[0], dir / "programs-2001-01-01-000000-firmware-1.5.0.json",
+                       no_links);
+
+    program_backup backup;
+    backup.firmware = 0x0105;
+    backup.saved = "2026-01-05T12:34:56Z";
+    const folder_backup written = write_backup_into_folder(test::wide(dir.path), backup);
+    ASSERT_TRUE(written.error.empty()) << written.error;
+    EXPECT_TRUE(read_backup_file(written.path).backup) << "the new backup was deleted";
+    for (const std::string& name : users) EXPECT_TRUE(fs::exists(dir / name)) << name;
+    if (!no_links) {
+        EXPECT_TRUE(fs::is_symlink(dir / "programs-2001-01-01-000000-firmware-1.5.0.json"));
+    }
+    EXPECT_TRUE(fs::exists(dir / "programs-2030-01-01-120000-firmware-1.5.0.json"));
+    EXPECT_TRUE(fs::exists(dir / "programs-2030-01-19-120000-firmware-1.5.0.json"));
+    EXPECT_FALSE(fs::exists(dir / "programs-2030-01-20-120000-firmware-1.5.0.json"));
+    EXPECT_FALSE(fs::exists(dir / "programs-2030-01-21-120000-firmware-1.5.0.json"));
 }
 
 } // namespace

@@ -186,7 +186,11 @@ TEST(IrShape, DefaultChoicesMakeTheSameImagesAsAlways) {
         const ir_conversion ir = convert_wav_to_ir(float_wav(file, c.rate, c.channels));
         const auto image = encode_ir_image(ir.samples);
         ASSERT_TRUE(image);
+#if defined(__GLIBC__)
+        // Recorded with glibc's maths library: mingw's and the browser's synthesise the test
+        // input with other last bits, so there only the choices-versus-defaults check holds.
         EXPECT_EQ(fnv1a(*image), c.image_hash) << c.rate << " Hz " << c.channels << " channels";
+#endif
         EXPECT_EQ(convert_wav_to_ir(float_wav(file, c.rate, c.channels), ir_choices{}).samples,
                   ir.samples);
     }

@@ -8,6 +8,7 @@
 
 #include <chrono>
 #include <cstdlib>
+#include <utility>
 #include <vector>
 
 #include "app/win32/d2d_canvas_win32.h"
@@ -178,6 +179,24 @@ TEST(MainWindow, MessagesBecomeEditorEvents) {
         EXPECT_EQ(main_window_globals().pointer.pointer_x, r.x) << std::hex << r.message;
         EXPECT_EQ(main_window_globals().pointer.pointer_y, r.y) << std::hex << r.message;
     }
+}
+
+TEST(MainWindow, KeysBecomeEditorKeysAndOthersGoOn) {
+    NEED_WINDOW();
+    const std::pair<WPARAM, int32_t> keys[] = {
+        {VK_TAB, key_tab},        {VK_SPACE, key_space}, {VK_RETURN, key_enter},
+        {VK_ESCAPE, key_escape},  {VK_LEFT, key_left},   {VK_RIGHT, key_right},
+        {VK_UP, key_up},          {VK_DOWN, key_down},   {VK_PRIOR, key_page_up},
+        {VK_NEXT, key_page_down}, {'A', key_none},       {VK_F1, key_none},
+    };
+    for (const auto& [vk, key] : keys) {
+        record_events();
+        main_window_globals().keys.key = key_none;
+        SendMessageW(shell().hwnd, WM_KEYDOWN, vk, 0);
+        EXPECT_EQ(shell().events.size(), key == key_none ? 0u : 1u) << vk;
+        EXPECT_EQ(main_window_globals().keys.key, key) << vk;
+    }
+    EXPECT_EQ(editor_key_of(VK_TAB, true), key_back_tab);
 }
 
 TEST(MainWindow, WheelNotchesAccumulate) {

@@ -6,6 +6,10 @@
 
 #include <numeric>
 
+#ifndef _WIN32
+#include <sys/stat.h>
+#endif
+
 #include "device/firmware.h"
 #include "device/librarian.h"
 #include "emulator/demo_amp.h"
@@ -158,7 +162,10 @@ TEST(DeviceRefusals, NothingIsSent) {
         int code;
         const char* reason;
     };
-    const row rows[] = {
+    std::vector<row> rows = {
+        // A backup's destination is checked before a single program is read.
+        {{L"backup", wide(dir.path)}, cli_exit_refused, "backup not started: is a folder"},
+        {{L"backup", wide(dir / "no" / "b.json")}, cli_exit_refused, "cannot be created"},
         {{L"update-firmware", wide(dir / "short.bin")}, cli_exit_refused, "131071 bytes"},
         {{L"update-firmware", wide(dir / "long.bin")}, cli_exit_refused, "more than 131072"},
         {{L"update-firmware", wide(dir / "empty.bin")}, cli_exit_refused, "0 bytes"},
@@ -173,6 +180,10 @@ TEST(DeviceRefusals, NothingIsSent) {
         {{L"restore", wide(dir / "rate.wav")}, cli_exit_refused, "file: not JSON"},
         {{L"restore", wide(dir / "missing.json")}, cli_exit_refused, "file: cannot be opened"},
     };
+#ifndef _WIN32
+    ASSERT_EQ(mkfifo((dir / "fifo.json").c_str(), 0600), 0);
+    rows.push_back({{L"backup", wide(dir / "fifo.json")}, cli_exit_refused, "not a regular file"});
+#endif
     for (const row& r : rows) {
         SCOPED_TRACE(r.reason);
         cli_run t;
@@ -409,7 +420,8 @@ TEST(DeviceFailures, ExitCodesAndOneLine) {
 }
 
 // A backup, programs changed on the amplifier, a diff naming them, a restore writing them
-// alone, and a diff that finds nothing; each run ends with the amplifier on its program.
+// alone, and a diff that finds nothing. The tool cannot learn the amplifier's program (its
+// connect sequence reads program 0), so each run ends with the amplifier on program 0.
 TEST(DevicePrograms, BackupDiffRestoreThroughTheTool) {
     temp_folder dir;
     const std::wstring file = wide(dir / "programs.json");
@@ -420,8 +432,9 @@ TEST(DevicePrograms, BackupDiffRestoreThroughTheTool) {
         t.out.clear();
         t.err.clear();
         t.headless = std::make_unique<headless_link>();
+        amp.program = 7;
         const int code = t.run(args);
-        EXPECT_EQ(amp.program, 0) << "not returned to its program";
+        EXPECT_EQ(amp.program, 0) << "not left on the program read at connect";
         return code;
     };
     ASSERT_EQ(run({L"backup", file}), cli_exit_ok) << t.err;
@@ -434,11 +447,87 @@ TEST(DevicePrograms, BackupDiffRestoreThroughTheTool) {
     EXPECT_EQ(t.err, "nimba-cli: values that differ: 2\n");
     const int32_t stores = amp.stores;
     ASSERT_EQ(run({L"restore", file}), cli_exit_ok) << t.err;
-    EXPECT_EQ(t.out, "restored program 12\n");
+    EXPECT_EQ(t.out, "restored program 12 and the amplifier-wide values global_values\n");
     EXPECT_EQ(amp.stores, stores + 1);
     EXPECT_EQ(run({L"diff", file}), cli_exit_ok);
     EXPECT_EQ(t.out, "nothing differs\n");
     EXPECT_TRUE(t.err.empty()) << t.err;
+}
+
+// A restore says everything it changed; chosen programs leave the amplifier-wide values alone
+// unless asked; a restore cut short (Ctrl+C, the amplifier unplugged) says which programs were
+// written and stored before it stopped.
+TEST(DevicePrograms, RestoreSaysWhatItChanged) {
+    temp_folder dir;
+    const std::wstring file = wide(dir / "programs.json");
+    struct row {
+        const char* what;
+        cli_arguments args;
+        std::function<void(cli_run&)> during; // at each progress line of the restore
+        int code;
+        std::string line; // out when done, else err
+        bool tolex_back;  // the amplifier's tolex colour is the file's again
+    };
+    const auto after_two_stores = [](std::function<void(cli_run&)> then) {
+        return [then](cli_run& t) {
+            if (t.bus.amp.stores == 2) then(t);
+        };
+    };
+    const row rows[] = {
+        {"the whole file",
+         {L"restore", file},
+         {},
+         cli_exit_ok,
+         "restored programs 10 11 12 13 and the amplifier-wide values tolex_colour\n",
+         true},
+        {"one program",
+         {L"restore", file, L"--program", L"12"},
+         {},
+         cli_exit_ok,
+         "restored program 12\n",
+         false},
+        {"one program and the amplifier-wide values",
+         {L"restore", file, L"--program", L"12", L"--amp-values"},
+         {},
+         cli_exit_ok,
+         "restored program 12 and the amplifier-wide values tolex_colour\n",
+         true},
+        {"interrupted",
+         {L"restore", file},
+         after_two_stores([](cli_run& t) { t.headless->link->stop_requested = true; }),
+         cli_exit_interrupted,
+         "nimba-cli: interrupted: restore incomplete, restored programs 10 11 and the "
+         "amplifier-wide values tolex_colour\n",
+         true},
+        {"unplugged",
+         {L"restore", file},
+         after_two_stores([](cli_run& t) { set_plugged(t.bus, false); }),
+         cli_exit_failed,
+         "nimba-cli: restore incomplete, restored programs 10 11 and the amplifier-wide values "
+         "tolex_colour; program 12 sent, not read back: the amplifier's MIDI port is closed\n",
+         true},
+    };
+    for (const row& r : rows) {
+        SCOPED_TRACE(r.what);
+        cli_run t;
+        virtual_amp& amp = t.bus.amp;
+        seed_demo_amp(amp);
+        ASSERT_EQ(t.run({L"backup", file}), cli_exit_ok) << t.err;
+        for (int32_t n = 10; n <= 13; ++n) amp.programs[n][8] ^= 1;
+        const uint8_t saved_tolex = amp.tolex_colour;
+        amp.tolex_colour = 4;
+        t.out.clear();
+        t.err.clear();
+        t.headless = std::make_unique<headless_link>();
+        t.console.progress_line = true;
+        t.console.err = [&t, &r](std::string_view text) {
+            if (text.find('\r') == std::string_view::npos) t.err += text;
+            if (r.during && text.find("restore: programs") != std::string_view::npos) r.during(t);
+        };
+        EXPECT_EQ(t.run(r.args), r.code);
+        EXPECT_EQ(r.code == cli_exit_ok ? t.out : t.err, r.line);
+        EXPECT_EQ(amp.tolex_colour, r.tolex_back ? saved_tolex : 4);
+    }
 }
 
 TEST(DeviceFailures, NoDeviceIsDecidedAfterTheSearchTime) {

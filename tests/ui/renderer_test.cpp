@@ -186,6 +186,30 @@ TEST(Tolex, NameAndOverlay) {
     }
 }
 
+// The pictures started early for the first frame are the ones a frame draws: every colour
+// picture drawn whole or in part is one pictures_drawn names, and each it names is drawn.
+TEST(Tolex, FrameDrawsThePicturesDrawnNames) {
+    struct row {
+        int32_t tolex, channel, mode;
+    };
+    const row rows[] = {{0, 0, 0}, {3, 1, 1}, {5, 2, 0}, {1, 0, 2}, {7, 4, 1}};
+    for (const row& r : rows) {
+        screen sc;
+        sc.s().tolex_colour = r.tolex;
+        sc.program().channel = r.channel;
+        sc.program().channel_mode[std::clamp(r.channel, 0, 2)] = r.mode;
+        sc.paint();
+        std::set<const uint8_t*> drawn, named;
+        for (const draw_kind k : {draw_kind::picture, draw_kind::picture_part}) {
+            for (const draw_call* c : find_calls(sc.canvas, k)) drawn.insert(c->picture.data);
+        }
+        for (const picture p : pictures_drawn(r.tolex, sc.program())) {
+            if (p != picture::count) named.insert(picture_blob(p).data);
+        }
+        EXPECT_EQ(drawn, named) << "tolex " << r.tolex << " channel " << r.channel;
+    }
+}
+
 TEST(StatusTexts, VersionProgressAndVeil) {
     constexpr const wchar_t* version = L"FIRMWARE VERSION 1.4.0";
     constexpr const wchar_t* warning = L"UPDATE IN PROGRESS... DO NOT POWER DOWN";

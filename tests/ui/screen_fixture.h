@@ -19,6 +19,7 @@ struct screen {
     std::unique_ptr<editor_state> state = std::make_unique<editor_state>();
     recording_canvas canvas;
     pointer_input pointer;
+    key_input keys;
     virtual_clock clock;
     int repaints = 0;
     int cursors = 0;
@@ -29,6 +30,7 @@ struct screen {
         state->link_status = link_connected;
         ui.target = &canvas;
         ui.pointer = &pointer;
+        ui.keys = &keys;
         ui.clock = &clock;
         ui.repaint = [this] { ++repaints; };
         ui.set_arrow_cursor = [this] { ++cursors; };
@@ -81,6 +83,12 @@ struct screen {
         const hit_region* r = region(id, region_click);
         ASSERT_NE(r, nullptr) << "no click region for id " << id;
         click_at(r->x + r->width / 2, r->y + r->height / 2);
+    }
+    // Paints (so the regions follow the state), then presses the key.
+    void key(int32_t k) {
+        paint();
+        keys.key = k;
+        handle_event(*state, ui, event_key);
     }
     void wheel(int32_t notches) {
         pointer.wheel_steps += notches;

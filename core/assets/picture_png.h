@@ -1,0 +1,27 @@
+// Pictures stored as PNG: reading one into its "RI" colour picture or "RM" mask blob, with
+// stb_image (this module holds the library's implementation). Any thread; calls share nothing.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "core/assets/blobs.h"
+
+namespace nimba {
+
+// A colour picture is an 8-bit RGBA PNG whose bytes are the premultiplied R, G, B, A of the
+// "RI" blob; a mask is an 8-bit grey PNG of the coverage. Anything else is refused.
+struct png_picture {
+    std::vector<uint8_t> blob_bytes; // the whole "RI"/"RM" blob; empty when refused
+    std::string fault;               // why it was refused; empty when read
+};
+
+// Everything but the pixels: "" when the header reads as a picture of that kind at a size the
+// blob can hold and every chunk up to the end is whole and carries its CRC.
+std::string png_picture_fault(blob png, picture_kind kind);
+
+// The whole picture, decoded.
+png_picture picture_from_png(blob png, picture_kind kind);
+
+} // namespace nimba
