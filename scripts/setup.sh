@@ -21,7 +21,7 @@ windows=(mingw-w64 g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 dpf-sour
 web=(emscripten nodejs)
 tests=(fonts-dejavu-extra imagemagick xdotool clang libclang-rt-14-dev
        clang-format sox jackd2 nsis zip unzip dpkg-dev desktop-file-utils appstream
-       guitarix-common chromium firefox-esr at-spi2-core python3-pyatspi dbus)
+       guitarix-common chromium firefox-esr at-spi2-core python3-pyatspi python3-xlib dbus)
 
 purpose=${1:-tests}
 case "$purpose" in

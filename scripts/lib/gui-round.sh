@@ -229,6 +229,7 @@ demo_round() {
   }
   see_change 15 "$preview_x" $((preview_y + 72)) 698 220 picked_import ||
     fail "the preview did not open for the picked file"
+  sleep 0.5 # the picker's window gone
   screen "$work/picked.png"
   local as_picked
   as_picked=$(region_hash "$work/picked.png" "$preview_x" $((preview_y + 72)) 698 290)
@@ -256,7 +257,7 @@ demo_round() {
   # opens, its plots and figures as they were when the file was picked; CANCEL closes it. Two
   # files dropped at once open it refusing them, and the status bar says why.
   drop_on_slot_3() {
-    python3 scripts/lib/xdnd_drop.py "$window" $((wx + 100)) $((wy + 198 + 31 * 3 + 11)) "$@" \
+    /usr/bin/python3 scripts/lib/xdnd_drop.py "$window" $((wx + 100)) $((wy + 198 + 31 * 3 + 11)) "$@" \
       >"$work/drop.out" 2>&1 || fail "the drop was not taken: $(cat "$work/drop.out")"
     rest_pointer
   }

@@ -1,4 +1,4 @@
-#!/usr/bin/env python3
+#!/usr/bin/python3
 """Drops files on an X window the way a file manager does, through the XDND protocol (version
 5): enter, position, the target's status, drop, the file list handed over as text/uri-list when
 the target asks for it, and the target's finished message. For the GUI checks, under Xvfb.
