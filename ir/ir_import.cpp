@@ -5,7 +5,6 @@
 #include <cmath>
 
 #include "core/file_access.h"
-#include "device/link.h"
 #include "ir/ir_level.h"
 #include "ir/wav_codec.h"
 
@@ -189,16 +188,6 @@ ir_conversion read_ir_from_wav(const std::wstring& path, const ir_choices& choic
     file_read file = read_regular_file(path);
     if (!file.error.empty()) return {ir_rejection::unreadable, {}, std::move(file.error)};
     return convert_wav_to_ir(file.bytes, choices);
-}
-
-std::optional<std::vector<float>> load_ir_from_wav(device_link& link, const std::wstring& path) {
-    ir_conversion conversion = read_ir_from_wav(path);
-    if (conversion.rejection != ir_rejection::none) {
-        if (link.state) link.state->link_status.store(link_connected);
-        post_outcome(link, make_outcome(outcome_code::import_refused, {refusal_text(conversion)}));
-        return std::nullopt;
-    }
-    return std::move(conversion.samples);
 }
 
 std::optional<std::vector<uint8_t>> encode_ir_image(std::span<const float> samples) {

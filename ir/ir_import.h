@@ -1,7 +1,7 @@
 // Cabinet IR import: a WAV file turned into a 48 kHz mono IR of at most 4096 samples, and the
 // IR image (the float WAV bytes in which every cabinet travels and is saved). Runs on the
-// device-link worker or in the command-line tool; touches the editor state only through
-// load_ir_from_wav's link_status and outcome.
+// device-link worker, the GUI thread (the import's preview) or the command-line tool; touches no
+// editor state.
 #pragma once
 
 #include <cstdint>
@@ -14,8 +14,6 @@
 #include "ir/ir_level.h"
 
 namespace nimba {
-
-struct device_link;
 
 inline constexpr uint32_t ir_sample_rate = 48000;
 inline constexpr size_t ir_max_samples = 4096;
@@ -63,10 +61,6 @@ ir_conversion convert_wav_to_ir(std::span<const uint8_t> file_bytes,
 
 // Reads the file at `path` (a regular file of at most max_read_bytes) and converts it.
 ir_conversion read_ir_from_wav(const std::wstring& path, const ir_choices& choices = {});
-
-// The editor's import: the conversion; a refused file sets link_status 1 and posts the outcome
-// import_refused with the reason.
-std::optional<std::vector<float>> load_ir_from_wav(device_link& link, const std::wstring& path);
 
 // The IR image of up to 4096 samples: a 44-byte RIFF header (format tag 3, 1 channel,
 // 48000 Hz, 32 bits) and the samples. Nothing for more than 4096 samples.

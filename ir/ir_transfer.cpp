@@ -159,22 +159,6 @@ std::string ir_name_text(const ir_name_field& field) {
     return std::string(field.begin(), std::find(field.begin(), field.end(), uint8_t{0}));
 }
 
-void import_user_ir(device_link& link, const std::wstring& path, uint8_t slot) {
-    if (!link.state) return;
-    if (path.empty()) {
-        link.state->link_status = link_connected;
-        return;
-    }
-    const auto samples = load_ir_from_wav(link, path);
-    if (!samples) return;
-    const auto image = encode_ir_image(*samples);
-    if (!image) {
-        refuse_image(link);
-        return;
-    }
-    upload_ir_image(link, *image, slot, file_name_of(path));
-}
-
 void send_factory_ir(device_link& link, std::wstring_view name, std::span<const float> samples,
                      uint8_t slot) {
     const auto image = encode_ir_image(samples);

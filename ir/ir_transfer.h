@@ -37,11 +37,6 @@ std::wstring_view file_name_of(std::wstring_view path);
 void upload_ir_image(device_link& link, std::span<const uint8_t> image, uint8_t slot,
                      std::wstring_view name_source);
 
-// A user's WAV file into `slot`: import, image, upload named after the file. No file (the
-// picker was cancelled), a refused file or an image that cannot be built sets link_status 1 and
-// sends nothing; the last two post their outcome.
-void import_user_ir(device_link& link, const std::wstring& path, uint8_t slot);
-
 // A factory cabinet's samples into `slot`, named `name`.
 void send_factory_ir(device_link& link, std::wstring_view name, std::span<const float> samples,
                      uint8_t slot);

@@ -6,6 +6,7 @@
 
 #include "amp_fixture.h"
 #include "device/protocol.h"
+#include "ir/cabinet_commands.h"
 #include "ir/ir_import.h"
 #include "wav_builder.h"
 
@@ -212,7 +213,14 @@ TEST(CabinetImport, UserFileGoesIntoSlotUnderItsName) {
     std::vector<float> samples = {0.0f, 0.001f, 0.5f, -0.25f, 0.125f};
     write_file(dir / "My Cab.wav", float_wav(samples, 48000));
     amp_fixture amp;
-    import_user_ir(*amp.link, wide(dir / "My Cab.wav"), 3);
+    const path_picker pick = [&](pick_mode) { return wide(dir / "My Cab.wav"); };
+    run_cabinet_command(*amp.link, command_import_slot0 + 3, pick);
+    // The preview hands back the file as its default choices convert it.
+    cabinet_handoff& files = amp.state->cabinet_files;
+    files.send_slot = files.picked_slot;
+    files.send_name = files.picked_name;
+    files.send_samples = convert_wav_to_ir(files.picked_file).samples;
+    run_cabinet_command(*amp.link, command_send_previewed, pick);
     EXPECT_EQ(amp.bus.amp.slots[3].image,
               *encode_ir_image(std::vector<float>{0.5f, -0.25f, 0.125f}));
     EXPECT_EQ(amp.bus.amp.slots[3].name, "MY CAB");
@@ -225,7 +233,7 @@ TEST(CabinetImport, RefusedFileSendsNothing) {
     for (const std::wstring& path :
          {wide(dir / "fast.wav"), wide(dir / "missing.wav"), std::wstring()}) {
         amp_fixture amp;
-        import_user_ir(*amp.link, path, 0);
+        run_cabinet_command(*amp.link, command_import_slot0, [&](pick_mode) { return path; });
         EXPECT_TRUE(amp.sent.empty());
         EXPECT_EQ(amp.state->link_status.load(), link_connected);
     }
