@@ -131,6 +131,15 @@ preview_place() {
   preview_y=$((41 + (client_h - 62 - 560) / 2))
 }
 
+# preview_up: the preview of a file it can send is on screen: its title row's colour and SEND's
+# where they are drawn (a picker closing over the page changes the screen too, before it).
+preview_up() {
+  screen "$work/up.png" || return 1
+  local spots="%[pixel:p{$((wx + preview_x + 8)),$((wy + preview_y + 10))}]"
+  spots+=" %[pixel:p{$((wx + preview_x + 628)),$((wy + preview_y + 535))}]"
+  [ "$(convert "$work/up.png" -format "$spots" info: 2>/dev/null)" = "srgb(8,8,10) srgb(190,190,190)" ]
+}
+
 # demo_round: from the connected demo, steps 2 to 7 of the round (program up, IR bypass, a
 # factory cabinet SELECTed and AUDITIONed, STORE, a WAV file refused with its reason told,
 # one imported through the file picker and shaped in its preview, EXTRACT ALL into a folder
@@ -227,12 +236,10 @@ demo_round() {
     answer_picker Open "$(host_path "$work/my_cab.wav")"
     rest_pointer
   }
-  see_change 15 "$preview_x" $((preview_y + 72)) 698 220 picked_import ||
-    fail "the preview did not open for the picked file"
-  sleep 0.5 # the picker's window gone
-  screen "$work/picked.png"
+  picked_import
+  wait_for 15 preview_up || fail "the preview did not open for the picked file"
   local as_picked
-  as_picked=$(region_hash "$work/picked.png" "$preview_x" $((preview_y + 72)) 698 290)
+  as_picked=$(region_hash "$work/up.png" "$preview_x" $((preview_y + 72)) 698 290)
   echo "$tag: preview: opened for my_cab.wav"
   local choice
   for choice in "channel right:$((preview_x + 252)):$((preview_y + 392))" \
@@ -240,7 +247,7 @@ demo_round() {
     "tail fade:$((preview_x + 252)):$((preview_y + 464))" \
     "level matched:$((preview_x + 252)):$((preview_y + 428))"; do
     IFS=: read -r what cx cy <<<"$choice"
-    see_change 5 "$preview_x" $((preview_y + 72)) 698 290 click "$cx" "$cy" ||
+    see_change 10 "$preview_x" $((preview_y + 72)) 698 290 click "$cx" "$cy" ||
       fail "the preview did not change on screen for $what"
     echo "$tag: preview: $what redrew the plots and figures"
   done
@@ -261,19 +268,17 @@ demo_round() {
       >"$work/drop.out" 2>&1 || fail "the drop was not taken: $(cat "$work/drop.out")"
     rest_pointer
   }
-  see_change 10 "$preview_x" $((preview_y + 72)) 698 290 drop_on_slot_3 "$work/my_cab.wav" ||
-    fail "no preview opened for the dropped file"
-  sleep 0.3
-  screen "$work/dropped.png"
-  [ "$(region_hash "$work/dropped.png" "$preview_x" $((preview_y + 72)) 698 290)" = "$as_picked" ] ||
+  drop_on_slot_3 "$work/my_cab.wav"
+  wait_for 10 preview_up || fail "no preview opened for the dropped file"
+  [ "$(region_hash "$work/up.png" "$preview_x" $((preview_y + 72)) 698 290)" = "$as_picked" ] ||
     fail "the dropped file's preview differs from the picked file's"
-  see_change 5 "$preview_x" "$preview_y" 730 560 click $((preview_x + 534)) $((preview_y + 529)) ||
+  see_change 10 "$preview_x" "$preview_y" 730 560 click $((preview_x + 534)) $((preview_y + 529)) ||
     fail "CANCEL did not close the dropped file's preview"
   echo "$tag: drop: slot 3's row took the file, its preview as when picked; CANCEL closed it"
   local several='^outcome import refused: one slot takes one file: 2 files were dropped$'
   drop_on_slot_3 "$work/my_cab.wav" "$work/left.wav"
   wait_for 5 logged "$several" || fail "two dropped files were not refused with their reason"
-  see_change 5 "$preview_x" "$preview_y" 730 560 click $((preview_x + 534)) $((preview_y + 529)) ||
+  see_change 10 "$preview_x" "$preview_y" 730 560 click $((preview_x + 534)) $((preview_y + 529)) ||
     fail "CANCEL did not close the preview refusing two files"
   [ "$(grep -c '^slot 3 ' "$log")" -eq 0 ] || fail "a dropped file reached the amplifier"
   echo "$tag: drop: two files refused (\"one slot takes one file\"), nothing sent"

@@ -1,6 +1,6 @@
 #!/usr/bin/python3
 """Drops files on an X window the way a file manager does, through the XDND protocol (version
-5): enter, position, the target's status, drop, the file list handed over as text/uri-list when
+5, or the target's own when older): enter, position, the target's status, drop, the file list handed over as text/uri-list when
 the target asks for it, and the target's finished message. For the GUI checks, under Xvfb.
 
 usage: xdnd_drop.py <window id> <root x> <root y> <file>...
@@ -22,16 +22,17 @@ def fail(reason):
 
 
 def aware_window(d, root, top, x, y):
-    """The outermost window at root (x, y), from `top` down, that says it takes XDND drops: the
-    top-level window a source sends its messages to."""
+    """The outermost window at root (x, y), from `top` down, that says it takes XDND drops (the
+    top-level window a source sends its messages to), and the protocol version both speak."""
     aware = d.intern_atom("XdndAware")
     window = top
     while window:
-        if window.get_full_property(aware, X.AnyPropertyType):
-            return window
+        said = window.get_full_property(aware, X.AnyPropertyType)
+        if said and said.value:
+            return window, min(5, int(said.value[0]))
         child = window.translate_coords(root, x, y).child
         window = child if child and getattr(child, "id", child) else None
-    return None
+    return None, 0
 
 
 def main():
@@ -48,7 +49,7 @@ def main():
                                                  "Finished"))
     selection, copy, uri_list = atom("XdndSelection"), atom("XdndActionCopy"), atom("text/uri-list")
 
-    target = aware_window(d, root, d.create_resource_object("window", top_id), x, y)
+    target, version = aware_window(d, root, d.create_resource_object("window", top_id), x, y)
     if target is None:
         fail(f"no window under {x},{y} in 0x{top_id:x} takes drops")
     source = root.create_window(0, 0, 1, 1, 0, X.CopyFromParent)
@@ -85,7 +86,7 @@ def main():
         request.requestor.send_event(notify)
         d.flush()
 
-    send(enter, [5 << 24, uri_list, 0, 0])
+    send(enter, [version << 24, uri_list, 0, 0])
     send(position, [0, (x << 16) | y, X.CurrentTime, copy])
     reply = next_event(status)
     if reply is None:
@@ -97,7 +98,7 @@ def main():
     done = next_event(finished)
     if done is None:
         fail("the target never finished the drop")
-    if not done.data[1][1] & 1:
+    if version >= 5 and not done.data[1][1] & 1:  # older targets do not say
         fail("the target finished without taking the drop")
     print(f"xdnd_drop: {len(sys.argv) - 4} file(s) taken by 0x{target.id:x}")
 
