@@ -381,6 +381,19 @@ std::vector<backup_difference> backup_differences(const program_backup& first,
     return out;
 }
 
+std::vector<backup_difference> unwritable_differences(const program_backup& first,
+                                                      const program_backup& second) {
+    std::vector<backup_difference> out;
+    if (first.firmware != second.firmware)
+        out.push_back({-1, "firmware", firmware_version_text(first.firmware),
+                       firmware_version_text(second.firmware)});
+    for (size_t k = 0; k < slot_count; ++k)
+        if (first.slot_names[k] != second.slot_names[k])
+            out.push_back({-1, "slot_names[" + std::to_string(k) + "]",
+                           "\"" + first.slot_names[k] + "\"", "\"" + second.slot_names[k] + "\""});
+    return out;
+}
+
 std::string backup_json(const program_backup& b) {
     // ordered_json keeps the fields in the order a reader expects them.
     nlohmann::ordered_json programs = nlohmann::ordered_json::array();
