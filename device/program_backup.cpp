@@ -159,7 +159,8 @@ struct json_extent {
 };
 json_extent json_extent_of(std::string_view text) {
     json_extent extent;
-    size_t at = 0;
+    // A byte order mark, which some editors put before the text and the parser skips.
+    size_t at = text.starts_with("\xEF\xBB\xBF") ? 3 : 0;
     while (at < text.size() && is_json_space(text[at])) ++at;
     if (at == text.size() || (text[at] != '{' && text[at] != '[')) return extent;
     size_t depth = 0;

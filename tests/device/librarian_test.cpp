@@ -243,6 +243,8 @@ TEST(BackupFile, RefusesRepeatedFieldsImpossibleTimesAndTrailingData) {
         {saved("2026-1-31T12:00:00Z"), "saved: not a UTC time"},
         {good + std::string(1, '\0'), "file: trailing data at byte " + std::to_string(good.size())},
         {good + " \t\r\n", ""},
+        {"\xEF\xBB\xBF" + good + "x",
+         "file: trailing data at byte " + std::to_string(good.size() + 3)},
         {good + "\n{}", "file: trailing data at byte " + std::to_string(good.size() + 1)},
         {good + "\"}\"", "file: trailing data at byte " + std::to_string(good.size())},
         {replaced("}\n ]", std::string("}\0\n ]")), "file: not JSON"},

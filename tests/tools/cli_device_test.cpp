@@ -42,6 +42,18 @@ struct cli_run {
         console.err = [this](std::string_view text) { err += text; };
     }
     int run(const cli_arguments& args) { return run_device_cli(args, *headless, env, console); }
+    // A new headless link and nothing printed yet, for another run against the same amplifier.
+    void start_again() {
+        out.clear();
+        err.clear();
+        headless = std::make_unique<headless_link>();
+    }
+    // The demo's amplifier, backed up into `file`.
+    void back_up_demo_amp(const std::wstring& file) {
+        seed_demo_amp(bus.amp);
+        ASSERT_EQ(run({L"backup", file}), cli_exit_ok) << err;
+        start_again();
+    }
     int messages_taken() {
         const auto& r = bus.amp.received;
         return std::accumulate(r.begin(), r.end(), 0);
@@ -429,9 +441,7 @@ TEST(DevicePrograms, BackupDiffRestoreThroughTheTool) {
     virtual_amp& amp = t.bus.amp;
     seed_demo_amp(amp);
     const auto run = [&](const cli_arguments& args) {
-        t.out.clear();
-        t.err.clear();
-        t.headless = std::make_unique<headless_link>();
+        t.start_again();
         amp.program = 7;
         const int code = t.run(args);
         EXPECT_EQ(amp.program, 0) << "not left on the program read at connect";
@@ -511,14 +521,10 @@ TEST(DevicePrograms, RestoreSaysWhatItChanged) {
         SCOPED_TRACE(r.what);
         cli_run t;
         virtual_amp& amp = t.bus.amp;
-        seed_demo_amp(amp);
-        ASSERT_EQ(t.run({L"backup", file}), cli_exit_ok) << t.err;
+        t.back_up_demo_amp(file);
         for (int32_t n = 10; n <= 13; ++n) amp.programs[n][8] ^= 1;
         const uint8_t saved_tolex = amp.tolex_colour;
         amp.tolex_colour = 4;
-        t.out.clear();
-        t.err.clear();
-        t.headless = std::make_unique<headless_link>();
         t.console.progress_line = true;
         t.console.err = [&t, &r](std::string_view text) {
             if (text.find('\r') == std::string_view::npos) t.err += text;
@@ -558,19 +564,12 @@ TEST(DevicePrograms, SlotNamesAndFirmwareAreComparedNotWritten) {
         SCOPED_TRACE(r.what);
         cli_run t;
         virtual_amp& amp = t.bus.amp;
-        seed_demo_amp(amp);
-        ASSERT_EQ(t.run({L"backup", file}), cli_exit_ok) << t.err;
+        t.back_up_demo_amp(file);
         if (r.new_cabinet) amp.slots[2].name = "2_room";
         if (r.new_firmware) amp.firmware_version = 0x0203;
         amp.programs[12][8] ^= 1;
-        const auto rerun = [&t](const cli_arguments& args) {
-            t.out.clear();
-            t.err.clear();
-            t.headless = std::make_unique<headless_link>();
-            return t.run(args);
-        };
 
-        EXPECT_EQ(rerun({L"diff", file}), cli_exit_failed);
+        EXPECT_EQ(t.run({L"diff", file}), cli_exit_failed);
         std::string diff;
         for (const std::string& line : r.diff) diff += line + "\n";
         EXPECT_EQ(t.out, diff + "program 12 ir_bypass: file 0, amplifier 1\n");
@@ -583,7 +582,8 @@ TEST(DevicePrograms, SlotNamesAndFirmwareAreComparedNotWritten) {
             t.err += text;
             blocks_at_warning = std::min(blocks_at_warning, amp.blocks.size());
         };
-        ASSERT_EQ(rerun({L"restore", file}), cli_exit_ok) << t.err;
+        t.start_again();
+        ASSERT_EQ(t.run({L"restore", file}), cli_exit_ok) << t.err;
         std::string warnings;
         for (const std::string& line : r.warnings) warnings += "nimba-cli: warning: " + line + "\n";
         EXPECT_EQ(t.err, warnings);
