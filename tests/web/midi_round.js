@@ -206,7 +206,9 @@ const uploadText = (u) => `${u.chunks} chunks in ${(u.ms + pauseMs).toFixed(0)} 
   const hiddenUpload = uploads()[inHidden];
   if (await page.evaluate(() => document.visibilityState) !== 'hidden') fail('the editor\'s tab came to the front');
   console.log(`web: hidden tab: a cabinet upload, ${uploadText(hiddenUpload)}`);
-  if (hiddenUpload.ms + pauseMs > 3 * floor(hiddenUpload)) fail('the hidden tab\'s upload lost its pace');
+  // Paced by the hidden main thread's timers it would take a second or more a chunk; the bound
+  // leaves room for a loaded machine.
+  if (hiddenUpload.ms > 200 * hiddenUpload.chunks) fail('the hidden tab\'s upload lost its pace');
   await page.bringToFront();
   await sleep(300);
 
