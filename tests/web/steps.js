@@ -4,8 +4,10 @@ const path = require('path');
 
 const width = 1024, height = 720;
 const sleep = (ms) => new Promise((resolve) => setTimeout(resolve, ms));
+const failureHooks = []; // run before a failure ends the run (keeping logs)
 const fail = (text) => {
   console.log(`web: ${text}`);
+  failureHooks.forEach((hook) => hook());
   process.exit(1);
 };
 
@@ -119,5 +121,5 @@ async function programBypassSelectAudition(page, slot, cabinet, settled) {
   console.log(`web: AUDITION: the next cabinet went to slot ${slot} at once`);
 }
 
-module.exports = {width, height, sleep, fail, region, clickAndSee, restPointer, importWav, firstFrame, fullFrames,
+module.exports = {width, height, sleep, fail, failureHooks, region, clickAndSee, restPointer, importWav, firstFrame, fullFrames,
                   at, programBypassSelectAudition};
