@@ -23,7 +23,15 @@ const slotNameRead = /^F0 00 04 05 F7$/;
   failureHooks.push(bridge.save);
   const {sent, logged} = bridge;
   // The browser's background throttling stays on (puppeteer turns it off by default).
-  const browser = await puppeteer.launch({
+  // NIMBA_WEB_BROWSER=firefox runs the round in Debian's Firefox ESR, its Web MIDI test
+  // preferences on, instead.
+  const firefox = process.env.NIMBA_WEB_BROWSER === 'firefox';
+  const browser = await puppeteer.launch(firefox ? {
+    browser: 'firefox',
+    executablePath: '/usr/bin/firefox-esr',
+    headless: true,
+    extraPrefsFirefox: {'dom.webmidi.enabled': true, 'midi.testing': true, 'midi.prompt.testing': true},
+  } : {
     executablePath: '/usr/bin/chromium',
     headless: true,
     args: ['--no-sandbox', '--headless=new'],
@@ -111,10 +119,10 @@ const slotNameRead = /^F0 00 04 05 F7$/;
 
   bridge.uploads().forEach((u, i) => console.log(`web: upload ${i + 1} over the bridged Web MIDI: ${uploadText(u)}`));
   await fullFrames(page);
-  const metrics = await page.metrics();
+  const heap = await page.evaluate(() => performance.memory && performance.memory.totalJSHeapSize);
   const wasmMemory = await page.evaluate(() => wasmMemory.buffer.byteLength);
-  console.log(`web: page memory after the round: JS heap ${(metrics.JSHeapUsedSize / 1048576).toFixed(1)} MB, ` +
-              `wasm memory ${(wasmMemory / 1048576).toFixed(1)} MB`);
+  console.log(`web: page memory after the round: wasm memory ${(wasmMemory / 1048576).toFixed(1)} MB` +
+              (heap ? `, JS heap ${(heap / 1048576).toFixed(1)} MB` : ''));
 
   await browser.close();
   bridge.save();
