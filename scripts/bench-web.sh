@@ -10,10 +10,7 @@
 set -uo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
-fail() {
-  echo "bench-web: $*"
-  exit 1
-}
+fail() { echo "bench-web: $*"; exit 1; }
 # shellcheck source=scripts/lib/web-site.sh
 source scripts/lib/web-site.sh
 # What the server sends is logged here (web_server.py).
