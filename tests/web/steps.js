@@ -34,27 +34,42 @@ async function restPointer(page) {
   await sleep(150);
 }
 
-// Slot row y's import button, `file` given to the file chooser; waits for the status bar to
-// change and keeps a screenshot named `what` in `work`.
+// Waits up to `seconds` for the rectangle to differ from `before`; false at the deadline.
+async function changed(page, rect, before, seconds) {
+  const deadline = Date.now() + seconds * 1000;
+  while (Date.now() < deadline) {
+    await sleep(100);
+    if ((await region(page, ...rect)) !== before) return true;
+  }
+  return false;
+}
+
+// Slot row y's import button, `file` given to the file chooser; its preview opens over the page
+// (the panel centred right of the slot panel, CANCEL and SEND at its bottom right). A refused
+// file is told in the status bar at once and CANCEL closes the preview; a good one is sent with
+// SEND as the preview's defaults shape it. Waits for the status bar to change and keeps a
+// screenshot named `what` in `work`.
 async function importWav(page, slotY, file, what, work) {
   const status = [10, height - 21, 600, 21];
+  const preview = [272, 90, 730, 560];
+  const cancel = [272 + 534, 90 + 529], send = [272 + 658, 90 + 529];
   await page.mouse.move(215, slotY);
   await sleep(200);
   const before = await region(page, ...status);
+  const closed = await region(page, ...preview);
   const [chooser] = await Promise.all([page.waitForFileChooser({timeout: 10000}), page.mouse.click(215, slotY)]);
   await chooser.accept([file]);
   await restPointer(page);
-  const deadline = Date.now() + 15000;
-  while (Date.now() < deadline) {
-    await sleep(100);
-    if ((await region(page, ...status)) !== before) {
-      await sleep(300);
-      await page.screenshot({path: path.join(work, `${what}.png`)});
-      console.log(`web: ${what}: the status bar changed (${what}.png)`);
-      return;
-    }
-  }
-  fail(`${what}: the status bar did not change`);
+  if (!(await changed(page, preview, closed, 15))) fail(`${what}: no preview opened`);
+  await sleep(300);
+  const refused = (await region(page, ...status)) !== before;
+  await page.screenshot({path: path.join(work, `${what}-preview.png`)});
+  await page.mouse.click(...(refused ? cancel : send));
+  await restPointer(page);
+  if (!refused && !(await changed(page, status, before, 15))) fail(`${what}: the status bar did not change`);
+  await sleep(300);
+  await page.screenshot({path: path.join(work, `${what}.png`)});
+  console.log(`web: ${what}: ${refused ? 'refused in its preview, CANCEL' : 'SEND in its preview'}, the status bar changed (${what}.png)`);
 }
 
 async function firstFrame(page, address) {
