@@ -183,7 +183,9 @@ TEST(LibrarianCommands, AQuestionCancelledOrWithdrawnWritesNothing) {
         r.between(w);
         EXPECT_EQ(w.state->question.asked, 0);
         EXPECT_EQ(w.question(), "");
-        if (r.told) EXPECT_EQ(w.told(), r.told);
+        if (r.told) {
+            EXPECT_EQ(w.told(), r.told);
+        }
         w.run(command_restore_confirm);
         EXPECT_TRUE(w.programs_written().empty());
         EXPECT_EQ(w.bus.amp.stores, 0);

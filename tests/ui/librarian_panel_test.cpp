@@ -116,7 +116,9 @@ TEST(LibrarianPanel, TheStatusBarNamesTheWalkUnderWay) {
         EXPECT_NE(find_text(sc.canvas, r.line), nullptr);
         EXPECT_NE(find_text(sc.canvas, L"42%"), nullptr);
         for (const row& other : rows)
-            if (other.walk != r.walk) EXPECT_EQ(find_text(sc.canvas, other.line), nullptr);
+            if (other.walk != r.walk) {
+                EXPECT_EQ(find_text(sc.canvas, other.line), nullptr);
+            }
         // Busy: the rows take no click.
         sc.click(id_backup);
         EXPECT_TRUE(sc.queued().empty());
