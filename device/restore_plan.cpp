@@ -33,11 +33,7 @@ restore_plan plan_restore(const program_backup& file, const program_backup& amp)
         if (file.programs[n] != amp.programs[n]) plan.programs.push_back(n);
     for (int32_t k = 0; k < slot_count; ++k)
         if (file.slot_names[k] != amp.slot_names[k]) plan.slot_names.push_back(k);
-    // Only the amplifier-wide values: the slot names and the firmware are compared above.
-    program_backup values_only = file;
-    values_only.slot_names = amp.slot_names;
-    values_only.firmware = amp.firmware;
-    for (const backup_difference& d : backup_differences(values_only, amp))
+    for (const backup_difference& d : backup_differences(file, amp))
         if (d.program < 0) plan.amp_values.push_back(d.field);
     return plan;
 }
