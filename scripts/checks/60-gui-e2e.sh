@@ -76,6 +76,8 @@ answer_picker() {
   wait_for 15 find_dialog || fail "the \"$title\" picker did not open"
   for attempt in 1 2 3; do
     sleep 0.5
+    # Once keys() gave the editor's window the input focus, X keeps it there for a new dialog.
+    xdotool windowfocus "$dialog" 2>/dev/null
     xdotool mousemove --window "$dialog" "$field_x" 445 click 1
     sleep 0.2
     xdotool key End shift+Home
