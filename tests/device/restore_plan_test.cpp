@@ -127,22 +127,5 @@ TEST(RestorePlan, WhatDiffersIsWrittenAndWhatCannotBeIsNoted) {
     }
 }
 
-// The plan is worked out between the file and the amplifier's own values: the same two sides
-// compared the other way round name the same programs and fields.
-TEST(RestorePlan, NamesTheSameDifferencesEitherWayRound) {
-    const program_backup file = sample_backup();
-    program_backup amp = file;
-    amp.programs[3].words[1] = 0;
-    amp.programs[64].words[5] = 2;
-    amp.globals.words[0] = 9;
-    const restore_plan forth = plan_restore(file, amp), back = plan_restore(amp, file);
-    EXPECT_EQ(forth.programs, (std::vector<int32_t>{3, 64}));
-    EXPECT_EQ(forth.programs, back.programs);
-    EXPECT_EQ(forth.amp_values, std::vector<std::string>{"midi_channel"});
-    EXPECT_EQ(forth.amp_values, back.amp_values);
-    EXPECT_EQ(restore_writes_text(forth),
-              "2 programs (3 64) and the amplifier-wide values midi_channel");
-}
-
 } // namespace
 } // namespace nimba

@@ -1,6 +1,5 @@
 // BACKUP, RESTORE and the restore question on the screen: what each posts for the worker, when
-// the question's buttons answer, what the status bar says while the programs are walked, and
-// that no click can reach another control through the question.
+// the question's buttons answer, and that no click can reach another control through them.
 #include "ui/librarian_panel.h"
 
 #include <gtest/gtest.h>
@@ -94,35 +93,6 @@ TEST(LibrarianPanel, NoOtherControlLiesUnderTheQuestionOrTheRows) {
                 }
             }
         }
-}
-
-TEST(LibrarianPanel, TheStatusBarNamesTheWalkUnderWay) {
-    struct row {
-        int32_t walk;
-        const wchar_t* line;
-    };
-    const row rows[] = {
-        {walk_backup, L"BACKING UP ALL PROGRAMS..."},
-        {walk_restore_read, L"READING ALL PROGRAMS..."},
-        {walk_restore_write, L"RESTORING PROGRAMS..."},
-    };
-    for (const row& r : rows) {
-        SCOPED_TRACE(testing::Message() << "walk " << r.walk);
-        screen sc;
-        sc.s().link_status = link_busy;
-        sc.s().walk = r.walk;
-        sc.s().progress = progress_programs + 42;
-        sc.paint();
-        EXPECT_NE(find_text(sc.canvas, r.line), nullptr);
-        EXPECT_NE(find_text(sc.canvas, L"42%"), nullptr);
-        for (const row& other : rows)
-            if (other.walk != r.walk) {
-                EXPECT_EQ(find_text(sc.canvas, other.line), nullptr);
-            }
-        // Busy: the rows take no click.
-        sc.click(id_backup);
-        EXPECT_TRUE(sc.queued().empty());
-    }
 }
 
 } // namespace
