@@ -38,12 +38,16 @@ enum : int32_t {
     id_page_button0 = 39, // 39..44
     id_tolex_down = 45,
     id_tolex_up = 46,
-    id_preview_channel0 = 47, // 47..49: left, right, both
-    id_preview_level0 = 50,   // 50..51: as the file is, matched
-    id_preview_tail0 = 52,    // 52..53: cut, fade
-    id_preview_send = 54,
-    id_preview_cancel = 55,
-    control_id_count = 56,
+    id_backup = 47,
+    id_restore = 48,
+    id_restore_yes = 49,      // the restore question's RESTORE
+    id_restore_no = 50,       // ... and its CANCEL
+    id_preview_channel0 = 51, // 51..53: left, right, both
+    id_preview_level0 = 54,   // 54..55: as the file is, matched
+    id_preview_tail0 = 56,    // 56..57: cut, fade
+    id_preview_send = 58,
+    id_preview_cancel = 59,
+    control_id_count = 60,
 };
 
 // button: hover and click regions; wheel: one wheel region.
@@ -102,9 +106,10 @@ struct control_row {
 const control_row* find_control(int32_t id);
 
 // Every control that takes the keyboard's focus, in reading order: the top bar, the switch row
-// or the cabinet page in its place, then the slot panel; the import's preview (which hides the
-// rest while open) after them. Parts are left out.
-inline constexpr int32_t focus_stop_count = 50;
+// or the cabinet page in its place, then the slot panel with BACKUP and RESTORE and the restore
+// question after them; the import's preview (which hides the rest while open) last. Parts are
+// left out.
+inline constexpr int32_t focus_stop_count = 54;
 inline constexpr std::array<int32_t, focus_stop_count> reading_order = [] {
     std::array<int32_t, focus_stop_count> order{};
     size_t n = 0;
@@ -115,6 +120,7 @@ inline constexpr std::array<int32_t, focus_stop_count> reading_order = [] {
     for (int32_t id : {id_audition, id_extract_all, id_select}) order[n++] = id;
     for (int32_t k = 0; k < slot_count; ++k)
         for (int32_t id : {id_slot_radio0, id_import0, id_page_button0}) order[n++] = id + k;
+    for (int32_t id : {id_backup, id_restore, id_restore_yes, id_restore_no}) order[n++] = id;
     order[n++] = id_tolex_down;
     for (int32_t id = id_preview_channel0; id <= id_preview_cancel; ++id) order[n++] = id;
     return order;
@@ -132,6 +138,13 @@ screen_page shown_page(const editor_state& state, const ui_context& ui);
 
 // Whether the control answers now: its page is the one shown, and a listed cabinet only while
 // the list is open.
+bool control_shown(const editor_state& state, const ui_context& ui, int32_t id);
+// What the screen shows: the import's preview while it is open, over the cabinet page while
+// that is open, over the main screen.
+screen_page shown_page(const editor_state& state, const ui_context& ui);
+
+// Whether the control answers now: its page is the one shown, a listed cabinet only while the
+// list is open, and the restore question's buttons only while it is asked.
 bool control_shown(const editor_state& state, const ui_context& ui, int32_t id);
 
 // The name, state and value of control `id` (not a part) as assistive technology reads them.

@@ -1,12 +1,14 @@
 // What the user interface keeps between events: what the platform layer gives it (canvas,
 // pointer, keys, DPI, clock, repaint and cursor requests) and what only the GUI thread touches
 // (the hit regions, the accent of the last pass, the audition switch, the outcome line, the
-// keyboard's focus and the status texts of the last pass). GUI thread only.
+// keyboard's focus, the status texts of the last pass and the restore question's text as shown).
+// GUI thread only.
 #pragma once
 
 #include <array>
 #include <cstdint>
 #include <functional>
+#include <string>
 #include <vector>
 
 #include "core/assets/cabinets.h"
@@ -35,10 +37,12 @@ struct ui_context {
     outcome_line outcome;                 // the latest outcome as the status bar shows it
     ir_preview preview;                   // the import's preview, while open
     std::array<ir_plot, cabinet_count> factory_plots; // made when the cabinet page first shows one
-    int32_t focus = -1;       // the focused control (its first id); -1: none yet
-    bool focus_shown = false; // a key was used since the last click: ring drawn
-    rect focus_ring;          // around the focused control in the last pass
-    text_buffer status;       // the status bar's texts in the last pass
+    int32_t focus = -1;           // the focused control (its first id); -1: none yet
+    bool focus_shown = false;     // a key was used since the last click: ring drawn
+    rect focus_ring;              // around the focused control in the last pass
+    text_buffer status;           // the status bar's texts in the last pass
+    uint32_t question_serial = 0; // the restore question shown, and its text
+    std::wstring question;
 };
 
 } // namespace nimba

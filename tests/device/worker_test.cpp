@@ -204,8 +204,8 @@ TEST(WorkerCommands, CabinetCodesGoToTheCabinetOperationsOthersAreTold) {
         int32_t code;
         bool handed_on;
     };
-    const case_t cases[] = {{4, true},   {9, true},   {10, true},    {11, true},   {12, true},
-                            {13, false}, {-1, false}, {0x7F, false}, {1000, false}};
+    const case_t cases[] = {{4, true},   {9, true},   {10, true},    {11, true},   {16, true},
+                            {17, false}, {-1, false}, {0x7F, false}, {1000, false}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.code);
         connected f;
