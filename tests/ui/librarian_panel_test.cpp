@@ -51,7 +51,7 @@ TEST(LibrarianPanel, AnAnsweredQuestionTakesNoClickAndNoFocus) {
     for (const hit_region& button : {yes, no})
         sc.click_at(button.x + button.width / 2, button.y + button.height / 2);
     EXPECT_TRUE(sc.queued().empty());
-    EXPECT_FALSE(control_shown(sc.s(), id_restore_yes));
+    EXPECT_FALSE(control_shown(sc.s(), sc.ui, id_restore_yes));
 
     sc.ui.focus = id_restore;
     sc.key(key_tab);
@@ -84,7 +84,7 @@ TEST(LibrarianPanel, NoOtherControlLiesUnderTheQuestionOrTheRows) {
                 EXPECT_LE(mine->x + mine->width, width);
                 for (const hit_region& other : sc.ui.hit_regions) {
                     if (other.id == id || other.kind != region_click ||
-                        !region_active(other, page_open))
+                        !region_active(other, page_open ? screen_page::cabinet : screen_page::main))
                         continue;
                     const bool apart =
                         other.x >= mine->x + mine->width || mine->x >= other.x + other.width ||

@@ -352,6 +352,7 @@ TEST(Regions, RegisteredOncePerIdAndKindWithHoverFlagsKept) {
     sc.s().ir_slot_choice = 1;
     sc.s().cabinet_list_open = 1;
     ask_restore_question(sc.s(), "restore 1 program (5)?");
+    sc.ui.preview.open = true;
     sc.paint();
     const size_t first = sc.ui.hit_regions.size();
     std::set<std::pair<int32_t, int32_t>> keys;
@@ -359,7 +360,8 @@ TEST(Regions, RegisteredOncePerIdAndKindWithHoverFlagsKept) {
         EXPECT_TRUE(keys.insert({r.id, r.kind}).second) << "id " << r.id << " kind " << r.kind;
         EXPECT_TRUE(r.kind == region_hover || r.kind == region_click || r.kind == region_wheel);
     }
-    // Every control is there (the restore question's while it is asked); the program pill only
+    // Every control is there (the restore question's while it is asked, the import preview's
+    // while it is open); the program pill only
     // for the wheel.
     for (int32_t id = 0; id < control_id_count; ++id) {
         if (id == id_program_pill) {
