@@ -4,6 +4,7 @@
 // no second copy while it is decoded. Every edition (Windows, Linux, the browser) runs this code.
 #include "core/assets/picture_png.h"
 
+#include <algorithm>
 #include <array>
 #include <cstring>
 #include <limits>
@@ -93,37 +94,37 @@ uint8_t paeth(uint8_t a, uint8_t b, uint8_t c) {
 
 // Undoes the row filters in place: the inflated rows, each a filter byte then `pitch` bytes, lie
 // from `bytes` on and become the plain rows, `pitch` apart, from the same address. A plain row
-// never reaches the filtered bytes still to be read, and the row above is already plain.
+// never reaches the filtered bytes still to be read, and the row above is already plain (above
+// the first row, zeros).
 bool unfilter(uint8_t* bytes, size_t pitch, size_t rows, size_t step) {
+    const std::vector<uint8_t> zeros(pitch);
     for (size_t y = 0; y < rows; ++y) {
         const uint8_t* in = bytes + y * (pitch + 1);
         const uint8_t filter = *in++;
         uint8_t* row = bytes + y * pitch;
-        const uint8_t* up = y > 0 ? row - pitch : nullptr;
+        const uint8_t* up = y > 0 ? row - pitch : zeros.data();
+        const size_t lead = std::min(step, pitch); // the bytes with no pixel to their left
         switch (filter) {
         case 0:
             std::memmove(row, in, pitch);
             break;
         case 1:
-            for (size_t i = 0; i < pitch; ++i)
-                row[i] = static_cast<uint8_t>(in[i] + (i >= step ? row[i - step] : 0));
+            std::memmove(row, in, lead);
+            for (size_t i = lead; i < pitch; ++i)
+                row[i] = static_cast<uint8_t>(in[i] + row[i - step]);
             break;
         case 2:
-            for (size_t i = 0; i < pitch; ++i)
-                row[i] = static_cast<uint8_t>(in[i] + (up ? up[i] : 0));
+            for (size_t i = 0; i < pitch; ++i) row[i] = static_cast<uint8_t>(in[i] + up[i]);
             break;
         case 3:
-            for (size_t i = 0; i < pitch; ++i) {
-                const int left = i >= step ? row[i - step] : 0;
-                row[i] = static_cast<uint8_t>(in[i] + ((left + (up ? up[i] : 0)) >> 1));
-            }
+            for (size_t i = 0; i < lead; ++i) row[i] = static_cast<uint8_t>(in[i] + (up[i] >> 1));
+            for (size_t i = lead; i < pitch; ++i)
+                row[i] = static_cast<uint8_t>(in[i] + ((row[i - step] + up[i]) >> 1));
             break;
         case 4:
-            for (size_t i = 0; i < pitch; ++i) {
-                const uint8_t left = i >= step ? row[i - step] : 0;
-                const uint8_t above = up ? up[i] : 0;
-                const uint8_t corner = up && i >= step ? up[i - step] : 0;
-                row[i] = static_cast<uint8_t>(in[i] + paeth(left, above, corner));
+            for (size_t i = 0; i < lead; ++i) row[i] = static_cast<uint8_t>(in[i] + up[i]);
+            for (size_t i = lead; i < pitch; ++i) {
+                row[i] = static_cast<uint8_t>(in[i] + paeth(row[i - step], up[i], up[i - step]));
             }
             break;
         default:
