@@ -6,7 +6,7 @@
 #   peak memory at its first screen (no higher than the base's);
 #   the Windows demo under Wine: time to its first painted frame (the window polled every
 #   10 ms; ratio at most 1.1) and peak memory at its first screen (at least 30% lower), beside
-#   Wine's own floor: the peak of a bare window drawing a box and a line (tests/shell/bare_window),
+#   Wine's own floor: the peak of a bare window drawing boxes and a line (tests/shell/bare_window),
 #   which no change to the editor can go below.
 # Runs alternate between the two builds, so a busy machine slows both alike; medians are shown.
 #
@@ -59,7 +59,7 @@ compare() {
     judge "$1: not built" 0
     return
   fi
-  echo "$tag: $1 $(mb "$now") (base ${was:+$(mb "$was")}${was:-not built})"
+  echo "$tag: $1 $(mb "$now") (base $(if [ -n "$was" ]; then mb "$was"; else echo not built; fi))"
   if [ "$3" = at_most ]; then
     judge "$1 at most $(mb "$4")" $((now <= $4))
   elif [ -n "$was" ]; then
