@@ -5,9 +5,7 @@
 #   the Linux demo: time to its first frame (NIMBA_LAUNCH_MS; ratio to the base at most 1.1) and
 #   peak memory at its first screen (no higher than the base's);
 #   the Windows demo under Wine: time to its first painted frame (the window polled every
-#   10 ms; ratio at most 1.1) and peak memory at its first screen (at least 30% lower), beside
-#   Wine's own floor: the peak of a bare window drawing boxes and a line (tests/shell/bare_window),
-#   which no change to the editor can go below.
+#   10 ms; ratio at most 1.1) and peak memory at its first screen (at least 30% lower).
 # Runs alternate between the two builds, so a busy machine slows both alike; medians are shown.
 #
 #   scripts/bench-pictures.sh <base revision> [runs]      (runs: 5 unless given)
@@ -39,7 +37,6 @@ build_tree() {
 if [ "${NIMBA_BENCH_NO_BUILD:-0}" != 1 ]; then
   build_tree "$base"
   build_tree "$root"
-  cmake --build build/windows -j2 --target bare_window >/dev/null || fail "no bare_window"
 fi
 
 # ---- sizes --------------------------------------------------------------------------------
@@ -85,10 +82,10 @@ now_ms() { echo $(($(date +%s%N) / 1000000)); }
 start_xvfb 100 130 1100x760x24
 peak_kb() { awk '/^VmHWM:/ { print $2 }' "/proc/$1/status" 2>/dev/null; }
 median() { sort -n | awk '{ v[NR] = $1 } END { print (NR % 2) ? v[(NR + 1) / 2] : int((v[NR / 2] + v[NR / 2 + 1]) / 2) }'; }
-window_of() { # window_of <pid> [title]
+window_of() {
   local w
   for _ in $(seq 1 600); do
-    w=$(xdotool search --name "^${2:-Corvane Editor}\$" 2>/dev/null | head -1)
+    w=$(xdotool search --name '^Corvane Editor$' 2>/dev/null | head -1)
     [ -n "$w" ] && { echo "$w"; return 0; }
     kill -0 "$1" 2>/dev/null || return 1
     sleep 0.02
@@ -146,22 +143,6 @@ wine_run() {
   demo_pid=""
 }
 
-# floor_run: one start of the bare window under Wine; appends its peak kB to $work/floor.wine.
-floor_run() {
-  local start window
-  start=$(now_ms)
-  wine build/windows/tests/shell/bare_window.exe >/dev/null 2>&1 &
-  demo_pid=$!
-  window=$(window_of "$demo_pid" "Bare window") || fail "the bare window did not open"
-  python3 scripts/lib/first_paint.py "$window" "$start" 60 >/dev/null ||
-    fail "the bare window painted nothing"
-  sleep 3
-  peak_kb "$demo_pid" >>"$work/floor.wine"
-  kill "$demo_pid" 2>/dev/null
-  wait "$demo_pid" 2>/dev/null
-  demo_pid=""
-}
-
 for i in $(seq 1 "$runs"); do
   for label in base new; do
     tree=$root
@@ -169,7 +150,6 @@ for i in $(seq 1 "$runs"); do
     linux_run "$tree" $label
     wine_run "$tree" $label
   done
-  floor_run
   echo "$tag: run $i of $runs done"
 done
 
@@ -194,10 +174,6 @@ report() { # report <edition> <suffix> <peak rule: lower30 | not_higher>
 }
 report "Linux demo" linux not_higher
 report "Windows demo under Wine" wine lower30
-floor=$(median <"$work/floor.wine")
-echo "$tag: Wine's own floor (the bare window): median $((floor / 1024)) MB; the base demo's" \
-  "peak could fall by $(awk -v f="$floor" -v b="$(cut -d' ' -f2 "$work/base.wine" | median)" \
-    'BEGIN { printf "%.1f", 100 * (1 - f / b) }')% at most"
 printf '%s\n' "${verdicts[@]}"
 printf '%s\n' "${verdicts[@]}" | grep -q '^FAIL' && exit 1
 exit 0
