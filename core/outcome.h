@@ -77,6 +77,10 @@ enum class outcome_kind : int32_t {
     X(export_start, "the start")                                                                   \
     X(no_folder, "no folder given")                                                                \
     X(cabinet_unusable, "the cabinet's impulse response is missing or unusable")                   \
+    X(firmware_differs, "the backup is from firmware {}, the amplifier runs {}")                   \
+    X(firmware_not_restorable, "a restore cannot change the firmware")                             \
+    X(slot_name_not_restorable,                                                                    \
+      "a restore cannot write it back: a slot's name changes only with a cabinet upload")          \
     X(unknown_error, "unknown error")
 
 enum class reason : int32_t {

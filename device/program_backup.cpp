@@ -6,6 +6,9 @@
 
 #include <algorithm>
 #include <charconv>
+#include <chrono>
+#include <functional>
+#include <set>
 #include <type_traits>
 
 #include "core/file_access.h"
@@ -52,15 +55,31 @@ std::optional<uint16_t> firmware_version_of(std::string_view text) {
     return static_cast<uint16_t>(parts[0] << 8 | parts[1]);
 }
 
-// YYYY-MM-DDTHH:MM:SSZ, the form backups are written with.
-bool is_utc_time(std::string_view text) {
+// Why `text` is not a UTC time as backups are written, YYYY-MM-DDTHH:MM:SSZ, naming the part
+// that cannot be: a 13th month, February 29 outside a leap year, 24:00:00; empty when it is one.
+std::string utc_time_fault(std::string_view text) {
     constexpr std::string_view shape = "dddd-dd-ddTdd:dd:ddZ";
-    if (text.size() != shape.size()) return false;
+    const std::string like = "not a UTC time like 2026-01-31T12:00:00Z";
+    if (text.size() != shape.size()) return like;
     for (size_t i = 0; i < shape.size(); ++i) {
         const bool digit = text[i] >= '0' && text[i] <= '9';
-        if (shape[i] == 'd' ? !digit : text[i] != shape[i]) return false;
+        if (shape[i] == 'd' ? !digit : text[i] != shape[i]) return like;
     }
-    return true;
+    const auto number = [text](size_t at, size_t digits) {
+        int32_t value = 0;
+        for (size_t i = at; i < at + digits; ++i) value = value * 10 + (text[i] - '0');
+        return value;
+    };
+    using namespace std::chrono;
+    const int32_t month_number = number(5, 2);
+    const year_month_day date{year{number(0, 4)}, month{static_cast<unsigned>(month_number)},
+                              day{static_cast<unsigned>(number(8, 2))}};
+    const std::string quoted = "\"" + std::string(text) + "\" ";
+    if (!date.month().ok()) return quoted + "has no month " + std::to_string(month_number);
+    if (!date.ok()) return quoted + "has no such day in its month";
+    if (number(11, 2) > 23 || number(14, 2) > 59 || number(17, 2) > 59)
+        return quoted + "has no such time of day";
+    return {};
 }
 
 // Reading one JSON object's fields; the first fault is kept and ends the load.
@@ -124,6 +143,125 @@ struct reader {
     }
 };
 
+// A backup nests four levels deep (the file, its programs, a program, a program's ir slots);
+// a text nested far deeper is no backup, and is refused before it is parsed.
+constexpr size_t nesting_limit = 8;
+
+bool is_json_space(char c) {
+    return c == ' ' || c == '\t' || c == '\n' || c == '\r';
+}
+
+// Where the object or list the text opens with ends, and how deep it nests, found by its
+// brackets outside strings; end is npos when the text opens with neither or never closes it.
+struct json_extent {
+    size_t end = std::string_view::npos;
+    size_t depth = 0;
+};
+json_extent json_extent_of(std::string_view text) {
+    json_extent extent;
+    // A byte order mark, which some editors put before the text and the parser skips.
+    size_t at = text.starts_with("\xEF\xBB\xBF") ? 3 : 0;
+    while (at < text.size() && is_json_space(text[at])) ++at;
+    if (at == text.size() || (text[at] != '{' && text[at] != '[')) return extent;
+    size_t depth = 0;
+    bool in_string = false;
+    for (; at < text.size(); ++at) {
+        const char c = text[at];
+        if (in_string) {
+            if (c == '\\')
+                ++at;
+            else if (c == '"')
+                in_string = false;
+        } else if (c == '"') {
+            in_string = true;
+        } else if (c == '{' || c == '[') {
+            extent.depth = std::max(extent.depth, ++depth);
+        } else if ((c == '}' || c == ']') && --depth == 0) {
+            extent.end = at + 1;
+            break;
+        }
+    }
+    return extent;
+}
+
+// Names the first key given twice in one object, as the loader names fields
+// ("programs[5].channel"). The parser would keep the last of them: a file whose first "version"
+// says it cannot be read would load.
+struct repeated_keys {
+    struct level {
+        bool object = false;
+        size_t index = 0; // a list's elements so far
+        std::string key;  // an object's latest key
+        std::set<std::string> keys;
+    };
+    std::vector<level> levels;
+    std::string repeated;
+
+    std::string path() const {
+        std::string field;
+        for (const level& l : levels) {
+            if (!l.object)
+                field += "[" + std::to_string(l.index) + "]";
+            else
+                field += (field.empty() ? "" : ".") + l.key;
+        }
+        return field;
+    }
+    void element_done() {
+        if (!levels.empty() && !levels.back().object) ++levels.back().index;
+    }
+    bool operator()(int, json::parse_event_t event, json& parsed) {
+        using event_t = json::parse_event_t;
+        switch (event) {
+        case event_t::object_start:
+        case event_t::array_start:
+            levels.emplace_back().object = event == event_t::object_start;
+            break;
+        case event_t::key:
+            levels.back().key = parsed.get<std::string>();
+            if (!levels.back().keys.insert(levels.back().key).second && repeated.empty())
+                repeated = path();
+            break;
+        case event_t::object_end:
+        case event_t::array_end:
+            levels.pop_back();
+            element_done();
+            break;
+        case event_t::value:
+            element_done();
+            break;
+        }
+        return true;
+    }
+};
+
+// The file's one JSON value, or the reason it is not one: not JSON, nested too deep, a key given
+// twice, or anything but white space after it (a NUL byte too, where the parser would stop).
+std::optional<json> parse_backup_text(std::string_view text, std::string& error) {
+    const json_extent extent = json_extent_of(text);
+    if (extent.depth > nesting_limit) {
+        error = "file: nested more than " + std::to_string(nesting_limit) + " levels deep";
+        return std::nullopt;
+    }
+    const std::string_view value = text.substr(0, extent.end);
+    repeated_keys keys;
+    json root = json::parse(value, std::ref(keys), false);
+    if (root.is_discarded() || value.find('\0') != std::string_view::npos) {
+        error = "file: not JSON";
+        return std::nullopt;
+    }
+    const auto trailing = std::find_if_not(text.begin() + value.size(), text.end(), is_json_space);
+    if (trailing != text.end()) {
+        error = "file: trailing data at byte " + std::to_string(trailing - text.begin());
+        return std::nullopt;
+    }
+    if (!keys.repeated.empty()) {
+        error = keys.repeated + ": given more than once";
+        return std::nullopt;
+    }
+    return root;
+}
+
 bool read_program(reader& r, const json& object, const std::string& field, program_values& p) {
     if (!object.is_object()) return r.fail(field, "not an object");
     return r.rows(object, field + ".", p);
@@ -142,7 +280,8 @@ bool read_backup(reader& r, const json& root, program_backup& b) {
                                      std::to_string(backup_format_version) + ")");
     if (version < 1) return r.fail("version", std::to_string(version) + " is not a version");
     if (!r.text(root, "saved", "saved", b.saved)) return false;
-    if (!is_utc_time(b.saved)) return r.fail("saved", "not a UTC time like 2026-01-31T12:00:00Z");
+    if (const std::string fault = utc_time_fault(b.saved); !fault.empty())
+        return r.fail("saved", fault);
     std::string firmware;
     if (!r.text(root, "firmware", "firmware", firmware)) return false;
     const auto parsed = firmware_version_of(firmware);
@@ -243,6 +382,19 @@ std::vector<backup_difference> backup_differences(const program_backup& first,
     return out;
 }
 
+std::vector<backup_difference> unwritable_differences(const program_backup& first,
+                                                      const program_backup& second) {
+    std::vector<backup_difference> out;
+    if (first.firmware != second.firmware)
+        out.push_back({-1, "firmware", firmware_version_text(first.firmware),
+                       firmware_version_text(second.firmware)});
+    for (size_t k = 0; k < slot_count; ++k)
+        if (first.slot_names[k] != second.slot_names[k])
+            out.push_back({-1, "slot_names[" + std::to_string(k) + "]",
+                           "\"" + first.slot_names[k] + "\"", "\"" + second.slot_names[k] + "\""});
+    return out;
+}
+
 std::string backup_json(const program_backup& b) {
     // ordered_json keeps the fields in the order a reader expects them.
     nlohmann::ordered_json programs = nlohmann::ordered_json::array();
@@ -265,14 +417,11 @@ std::string backup_json(const program_backup& b) {
 
 backup_load backup_from_json(std::string_view text) {
     backup_load load;
-    const json root = json::parse(text, nullptr, false);
-    if (root.is_discarded()) {
-        load.error = "file: not JSON";
-        return load;
-    }
+    const std::optional<json> root = parse_backup_text(text, load.error);
+    if (!root) return load;
     reader r;
     program_backup b;
-    if (read_backup(r, root, b))
+    if (read_backup(r, *root, b))
         load.backup = std::move(b);
     else
         load.error = r.error;

@@ -38,9 +38,15 @@ struct backup_difference {
     std::string field;
     std::string first, second;
 };
-// The amplifier-wide values first, then the programs in order. Slot names are not compared.
+// The values a restore can write back that differ: the amplifier-wide values first, then the
+// programs in order.
 std::vector<backup_difference> backup_differences(const program_backup& first,
                                                   const program_backup& second);
+// What differs that a restore cannot write back: the firmware version ("firmware", as
+// "1.5.0"), then the slot names ("slot_names[2]", each quoted), which change only with a cabinet
+// upload. Each with program -1.
+std::vector<backup_difference> unwritable_differences(const program_backup& first,
+                                                      const program_backup& second);
 
 // The first value outside its range as "<field>: <reason>", or nothing when every value fits.
 // A backup is only written when this finds nothing, so every written file loads again.

@@ -217,25 +217,47 @@ int backup_into_file(session& s, const std::wstring& path) {
                          make_outcome(outcome_code::backup_written, {quoted_path(path)}));
 }
 
-// Each difference on a line of its own, then the outcome: nothing differs, or how many values do.
+// "program 12 ir_bypass: file 0, amplifier 1"; what a restore cannot write back says so.
+std::string difference_line(const backup_difference& d, bool unwritable) {
+    std::string line = d.program >= 0 ? "program " + std::to_string(d.program) + " " : "";
+    line += d.field + ": file " + d.first + ", amplifier " + d.second;
+    if (unwritable)
+        line += "; " + reason_text(d.field == "firmware" ? reason::firmware_not_restorable
+                                                         : reason::slot_name_not_restorable);
+    return line;
+}
+
+// Each difference on a line of its own, then the outcome: nothing differs, or how many values
+// do, slot names and the firmware version among them.
 int diff_with_file(session& s, const program_backup& file) {
     const int code = end_walk(s, read_all_programs(s.link), "diff incomplete");
     if (code != cli_exit_ok) return code;
-    const auto differences = backup_differences(file, backup_of_state(s.state, {}));
+    const program_backup amp = backup_of_state(s.state, {});
+    const auto unwritable = unwritable_differences(file, amp);
+    const auto differences = backup_differences(file, amp);
     std::string text;
-    for (const backup_difference& d : differences) {
-        if (d.program >= 0) text += "program " + std::to_string(d.program) + " ";
-        text += d.field + ": file " + d.first + ", amplifier " + d.second + "\n";
-    }
+    for (const backup_difference& d : unwritable) text += difference_line(d, true) + "\n";
+    for (const backup_difference& d : differences) text += difference_line(d, false) + "\n";
     clear_progress(s.console);
     s.console.out(text);
-    if (differences.empty())
-        return print_outcome(s.console, make_outcome(outcome_code::programs_same));
-    return print_outcome(s.console, make_outcome(outcome_code::programs_differ,
-                                                 {std::to_string(differences.size())}));
+    const size_t count = unwritable.size() + differences.size();
+    if (count == 0) return print_outcome(s.console, make_outcome(outcome_code::programs_same));
+    return print_outcome(s.console,
+                         make_outcome(outcome_code::programs_differ, {std::to_string(count)}));
+}
+
+// Before anything is read or written: a warning for a backup from another firmware, whose
+// values are written as they are, and for each slot name that differs, which a restore leaves.
+void warn_before_restore(session& s, const program_backup& file) {
+    for (const backup_difference& d : unwritable_differences(file, backup_of_state(s.state, {})))
+        report_failure(s.console,
+                       "warning: " + (d.field == "firmware" ? reason_text(reason::firmware_differs,
+                                                                          {d.first, d.second})
+                                                            : difference_line(d, true)));
 }
 
 int restore_from_file(session& s, const program_backup& file, const restore_choice& choice) {
+    warn_before_restore(s, file);
     restore_report report;
     walk_result walk = read_all_programs(s.link);
     if (walk.status == walk_status::done) walk = restore_programs(s.link, file, choice, report);

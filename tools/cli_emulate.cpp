@@ -2,12 +2,14 @@
 #include "tools/cli_emulate.h"
 
 #include <chrono>
+#include <cstdint>
 #include <memory>
 #include <thread>
 
 #include "core/amp_values.h"
 #include "core/file_access.h"
 #include "device/midi_ports_rtmidi.h"
+#include "device/program_backup.h"
 
 namespace nimba {
 
@@ -25,11 +27,34 @@ void log_line(emulator_session& s, const std::string& line) {
     if (s.log) std::fprintf(s.log, "%s\n", line.c_str());
 }
 
-// What the message just taken completed, judged by the amplifier's counters.
-void note_events(emulator_session& s, const std::vector<uint8_t>& message) {
+// The amplifier-wide values as a reply or a block carries them, by the value table.
+amplifier_values amp_wide_values(std::span<const uint8_t> frame) {
+    amplifier_values values;
+    for (const amp_value_row& r : amp_value_rows)
+        if (!is_program_value(r))
+            for (size_t i = 0; i < r.count; ++i) words_of(values, r.value)[i] = frame[r.byte + i];
+    return values;
+}
+
+// What the message just taken completed, judged by the amplifier's counters; `amp_wide` holds
+// the amplifier-wide values from before it.
+void note_events(emulator_session& s, const std::vector<uint8_t>& message,
+                 const amplifier_values& amp_wide) {
     virtual_amp& amp = s.amp;
     for (const std::string& line : amp.log) log_line(s, line);
     amp.log.clear(); // written; the amplifier would otherwise keep every line of a long run
+    if (amp.blocks.size() != s.blocks) {
+        s.blocks = amp.blocks.size();
+        const auto& block = amp.blocks.back();
+        program_backup before, after;
+        before.globals = amp_wide;
+        after.globals = amp_wide_values(block);
+        std::string line = "block program " + std::to_string(block[block_at::program]);
+        const auto changed = backup_differences(before, after);
+        for (size_t i = 0; i < changed.size(); ++i)
+            line += (i == 0 ? ", amplifier-wide values changed: " : " ") + changed[i].field;
+        log_line(s, line);
+    }
     if (amp.stores != s.stores) {
         s.stores = amp.stores;
         log_line(s, "stored");
@@ -57,7 +82,8 @@ emulate_parse parse_emulate_arguments(const cli_arguments& args) {
     emulate_options options;
     for (size_t i = 0; i < args.size(); ++i) {
         const std::wstring& option = args[i];
-        const bool known = option == L"--name" || option == L"--log" || option == L"--received";
+        const bool known = option == L"--name" || option == L"--log" || option == L"--received" ||
+                           option == L"--stale" || option == L"--unplug-after";
         if (!known) {
             parsed.error = "emulate: unknown argument " + quoted_path(option);
             return parsed;
@@ -67,7 +93,18 @@ emulate_parse parse_emulate_arguments(const cli_arguments& args) {
             return parsed;
         }
         const std::wstring& value = args[++i];
-        if (option == L"--name")
+        if (option == L"--stale" || option == L"--unplug-after") {
+            const bool stale = option == L"--stale";
+            const int32_t low = stale ? 0 : 1, high = stale ? 1000 : INT32_MAX;
+            const auto number = parse_number(value, low, high);
+            if (!number) {
+                parsed.error = "emulate: " + utf8_from_wide(option) + " must be a number from " +
+                               std::to_string(low) + " to " + std::to_string(high) + ", not " +
+                               quoted_path(value);
+                return parsed;
+            }
+            (stale ? options.stale_replies : options.unplug_after) = *number;
+        } else if (option == L"--name")
             options.name = utf8_from_wide(value);
         else if (option == L"--log")
             options.log_path = value;
@@ -95,11 +132,19 @@ int serve_waiting_messages(emulator_session& s, midi_in_port& in, midi_out_port&
         in.getMessage(&s.message);
         if (s.message.empty()) break;
         ++taken;
+        if (s.unplug_after > 0 && s.messages >= s.unplug_after) {
+            if (!s.unplug_logged)
+                log_line(s, "unplugged after " + std::to_string(s.unplug_after) + " messages");
+            s.unplug_logged = true;
+            continue;
+        }
+        ++s.messages;
         s.replies.clear();
+        const amplifier_values amp_wide = amp_wide_values(amp_program_reply(s.amp, 0));
         amp_receive(s.amp, s.message, s.replies);
         // What a message completed is logged and kept before its reply goes out, so whoever
         // waits for the reply finds the received file whole.
-        note_events(s, s.message);
+        note_events(s, s.message, amp_wide);
         for (const auto& reply : s.replies) out.sendMessage(reply.data(), reply.size());
     }
     if (taken > 0 && s.log) std::fflush(s.log);
@@ -117,6 +162,8 @@ int emulate_command(const cli_arguments& args) {
 
     auto session = std::make_unique<emulator_session>();
     seed_emulated_amp(session->amp);
+    session->amp.faults.stale_program_replies = options.stale_replies;
+    session->unplug_after = options.unplug_after;
     session->received_dir = options.received_dir;
     if (!options.log_path.empty()) {
         session->log = open_file(options.log_path, "wb");

@@ -1,7 +1,8 @@
 // nimba-cli emulate: the virtual amplifier on virtual MIDI ports of its own, which the editor
 // and `nimba-cli device` find by name, until interrupted. It can log every message it takes
-// and every reply it makes, and write each completed cabinet and firmware transfer to a
-// folder, so a test can check what arrived. One thread.
+// and every reply it makes, write each completed cabinet and firmware transfer to a folder, and
+// play an amplifier that answers stale after each change or is unplugged after some messages,
+// so a test can check what arrived and how the tools cope. One thread.
 #pragma once
 
 #include <cstdio>
@@ -20,6 +21,8 @@ struct emulate_options {
     std::string name = "NIMBA virtual"; // the ports' name
     std::wstring log_path;              // --log FILE
     std::wstring received_dir;          // --received DIR
+    int32_t stale_replies = 0;          // --stale N: amp_faults::stale_program_replies
+    int32_t unplug_after = 0;           // --unplug-after N: emulator_session::unplug_after
 };
 
 struct emulate_parse {
@@ -38,8 +41,13 @@ struct emulator_session {
     virtual_amp amp;
     std::FILE* log = nullptr;  // owned by the caller; may be null
     std::wstring received_dir; // empty: transfers are not written out
+    // After this many messages no more arrive, as from an amplifier unplugged; 0 for never.
+    int64_t unplug_after = 0;
+    int64_t messages = 0; // taken so far
     // Events already reported, to tell new ones after each message.
     int32_t stores = 0;
+    size_t blocks = 0;
+    bool unplug_logged = false;
     int32_t cabinets = 0;
     int32_t firmware_updates = 0;
     std::vector<std::string> failures; // received files that could not be written
@@ -48,14 +56,17 @@ struct emulator_session {
 };
 
 // Takes every message waiting on `in`, answers each on `out`, and logs it: the amplifier's
-// own lines ("<- 0B 4", "-> 0B 6"), then "stored", "cabinet slot N \"NAME\" SIZE bytes" or
-// "firmware SIZE bytes version V" when a message completed one. Returns the messages taken.
+// own lines ("<- 0B 4", "-> 0B 6"), then "block program N" (with ", amplifier-wide values
+// changed: KEY..." when it changed them), "stored", "cabinet slot N \"NAME\" SIZE bytes" or
+// "firmware SIZE bytes version V" when a message completed one, and once "unplugged after N
+// messages". Returns the messages taken, or waiting when unplugged.
 int serve_waiting_messages(emulator_session& session, midi_in_port& in, midi_out_port& out);
 
 // `nimba-cli emulate ...` over RtMidi's virtual ports.
 int emulate_command(const cli_arguments& args);
 // Its row in nimba-cli's command table.
-inline constexpr std::string_view emulate_usage = "[--name NAME] [--log FILE] [--received DIR]";
+inline constexpr std::string_view emulate_usage =
+    "[--name NAME] [--log FILE] [--received DIR] [--stale N] [--unplug-after N]";
 inline constexpr std::string_view emulate_summary =
     "run the virtual amplifier on virtual MIDI ports until interrupted";
 
@@ -69,6 +80,11 @@ inline constexpr std::string_view emulate_help =
     "  --log FILE      write every message taken and every reply, one line each, and a line\n"
     "                  for each store, cabinet and firmware transfer completed\n"
     "  --received DIR  write each completed transfer there: slot<N>.wav, firmware.bin\n"
+    "  --stale N       after each change of program, answer the next N program requests\n"
+    "                  about the program before, as an amplifier still busy with the change\n"
+    "  --unplug-after N\n"
+    "                  take N messages, then no more, as an amplifier unplugged: nothing after\n"
+    "                  them arrives or is answered\n"
     "\n"
     "Exit status: 0 after an interrupt; 1 no virtual ports, or the log cannot be created;\n"
     "64 wrong arguments.";

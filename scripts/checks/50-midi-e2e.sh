@@ -24,28 +24,7 @@ cleanup() {
 trap cleanup EXIT
 trap 'exit 130' INT TERM
 
-failures=0
-fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
-
-# run <expected exit> <name> <nimba-cli arguments...>: output in $work/<name>.out and .err.
-run() {
-  local want=$1 name=$2
-  shift 2
-  timeout 120 "$cli" "$@" >"$work/$name.out" 2>"$work/$name.err"
-  local rc=$?
-  if [ "$rc" -ne "$want" ]; then
-    fail "$name: nimba-cli $* exited $rc, expected $want"
-    sed 's/^/    /' "$work/$name.out" "$work/$name.err" | grep -v -e '^ *$' | tail -5
-  fi
-}
-
-expect_line() { # <file> <fixed line>
-  grep -qxF -- "$2" "$1" || fail "$(basename "$1") lacks the line: $2"
-}
-
-seconds_since() { # <start from date +%s.%N>
-  echo "$1 $(date +%s.%N)" | awk '{ printf "%.2f", $2 - $1 }'
-}
+source scripts/lib/cli-run.sh
 
 start_jack_server "$work/jackd.log" || { echo "jackd did not start:"; tail -5 "$work/jackd.log"; exit 1; }
 

@@ -201,6 +201,66 @@ TEST(BackupFile, RefusesAMalformedFileNamingItsField) {
     EXPECT_EQ(backup_from_json("{\"format\":").error, "file: not JSON");
 }
 
+// What a JSON object cannot show: a field given twice (the parser would keep the last), a time
+// that cannot be, and anything after the file's value, a NUL byte included.
+TEST(BackupFile, RefusesRepeatedFieldsImpossibleTimesAndTrailingData) {
+    program_backup backup;
+    backup.saved = "2026-01-31T12:00:00Z";
+    const std::string good = backup_json(backup);
+    const auto replaced = [&good](std::string_view from, std::string_view to) {
+        std::string text = good;
+        const size_t at = text.find(from);
+        EXPECT_NE(at, std::string::npos) << from;
+        return at == std::string::npos ? text : text.replace(at, from.size(), to);
+    };
+    const auto saved = [&](std::string_view time) {
+        return replaced("2026-01-31T12:00:00Z", time);
+    };
+    struct row {
+        std::string text;
+        std::string error; // empty: loads
+    };
+    const row rows[] = {
+        {replaced("\"version\": 1", "\"version\": 9, \"version\": 1"),
+         "version: given more than once"},
+        {replaced("\"programs\": [", "\"programs\": [], \"programs\": ["),
+         "programs: given more than once"},
+        {replaced("\"ir_bypass\": 0\n  }\n ]", "\"ir_bypass\": 0, \"channel\": 2\n  }\n ]"),
+         "programs[127].channel: given more than once"},
+        {replaced("{", "{\"comment\": 1, \"comment\": 2,"), "comment: given more than once"},
+        {saved("2026-13-45T99:99:99Z"), "saved: \"2026-13-45T99:99:99Z\" has no month 13"},
+        {saved("2026-00-10T12:00:00Z"), "saved: \"2026-00-10T12:00:00Z\" has no month 0"},
+        {saved("2026-01-32T12:00:00Z"), "saved: \"2026-01-32T12:00:00Z\" has no such day"},
+        {saved("2026-04-31T12:00:00Z"), "saved: \"2026-04-31T12:00:00Z\" has no such day"},
+        {saved("2026-01-00T12:00:00Z"), "saved: \"2026-01-00T12:00:00Z\" has no such day"},
+        {saved("2026-02-29T12:00:00Z"), "saved: \"2026-02-29T12:00:00Z\" has no such day"},
+        {saved("2100-02-29T12:00:00Z"), "saved: \"2100-02-29T12:00:00Z\" has no such day"},
+        {saved("2028-02-29T23:59:59Z"), ""},
+        {saved("2000-02-29T00:00:00Z"), ""},
+        {saved("2026-01-31T24:00:00Z"), "saved: \"2026-01-31T24:00:00Z\" has no such time"},
+        {saved("2026-01-31T12:60:00Z"), "saved: \"2026-01-31T12:60:00Z\" has no such time"},
+        {saved("2026-01-31T12:00:60Z"), "saved: \"2026-01-31T12:00:60Z\" has no such time"},
+        {saved("2026-1-31T12:00:00Z"), "saved: not a UTC time"},
+        {good + std::string(1, '\0'), "file: trailing data at byte " + std::to_string(good.size())},
+        {good + " \t\r\n", ""},
+        {"\xEF\xBB\xBF" + good + "x",
+         "file: trailing data at byte " + std::to_string(good.size() + 3)},
+        {good + "\n{}", "file: trailing data at byte " + std::to_string(good.size() + 1)},
+        {good + "\"}\"", "file: trailing data at byte " + std::to_string(good.size())},
+        {replaced("}\n ]", std::string("}\0\n ]")), "file: not JSON"},
+        {replaced("\"format\"", std::string("\"for\0mat\"")), "file: not JSON"},
+        {std::string(4000, '[') + std::string(4000, ']'), "file: nested more than 8 levels deep"},
+        {"", "file: not JSON"},
+        {"{\"a\": [1, 2}", "file: not JSON"},
+    };
+    for (const row& r : rows) {
+        SCOPED_TRACE(r.error);
+        const backup_load load = backup_from_json(r.text);
+        EXPECT_EQ(load.backup.has_value(), r.error.empty()) << load.error;
+        EXPECT_TRUE(load.error.starts_with(r.error)) << load.error;
+    }
+}
+
 // Values the amplifier reports outside their ranges: a backup holds each as it reads (the
 // nearest end of its range), is written and loads again, while the parameter block sent back
 // carries the amplifier's own value.

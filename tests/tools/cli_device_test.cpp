@@ -42,6 +42,18 @@ struct cli_run {
         console.err = [this](std::string_view text) { err += text; };
     }
     int run(const cli_arguments& args) { return run_device_cli(args, *headless, env, console); }
+    // A new headless link and nothing printed yet, for another run against the same amplifier.
+    void start_again() {
+        out.clear();
+        err.clear();
+        headless = std::make_unique<headless_link>();
+    }
+    // The demo's amplifier, backed up into `file`.
+    void back_up_demo_amp(const std::wstring& file) {
+        seed_demo_amp(bus.amp);
+        ASSERT_EQ(run({L"backup", file}), cli_exit_ok) << err;
+        start_again();
+    }
     int messages_taken() {
         const auto& r = bus.amp.received;
         return std::accumulate(r.begin(), r.end(), 0);
@@ -429,9 +441,7 @@ TEST(DevicePrograms, BackupDiffRestoreThroughTheTool) {
     virtual_amp& amp = t.bus.amp;
     seed_demo_amp(amp);
     const auto run = [&](const cli_arguments& args) {
-        t.out.clear();
-        t.err.clear();
-        t.headless = std::make_unique<headless_link>();
+        t.start_again();
         amp.program = 7;
         const int code = t.run(args);
         EXPECT_EQ(amp.program, 0) << "not left on the program read at connect";
@@ -511,14 +521,10 @@ TEST(DevicePrograms, RestoreSaysWhatItChanged) {
         SCOPED_TRACE(r.what);
         cli_run t;
         virtual_amp& amp = t.bus.amp;
-        seed_demo_amp(amp);
-        ASSERT_EQ(t.run({L"backup", file}), cli_exit_ok) << t.err;
+        t.back_up_demo_amp(file);
         for (int32_t n = 10; n <= 13; ++n) amp.programs[n][8] ^= 1;
         const uint8_t saved_tolex = amp.tolex_colour;
         amp.tolex_colour = 4;
-        t.out.clear();
-        t.err.clear();
-        t.headless = std::make_unique<headless_link>();
         t.console.progress_line = true;
         t.console.err = [&t, &r](std::string_view text) {
             if (text.find('\r') == std::string_view::npos) t.err += text;
@@ -527,6 +533,65 @@ TEST(DevicePrograms, RestoreSaysWhatItChanged) {
         EXPECT_EQ(t.run(r.args), r.code);
         EXPECT_EQ(r.code == cli_exit_ok ? t.out : t.err, r.line);
         EXPECT_EQ(amp.tolex_colour, r.tolex_back ? saved_tolex : 4);
+    }
+}
+
+// What a restore cannot write back, a slot whose cabinet changed and a backup from another
+// firmware: diff lists and counts them; restore warns of them before it sends anything, then
+// writes the programs as the file holds them.
+TEST(DevicePrograms, SlotNamesAndFirmwareAreComparedNotWritten) {
+    temp_folder dir;
+    const std::wstring file = wide(dir / "programs.json");
+    const std::string slot_line = "slot_names[2]: file \"BLUES 1X12 ALNICO\", amplifier \"ROOM\"; "
+                                  "a restore cannot write it back: a slot's name changes only "
+                                  "with a cabinet upload";
+    const std::string firmware_line =
+        "firmware: file 1.5.0, amplifier 2.3.0; a restore cannot change the firmware";
+    const std::string firmware_warning =
+        "the backup is from firmware 1.5.0, the amplifier runs 2.3.0";
+    struct row {
+        const char* what;
+        bool new_cabinet, new_firmware;
+        std::vector<std::string> diff, warnings;
+    };
+    const row rows[] = {
+        {"a slot's cabinet changed", true, false, {slot_line}, {slot_line}},
+        {"another firmware", false, true, {firmware_line}, {firmware_warning}},
+        {"both", true, true, {firmware_line, slot_line}, {firmware_warning, slot_line}},
+        {"neither", false, false, {}, {}},
+    };
+    for (const row& r : rows) {
+        SCOPED_TRACE(r.what);
+        cli_run t;
+        virtual_amp& amp = t.bus.amp;
+        t.back_up_demo_amp(file);
+        if (r.new_cabinet) amp.slots[2].name = "2_room";
+        if (r.new_firmware) amp.firmware_version = 0x0203;
+        amp.programs[12][8] ^= 1;
+
+        EXPECT_EQ(t.run({L"diff", file}), cli_exit_failed);
+        std::string diff;
+        for (const std::string& line : r.diff) diff += line + "\n";
+        EXPECT_EQ(t.out, diff + "program 12 ir_bypass: file 0, amplifier 1\n");
+        EXPECT_EQ(t.err,
+                  "nimba-cli: values that differ: " + std::to_string(r.diff.size() + 1) + "\n");
+
+        size_t blocks_at_warning = SIZE_MAX;
+        const size_t blocks = amp.blocks.size();
+        t.console.err = [&t, &amp, &blocks_at_warning](std::string_view text) {
+            t.err += text;
+            blocks_at_warning = std::min(blocks_at_warning, amp.blocks.size());
+        };
+        t.start_again();
+        ASSERT_EQ(t.run({L"restore", file}), cli_exit_ok) << t.err;
+        std::string warnings;
+        for (const std::string& line : r.warnings) warnings += "nimba-cli: warning: " + line + "\n";
+        EXPECT_EQ(t.err, warnings);
+        if (!r.warnings.empty()) {
+            EXPECT_EQ(blocks_at_warning, blocks) << "warned after writing";
+        }
+        EXPECT_EQ(t.out, "restored program 12\n");
+        EXPECT_EQ(amp.slots[2].name, r.new_cabinet ? "2_room" : "2_blues 1x12 alnico");
     }
 }
 

@@ -6,6 +6,8 @@
 
 #include <deque>
 
+#include "device/librarian.h"
+
 #include "ir/ir_import.h"
 #include "tests/device/scripted_ports.h"
 #include "tests/ir/wav_builder.h"
@@ -94,16 +96,36 @@ TEST(EmulateArguments, Table) {
         bool ok;
         std::string name;
         std::wstring log, received;
+        int32_t stale, unplug;
         const char* error;
     };
     const row rows[] = {
-        {{}, true, "NIMBA virtual", L"", L"", ""},
-        {{L"--name", L"NIMBA test", L"--log", L"a.log"}, true, "NIMBA test", L"a.log", L"", ""},
-        {{L"--received", L"out", L"--name", L"X"}, true, "X", L"", L"out", ""},
-        {{L"--name"}, false, "", L"", L"", "--name needs a value"},
-        {{L"--log", L""}, false, "", L"", L"", "--log needs a value"},
-        {{L"--verbose"}, false, "", L"", L"", "unknown argument \"--verbose\""},
-        {{L"NIMBA"}, false, "", L"", L"", "unknown argument"},
+        {{}, true, "NIMBA virtual", L"", L"", 0, 0, ""},
+        {{L"--name", L"NIMBA test", L"--log", L"a.log"},
+         true,
+         "NIMBA test",
+         L"a.log",
+         L"",
+         0,
+         0,
+         ""},
+        {{L"--received", L"out", L"--name", L"X"}, true, "X", L"", L"out", 0, 0, ""},
+        {{L"--stale", L"1", L"--unplug-after", L"141"},
+         true,
+         "NIMBA virtual",
+         L"",
+         L"",
+         1,
+         141,
+         ""},
+        {{L"--name"}, false, "", L"", L"", 0, 0, "--name needs a value"},
+        {{L"--log", L""}, false, "", L"", L"", 0, 0, "--log needs a value"},
+        {{L"--verbose"}, false, "", L"", L"", 0, 0, "unknown argument \"--verbose\""},
+        {{L"NIMBA"}, false, "", L"", L"", 0, 0, "unknown argument"},
+        {{L"--stale", L"-1"}, false, "", L"", L"", 0, 0, "--stale must be a number from 0 to 1000"},
+        {{L"--stale", L"1001"}, false, "", L"", L"", 0, 0, "from 0 to 1000, not \"1001\""},
+        {{L"--unplug-after", L"0"}, false, "", L"", L"", 0, 0, "--unplug-after must be a number"},
+        {{L"--unplug-after", L"9x"}, false, "", L"", L"", 0, 0, "not \"9x\""},
     };
     for (const row& r : rows) {
         SCOPED_TRACE(r.error);
@@ -116,6 +138,8 @@ TEST(EmulateArguments, Table) {
         EXPECT_EQ(parsed.options->name, r.name);
         EXPECT_EQ(parsed.options->log_path, r.log);
         EXPECT_EQ(parsed.options->received_dir, r.received);
+        EXPECT_EQ(parsed.options->stale_replies, r.stale);
+        EXPECT_EQ(parsed.options->unplug_after, r.unplug);
     }
 }
 
@@ -160,6 +184,75 @@ TEST(EmulatedAmp, TransfersAreLoggedAndKept) {
     EXPECT_NE(log.find("\nstored\n"), std::string::npos);
     EXPECT_NE(t.out.find("firmware version 2.3.0\n"), std::string::npos) << t.out;
     EXPECT_NE(t.out.find("slot 2: ROOM\n"), std::string::npos) << t.out;
+}
+
+size_t count_lines(const std::string& log, std::string_view prefix) {
+    size_t count = 0;
+    for (size_t at = 0; at < log.size(); at = log.find('\n', at) + 1) {
+        if (log.compare(at, prefix.size(), prefix) == 0) ++count;
+        if (log.find('\n', at) == std::string::npos) break;
+    }
+    return count;
+}
+
+// The faults a check drives over the real ports: an amplifier that answers once about the
+// program before after each change is backed up in at most twice the time of a clean one, with
+// the same programs; one unplugged after the second program a restore stored leaves a restore
+// that names those two; the log names each block's program and the amplifier-wide values it
+// changed.
+TEST(EmulatedAmp, StaleAndUnpluggedAmplifiers) {
+    emulated_amp clean, stale, unplugged;
+    stale.session.amp.faults.stale_program_replies = 1;
+    const std::wstring clean_file = wide(clean.dir / "clean.json");
+    const std::wstring stale_file = wide(stale.dir / "stale.json");
+    ASSERT_EQ(clean.device({L"backup", clean_file}), cli_exit_ok) << clean.err;
+    ASSERT_EQ(stale.device({L"backup", stale_file}), cli_exit_ok) << stale.err;
+    EXPECT_LE(stale.clock.now_ms(), 2 * clean.clock.now_ms());
+    const auto clean_backup = read_backup_file(clean_file).backup;
+    const auto stale_backup = read_backup_file(stale_file).backup;
+    ASSERT_TRUE(clean_backup && stale_backup);
+    EXPECT_EQ(clean_backup->programs, stale_backup->programs);
+    // Twice as many program requests, but for program 0, which the amplifier is on at connect.
+    EXPECT_EQ(count_lines(stale.log(), "<- 02 "), 2 * count_lines(clean.log(), "<- 02 ") - 2);
+
+    // Programs 10..13 and the tolex colour differ from the file; each restore writes them alone.
+    const auto change = [](emulated_amp& t) {
+        for (int32_t n = 10; n <= 13; ++n) t.session.amp.programs[n][8] ^= 1;
+        t.session.amp.tolex_colour = 4;
+    };
+    change(clean);
+    const size_t logged = clean.log().size();
+    ASSERT_EQ(clean.device({L"restore", clean_file, L"--program", L"11"}), cli_exit_ok);
+    const std::string one = clean.log().substr(logged);
+    EXPECT_EQ(count_lines(one, "block "), 1u);
+    EXPECT_EQ(count_lines(one, "block program 11\n"), 1u);
+    EXPECT_EQ(count_lines(one, "stored"), 1u);
+    const size_t before_restore = clean.log().size();
+    ASSERT_EQ(clean.device({L"restore", clean_file}), cli_exit_ok);
+    const std::string restored = clean.log().substr(before_restore);
+    EXPECT_EQ(count_lines(restored, "block program 10, amplifier-wide values changed: "
+                                    "tolex_colour"),
+              1u);
+    EXPECT_EQ(count_lines(restored, "block "), 3u); // 10, 12 and 13
+
+    // The unplugged amplifier takes as many messages as a restore sends up to its third block
+    // (10, 12, 13 above; 10, 11, 12 here), then no more: the third program is sent, not stored.
+    size_t through_third_block = 0;
+    for (size_t at = 0, blocks = 0; blocks < 3; at = restored.find('\n', at) + 1) {
+        if (restored.compare(at, 3, "<- ") == 0) ++through_third_block;
+        if (restored.compare(at, 6, "block ") == 0) ++blocks;
+    }
+    change(unplugged);
+    unplugged.session.unplug_after = static_cast<int64_t>(through_third_block);
+    const std::wstring file = wide(unplugged.dir / "clean.json");
+    ASSERT_TRUE(write_backup_file(file, *clean_backup) == std::nullopt);
+    EXPECT_EQ(unplugged.device({L"restore", file}), cli_exit_timeout);
+    EXPECT_EQ(unplugged.err, "nimba-cli: restore incomplete, restored programs 10 11 and the "
+                             "amplifier-wide values tolex_colour; program 12 sent, not read "
+                             "back: program 12 did not answer 3 requests\n");
+    const std::string log = unplugged.log();
+    EXPECT_EQ(count_lines(log, "stored"), 2u);
+    EXPECT_EQ(count_lines(log, "unplugged after "), 1u);
 }
 
 } // namespace
