@@ -10,17 +10,10 @@ fail() {
   echo "web-aria: $*"
   exit 1
 }
-work=$(mktemp -d "${TMPDIR:-/tmp}/nimba-web-aria.XXXXXX")
-site_server=""
-cleanup() {
-  [ -n "$site_server" ] && kill "$site_server" 2>/dev/null
-  rm -rf "$work"
-}
-trap cleanup EXIT
 # shellcheck source=scripts/lib/web-site.sh
-. scripts/lib/web-site.sh
+source scripts/lib/web-site.sh
+web_check_start web-aria
 
-serve_site
-node tests/web/aria_round.js "$site_address" "$work" || fail "the round failed"
+node tests/web/aria_round.js "http://127.0.0.1:$web_port" "$work" || fail "the round failed"
 mkdir -p build/web/check && cp "$work/aria.png" build/web/check/
 echo "web-aria: passed (build/web/check/aria.png)"
