@@ -7,7 +7,7 @@
 // a screenshot that the mirror leaves unchanged.
 // Usage: node aria_round.js <site address> <work folder>
 const path = require('path');
-const puppeteer = require('puppeteer-core');
+const {launchChromium} = require('./chromium');
 
 const [site, work] = process.argv.slice(2);
 const width = 1024, height = 720;
@@ -112,11 +112,7 @@ async function around(page, id) {
 }
 
 (async () => {
-  const browser = await puppeteer.launch({
-    executablePath: '/usr/bin/chromium',
-    headless: true,
-    args: ['--no-sandbox', '--headless=new'],
-  });
+  const browser = await launchChromium();
   const page = await browser.newPage();
   page.on('pageerror', (e) => fail(`page error: ${e.message}`));
   await page.setViewport({width, height});

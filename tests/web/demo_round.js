@@ -6,7 +6,7 @@
 // The server is ended for the offline reload, the last step.
 const path = require('path');
 const fs = require('fs');
-const puppeteer = require('puppeteer-core');
+const {launchChromium} = require('./chromium');
 
 const [site, work, refusedWav, goodWav, serverPid] = process.argv.slice(2);
 const width = 1024, height = 720;
@@ -67,11 +67,7 @@ async function firstFrame(page, address) {
 }
 
 (async () => {
-  const browser = await puppeteer.launch({
-    executablePath: '/usr/bin/chromium',
-    headless: true,
-    args: ['--no-sandbox', '--headless=new'],
-  });
+  const browser = await launchChromium();
   const page = await browser.newPage();
   page.on('pageerror', (e) => console.log(`web: page error: ${e.message}`));
   await page.setViewport({width, height});
