@@ -64,7 +64,8 @@ void BM_BackupAllPrograms(benchmark::State& state) {
         b.reset();
         state.ResumeTiming();
     }
-    report(state, backup_floor_ms, complete);
+    // A stale amplifier answers program 0 at once: the walk starts on it.
+    report(state, state.range(0) > 0 ? 2 * backup_floor_ms - poll_ms : backup_floor_ms, complete);
 }
 BENCHMARK(BM_BackupAllPrograms)
     ->ArgName("stale")

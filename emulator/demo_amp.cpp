@@ -9,6 +9,7 @@
 
 #include "core/state.h"
 #include "device/firmware.h"
+#include "emulator/hex_line.h"
 
 namespace nimba {
 
@@ -24,18 +25,6 @@ constexpr size_t whole_message_limit = 80;
 constexpr std::array<const char*, 6> demo_slot_names = {"0_Clean Twin 2x12",   "1_BRIT 4X12 GB",
                                                         "2_blues 1x12 alnico", "3_JAZZ 1X15",
                                                         "4_Modern V30",        "5_ROOM AMBIENCE"};
-
-std::string hex_bytes(std::span<const uint8_t> bytes) {
-    static constexpr char digits[] = "0123456789ABCDEF";
-    std::string text;
-    text.reserve(bytes.size() * 3);
-    for (uint8_t b : bytes) {
-        if (!text.empty()) text.push_back(' ');
-        text.push_back(digits[b >> 4]);
-        text.push_back(digits[b & 0x0F]);
-    }
-    return text;
-}
 
 void write_line(amp_report& report, const std::string& line) {
     if (report.log) std::fprintf(report.log, "%s\n", line.c_str());
@@ -111,9 +100,9 @@ firmware_fetch demo_firmware_fetch(loopback_bus& bus, amp_report& report) {
 
 void report_received(amp_report& report, virtual_amp& amp, std::span<const uint8_t> message) {
     if (message.size() <= whole_message_limit) {
-        write_line(report, "recv " + hex_bytes(message));
+        write_line(report, "recv " + hex_line(message));
     } else {
-        const std::string head = hex_bytes(message.subspan(2, 1));
+        const std::string head = hex_line(message.subspan(2, 1));
         write_line(report, "recv " + head + " " + std::to_string(message.size()));
     }
     for (const std::string& line : amp.log)

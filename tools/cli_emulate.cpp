@@ -1,8 +1,10 @@
-// nimba-cli emulate: arguments, the serving of messages with its log, and the RtMidi loop.
+// nimba-cli emulate: arguments, the serving of messages with its log, the RtMidi loop and the
+// standard-input loop.
 #include "tools/cli_emulate.h"
 
 #include <chrono>
 #include <cstdint>
+#include <iostream>
 #include <memory>
 #include <thread>
 
@@ -10,6 +12,7 @@
 #include "core/file_access.h"
 #include "device/midi_ports_rtmidi.h"
 #include "device/program_backup.h"
+#include "emulator/hex_line.h"
 
 namespace nimba {
 
@@ -38,7 +41,7 @@ amplifier_values amp_wide_values(std::span<const uint8_t> frame) {
 
 // What the message just taken completed, judged by the amplifier's counters; `amp_wide` holds
 // the amplifier-wide values from before it.
-void note_events(emulator_session& s, const std::vector<uint8_t>& message,
+void note_events(emulator_session& s, std::span<const uint8_t> message,
                  const amplifier_values& amp_wide) {
     virtual_amp& amp = s.amp;
     for (const std::string& line : amp.log) log_line(s, line);
@@ -80,8 +83,13 @@ void note_events(emulator_session& s, const std::vector<uint8_t>& message,
 emulate_parse parse_emulate_arguments(const cli_arguments& args) {
     emulate_parse parsed;
     emulate_options options;
+    bool named = false;
     for (size_t i = 0; i < args.size(); ++i) {
         const std::wstring& option = args[i];
+        if (option == L"--stdio") {
+            options.stdio = true;
+            continue;
+        }
         const bool known = option == L"--name" || option == L"--log" || option == L"--received" ||
                            option == L"--stale" || option == L"--unplug-after";
         if (!known) {
@@ -104,12 +112,18 @@ emulate_parse parse_emulate_arguments(const cli_arguments& args) {
                 return parsed;
             }
             (stale ? options.stale_replies : options.unplug_after) = *number;
-        } else if (option == L"--name")
+        } else if (option == L"--name") {
             options.name = utf8_from_wide(value);
-        else if (option == L"--log")
+            named = true;
+        } else if (option == L"--log") {
             options.log_path = value;
-        else
+        } else {
             options.received_dir = value;
+        }
+    }
+    if (named && options.stdio) {
+        parsed.error = "emulate: --name names ports, which --stdio does not open";
+        return parsed;
     }
     parsed.options = std::move(options);
     return parsed;
@@ -126,25 +140,62 @@ void seed_emulated_amp(virtual_amp& amp) {
     amp.stored = amp.programs;
 }
 
+void serve_message(emulator_session& s, std::span<const uint8_t> message) {
+    s.replies.clear();
+    if (s.unplug_after > 0 && s.messages >= s.unplug_after) {
+        if (!s.unplug_logged)
+            log_line(s, "unplugged after " + std::to_string(s.unplug_after) + " messages");
+        s.unplug_logged = true;
+        return;
+    }
+    ++s.messages;
+    const amplifier_values amp_wide = amp_wide_values(amp_program_reply(s.amp, 0));
+    amp_receive(s.amp, message, s.replies);
+    // What a message completed is logged and kept before its reply goes out, so whoever waits
+    // for the reply finds the received file whole.
+    note_events(s, message, amp_wide);
+}
+
+void serve_hex_lines(emulator_session& s, std::istream& in, std::ostream& out,
+                     cli_console& console) {
+    std::string line;
+    size_t failures_reported = 0;
+    for (int64_t number = 1; std::getline(in, line); ++number) {
+        const hex_line_parse parsed = parse_hex_line(line);
+        if (parsed.bytes) {
+            serve_message(s, *parsed.bytes);
+        } else if (line.starts_with("program ")) {
+            const auto n = parse_number(wide_from_utf8(line.substr(8)), 0, 127);
+            if (!n) {
+                report_failure(console, "line " + std::to_string(number) +
+                                            ": the front panel has programs 0 to 127");
+                continue;
+            }
+            log_line(s, "front panel program " + std::to_string(*n));
+            const amplifier_values amp_wide = amp_wide_values(amp_program_reply(s.amp, 0));
+            s.replies.clear();
+            amp_program_changed(s.amp, *n, s.replies);
+            note_events(s, {}, amp_wide);
+        } else {
+            if (line.find_first_not_of(" \t\r") != std::string::npos)
+                report_failure(console, "line " + std::to_string(number) + ": " + parsed.error);
+            continue;
+        }
+        for (const auto& reply : s.replies) out << hex_line(reply) << '\n';
+        out.flush();
+        if (s.log) std::fflush(s.log);
+        for (; failures_reported < s.failures.size(); ++failures_reported)
+            report_failure(console, s.failures[failures_reported]);
+    }
+}
+
 int serve_waiting_messages(emulator_session& s, midi_in_port& in, midi_out_port& out) {
     int taken = 0;
     for (;;) {
         in.getMessage(&s.message);
         if (s.message.empty()) break;
         ++taken;
-        if (s.unplug_after > 0 && s.messages >= s.unplug_after) {
-            if (!s.unplug_logged)
-                log_line(s, "unplugged after " + std::to_string(s.unplug_after) + " messages");
-            s.unplug_logged = true;
-            continue;
-        }
-        ++s.messages;
-        s.replies.clear();
-        const amplifier_values amp_wide = amp_wide_values(amp_program_reply(s.amp, 0));
-        amp_receive(s.amp, s.message, s.replies);
-        // What a message completed is logged and kept before its reply goes out, so whoever
-        // waits for the reply finds the received file whole.
-        note_events(s, s.message, amp_wide);
+        serve_message(s, s.message);
         for (const auto& reply : s.replies) out.sendMessage(reply.data(), reply.size());
     }
     if (taken > 0 && s.log) std::fflush(s.log);
@@ -176,6 +227,13 @@ int emulate_command(const cli_arguments& args) {
         if (session->log) std::fclose(session->log);
         session->log = nullptr;
     };
+    if (options.stdio) {
+        console.err("emulating the amplifier on standard input and output; the input's end "
+                    "ends\n");
+        serve_hex_lines(*session, std::cin, std::cout, console);
+        close_log();
+        return cli_exit_ok;
+    }
 
     std::unique_ptr<midi_in_port> in;
     std::unique_ptr<midi_out_port> out;

@@ -12,30 +12,13 @@ fail() {
   echo "web: $*"
   exit 1
 }
-work=$(mktemp -d "${TMPDIR:-/tmp}/nimba-web.XXXXXX")
-server=""
-cleanup() {
-  [ -n "$server" ] && kill "$server" 2>/dev/null
-  rm -rf "$work"
-}
-trap cleanup EXIT
+# shellcheck source=scripts/lib/web-site.sh
+source scripts/lib/web-site.sh
+web_check_start web
 
-cmake --preset web >/dev/null && cmake --build --preset web --target nimba_site >/dev/null ||
-  fail "the site did not build"
-cmake --preset native >/dev/null && cmake --build --preset native --target nimba-cli >/dev/null ||
-  fail "nimba-cli did not build"
-[ -d tests/web/node_modules/puppeteer-core ] || fail "puppeteer-core is missing (bash scripts/setup.sh)"
-
-port=$(python3 -c 'import socket; s = socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])')
-python3 scripts/lib/web_server.py build/web/site "$port" &
-server=$!
-sleep 0.5
-
-sox -n -r 22050 -c 1 -b 16 "$work/low-rate.wav" synth 0.05 sine 440 || fail "sox failed"
-sox -n -r 48000 -c 1 -b 24 "$work/MY CAB.wav" synth 0.05 sine 220 fade 0 0.05 0.04 || fail "sox failed"
 mkdir -p "$work/downloads"
-node tests/web/demo_round.js "http://127.0.0.1:$port" "$work/downloads" "$work/low-rate.wav" \
-  "$work/MY CAB.wav" "$server" || fail "the browser round failed"
+node tests/web/demo_round.js "http://127.0.0.1:$web_port" "$work/downloads" "$work/low-rate.wav" \
+  "$work/MY CAB.wav" "$web_server" || fail "the browser round failed"
 
 mkdir -p "$work/unzipped" "$work/exported"
 unzip -q "$work/downloads/nimba-cabinets.zip" -d "$work/unzipped" || fail "the zip does not unpack"

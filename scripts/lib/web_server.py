@@ -1,6 +1,7 @@
 """Serves the browser edition's site folder on 127.0.0.1: the cross-origin isolation headers
 the editor's threads need, application/wasm, gzip for clients that take it, and revalidation
-on every request (no-cache) so a rebuilt site is never served stale.
+on every request (no-cache) so a rebuilt site is never served stale. With NIMBA_WEB_SENT set to
+a file, each response's path and body size as sent are appended to it, one line each.
 
 Usage: python3 web_server.py <site folder> <port>
 """
@@ -23,7 +24,17 @@ class SiteHandler(http.server.SimpleHTTPRequestHandler):
     }
     _gzipped = {}  # path -> (mtime, bytes)
 
+    def send_header(self, keyword, value):
+        if keyword == 'Content-Length':
+            self._body_size = int(value)
+        super().send_header(keyword, value)
+
     def end_headers(self):
+        sent = os.environ.get('NIMBA_WEB_SENT')
+        if sent and self.command == 'GET':
+            with open(sent, 'a') as f:
+                f.write(f"{self.path.split('?')[0]} {getattr(self, '_body_size', 0)}\n")
+        self._body_size = 0
         self.send_header('Cross-Origin-Opener-Policy', 'same-origin')
         self.send_header('Cross-Origin-Embedder-Policy', 'require-corp')
         self.send_header('Cross-Origin-Resource-Policy', 'same-origin')

@@ -5,9 +5,10 @@
 #include <gtest/gtest.h>
 
 #include <deque>
+#include <sstream>
 
 #include "device/librarian.h"
-
+#include "emulator/hex_line.h"
 #include "ir/ir_import.h"
 #include "tests/device/scripted_ports.h"
 #include "tests/ir/wav_builder.h"
@@ -94,38 +95,59 @@ TEST(EmulateArguments, Table) {
     struct row {
         cli_arguments args;
         bool ok;
+        bool stdio;
         std::string name;
         std::wstring log, received;
         int32_t stale, unplug;
         const char* error;
     };
     const row rows[] = {
-        {{}, true, "NIMBA virtual", L"", L"", 0, 0, ""},
+        {{}, true, false, "NIMBA virtual", L"", L"", 0, 0, ""},
         {{L"--name", L"NIMBA test", L"--log", L"a.log"},
          true,
+         false,
          "NIMBA test",
          L"a.log",
          L"",
          0,
          0,
          ""},
-        {{L"--received", L"out", L"--name", L"X"}, true, "X", L"", L"out", 0, 0, ""},
+        {{L"--received", L"out", L"--name", L"X"}, true, false, "X", L"", L"out", 0, 0, ""},
         {{L"--stale", L"1", L"--unplug-after", L"141"},
          true,
+         false,
          "NIMBA virtual",
          L"",
          L"",
          1,
          141,
          ""},
-        {{L"--name"}, false, "", L"", L"", 0, 0, "--name needs a value"},
-        {{L"--log", L""}, false, "", L"", L"", 0, 0, "--log needs a value"},
-        {{L"--verbose"}, false, "", L"", L"", 0, 0, "unknown argument \"--verbose\""},
-        {{L"NIMBA"}, false, "", L"", L"", 0, 0, "unknown argument"},
-        {{L"--stale", L"-1"}, false, "", L"", L"", 0, 0, "--stale must be a number from 0 to 1000"},
-        {{L"--stale", L"1001"}, false, "", L"", L"", 0, 0, "from 0 to 1000, not \"1001\""},
-        {{L"--unplug-after", L"0"}, false, "", L"", L"", 0, 0, "--unplug-after must be a number"},
-        {{L"--unplug-after", L"9x"}, false, "", L"", L"", 0, 0, "not \"9x\""},
+        {{L"--log", L"a.log", L"--stdio"}, true, true, "NIMBA virtual", L"a.log", L"", 0, 0, ""},
+        {{L"--name"}, false, false, "", L"", L"", 0, 0, "--name needs a value"},
+        {{L"--log", L""}, false, false, "", L"", L"", 0, 0, "--log needs a value"},
+        {{L"--verbose"}, false, false, "", L"", L"", 0, 0, "unknown argument \"--verbose\""},
+        {{L"NIMBA"}, false, false, "", L"", L"", 0, 0, "unknown argument"},
+        {{L"--stale", L"-1"},
+         false,
+         false,
+         "",
+         L"",
+         L"",
+         0,
+         0,
+         "--stale must be a number from 0 to 1000"},
+        {{L"--stale", L"1001"}, false, false, "", L"", L"", 0, 0, "from 0 to 1000, not \"1001\""},
+        {{L"--unplug-after", L"0"},
+         false,
+         false,
+         "",
+         L"",
+         L"",
+         0,
+         0,
+         "--unplug-after must be a number"},
+        {{L"--unplug-after", L"9x"}, false, false, "", L"", L"", 0, 0, "not \"9x\""},
+        {{L"--stdio", L"--name", L"X"}, false, false, "", L"", L"", 0, 0, "--stdio does not open"},
     };
     for (const row& r : rows) {
         SCOPED_TRACE(r.error);
@@ -135,6 +157,7 @@ TEST(EmulateArguments, Table) {
             EXPECT_NE(parsed.error.find(r.error), std::string::npos) << parsed.error;
             continue;
         }
+        EXPECT_EQ(parsed.options->stdio, r.stdio);
         EXPECT_EQ(parsed.options->name, r.name);
         EXPECT_EQ(parsed.options->log_path, r.log);
         EXPECT_EQ(parsed.options->received_dir, r.received);
@@ -184,6 +207,38 @@ TEST(EmulatedAmp, TransfersAreLoggedAndKept) {
     EXPECT_NE(log.find("\nstored\n"), std::string::npos);
     EXPECT_NE(t.out.find("firmware version 2.3.0\n"), std::string::npos) << t.out;
     EXPECT_NE(t.out.find("slot 2: ROOM\n"), std::string::npos) << t.out;
+}
+
+// Standard-input mode: requests answered line for line, the front panel's program change heard
+// as the editor hears it, and each bad line reported by number without stopping the rest.
+TEST(EmulatedAmp, HexLinesOnStandardInput) {
+    emulated_amp t;
+    std::istringstream in("F0 00 0B F7\n"
+                          "\n"
+                          "F0 00 0B\n"
+                          "F0 zz F7\n"
+                          "program 7\n"
+                          "program 128\n"
+                          "F0 00 02 05 F7\r\n");
+    std::ostringstream out;
+    cli_console console;
+    console.err = [&t](std::string_view text) { t.err += text; };
+    serve_hex_lines(t.session, in, out, console);
+
+    std::vector<std::string> lines;
+    std::istringstream replies(out.str());
+    for (std::string line; std::getline(replies, line);) lines.push_back(line);
+    ASSERT_EQ(lines.size(), 3u) << out.str();
+    EXPECT_EQ(parse_hex_line(lines[0]).bytes->size(), 6u) << lines[0];
+    EXPECT_EQ(lines[1], "F0 00 03 07 F7");
+    EXPECT_EQ(*parse_hex_line(lines[2]).bytes, amp_program_reply(t.session.amp, 5));
+    EXPECT_EQ(t.session.amp.program, 5);
+    EXPECT_EQ(t.session.amp.ignored, 1); // the unterminated frame reached the amplifier
+    EXPECT_EQ(t.err, "nimba-cli: line 4: \"zz\" at column 4 is not a two-digit hex byte\n"
+                     "nimba-cli: line 6: the front panel has programs 0 to 127\n");
+    const std::string log = t.log();
+    EXPECT_NE(log.find("front panel program 7\n-> 03 5\n<- 02 5\n-> 02 23\n"), std::string::npos)
+        << log;
 }
 
 size_t count_lines(const std::string& log, std::string_view prefix) {

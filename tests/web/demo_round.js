@@ -1,70 +1,18 @@
 // The browser edition in headless Chromium (Debian's, through puppeteer-core): the demo page's
-// round (program up, IR bypass, a cabinet SELECTed, STORE, a refused 22050 Hz WAV, a good WAV
-// into slot 4, EXTRACT ALL's zip download), the offline reload, the editor page without Web MIDI,
-// and the figures (first frame, frame time, memory, transferred bytes).
+// round (program up, IR bypass, a cabinet SELECTed and one by AUDITION, STORE, a refused
+// 22050 Hz WAV, a good WAV into slot 4, EXTRACT ALL's zip download), the offline reload, the
+// editor page without Web MIDI, and the figures (first frame, frame time, memory, transferred
+// bytes).
 // Usage: node demo_round.js <site address> <work folder> <refused.wav> <good.wav> <server pid>
 // The server is ended for the offline reload, the last step.
 const path = require('path');
 const fs = require('fs');
 const {launchChromium} = require('./chromium');
 
+const {width, height, sleep, fail, importWav, firstFrame, fullFrames, at, programBypassSelectAudition} =
+  require('./steps');
+
 const [site, work, refusedWav, goodWav, serverPid] = process.argv.slice(2);
-const width = 1024, height = 720;
-const sleep = (ms) => new Promise((resolve) => setTimeout(resolve, ms));
-const fail = (text) => {
-  console.log(`web: ${text}`);
-  process.exit(1);
-};
-
-async function region(page, x, y, w, h) {
-  return page.screenshot({clip: {x, y, width: w, height: h}, encoding: 'base64'});
-}
-
-// Clicks at (x, y) and waits up to `seconds` for the rectangle to change.
-async function clickAndSee(page, x, y, rect, what, seconds = 10) {
-  await page.mouse.move(x, y);
-  await sleep(200);
-  const before = await region(page, ...rect);
-  await page.mouse.click(x, y);
-  const deadline = Date.now() + seconds * 1000;
-  while (Date.now() < deadline) {
-    await sleep(100);
-    if ((await region(page, ...rect)) !== before) return;
-  }
-  fail(`${what} did not change on screen`);
-}
-
-async function restPointer(page) {
-  await page.mouse.move(600, 150);
-  await sleep(150);
-}
-
-async function importWav(page, slotY, file, what) {
-  const status = [10, height - 21, 600, 21];
-  await page.mouse.move(215, slotY);
-  await sleep(200);
-  const before = await region(page, ...status);
-  const [chooser] = await Promise.all([page.waitForFileChooser({timeout: 10000}), page.mouse.click(215, slotY)]);
-  await chooser.accept([file]);
-  await restPointer(page);
-  const deadline = Date.now() + 15000;
-  while (Date.now() < deadline) {
-    await sleep(100);
-    if ((await region(page, ...status)) !== before) {
-      await sleep(300);
-      await page.screenshot({path: path.join(work, `${what}.png`)});
-      console.log(`web: ${what}: the status bar changed (${what}.png)`);
-      return;
-    }
-  }
-  fail(`${what}: the status bar did not change`);
-}
-
-async function firstFrame(page, address) {
-  await page.goto(address);
-  await page.waitForFunction(() => window.nimbaFirstFrame, {timeout: 60000});
-  return page.evaluate(() => window.nimbaFirstFrame);
-}
 
 (async () => {
   const browser = await launchChromium();
@@ -90,46 +38,20 @@ async function firstFrame(page, address) {
   if (!isolated) fail('the demo page is not cross-origin isolated');
   await page.screenshot({path: path.join(work, 'demo.png')});
 
-  // Frame times: ten full paints, each forced by a resize of the view.
-  const frames = await page.evaluate(async () => {
-    const times = [];
-    for (let i = 0; i < 10; ++i) {
-      const t = performance.now();
-      Module._nimba_frame(window.innerWidth - (i % 2), window.innerHeight, window.devicePixelRatio || 1);
-      times.push(performance.now() - t);
-    }
-    Module._nimba_frame(window.innerWidth, window.innerHeight, window.devicePixelRatio || 1);
-    return times.sort((a, b) => a - b);
-  });
-  console.log(`web: full frame: median ${frames[5].toFixed(2)} ms, slowest ${frames[9].toFixed(2)} ms`);
+  await fullFrames(page);
 
-  await restPointer(page);
-  await clickAndSee(page, 726, 20, [673, 3, 46, 34], 'program up: the program number');
-  console.log('web: program up: the program number changed');
-  await restPointer(page);
-  await clickAndSee(page, 753, 61, [733, 51, 40, 20], 'the IR bypass switch');
-  await restPointer(page);
-  console.log('web: IR bypass: the switch changed');
-
-  const slot = 2, cabinet = 4, bottom = height;
-  await clickAndSee(page, 237, 198 + 31 * slot + 11, [300, 45, 150, 40], 'the cabinet page');
-  await clickAndSee(page, 375, 20, [260, 42 + 31 * cabinet, 230, 31], 'the cabinet list');
-  await page.mouse.click(375, 42 + 31 * cabinet + 15);
-  await sleep(300);
-  await clickAndSee(page, 434, bottom - 55 + 13, [10, height - 21, 600, 21], 'SELECT: the status bar', 20);
-  console.log('web: SELECT: a factory cabinet went to slot 2');
-  await sleep(1500);
-  await page.mouse.click(228, 20); // STORE
+  await programBypassSelectAudition(page, 2, 4, () => sleep(1500));
+  await page.mouse.click(...at.store);
   await sleep(1200);
   console.log('web: STORE clicked');
 
-  await importWav(page, 198 + 31 * 4 + 11, refusedWav, 'refused-import');
+  await importWav(page, at.slotRow(4), refusedWav, 'refused-import', work);
   await sleep(1000);
-  await importWav(page, 198 + 31 * 4 + 11, goodWav, 'good-import');
+  await importWav(page, at.slotRow(4), goodWav, 'good-import', work);
   await sleep(2000);
 
   // EXTRACT ALL (the cabinet page is still open): one zip download.
-  await page.mouse.click(315, bottom - 55 + 13);
+  await page.mouse.click(...at.extractAll);
   const zip = path.join(work, 'nimba-cabinets.zip');
   const deadline = Date.now() + 15000;
   while (!fs.existsSync(zip) && Date.now() < deadline) await sleep(100);
