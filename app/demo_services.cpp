@@ -30,6 +30,7 @@ worker_services demo_services(const std::wstring& report_path, path_picker pick)
     worker_services services;
     services.ports = reporting_port_factory(bus, report);
     services.fetch = demo_firmware_fetch(bus, report);
+    services.pick_backup_path = pick;
     services.cabinet_command = [pick = std::move(pick)](device_link& link, int32_t command) {
         run_cabinet_command(link, command, pick);
     };

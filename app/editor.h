@@ -62,7 +62,7 @@ bool start_editor(editor_session& session, main_window& window,
 bool stop_editor(editor_session& session);
 
 // The editor's services: RtMidi's ports, the platform's firmware fetch, the platform's backup
-// folder and the cabinet commands with the platform's path picker.
+// folder, and the cabinet commands, BACKUP and RESTORE with the platform's path picker.
 worker_services editor_services(path_picker pick);
 
 // The demo's services: the built-in virtual amplifier in place of the MIDI ports, served a

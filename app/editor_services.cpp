@@ -11,6 +11,7 @@ worker_services editor_services(path_picker pick) {
     services.ports = rtmidi_port_factory();
     services.fetch = platform_firmware_fetch();
     services.backup_folder = backup_folder_path();
+    services.pick_backup_path = pick;
     services.cabinet_command = [pick = std::move(pick)](device_link& link, int32_t command) {
         run_cabinet_command(link, command, pick);
     };

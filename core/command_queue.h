@@ -20,6 +20,10 @@ enum : int32_t {
     command_import_slot5 = 9,
     command_send_factory = 10,
     command_export_all = 11,
+    command_backup = 12,          // all programs into a file the user picks
+    command_restore = 13,         // load a backup the user picks, compare, ask
+    command_restore_confirm = 14, // the restore asked about: write what differs
+    command_restore_cancel = 15,  // the restore asked about: write nothing
 };
 
 // The least time the link leaves between a command the user posted and the one after it, so

@@ -47,6 +47,8 @@ enum class outcome_kind : int32_t {
     X(programs_differ, failed, "values that differ: {}")                                           \
     X(programs_restored, done, "restored {}")                                                      \
     X(nothing_restored, done, "nothing differs, nothing written")                                  \
+    X(restore_notes_only, done, "nothing written: {}")                                             \
+    X(restore_cancelled, done, "restore cancelled, nothing written")                               \
     X(program_unanswered, no_answer, "{}: program {} did not answer {} requests")                  \
     X(program_read_back_differs, failed,                                                           \
       "{}: program {} read back other values than were written")                                   \

@@ -1,11 +1,13 @@
-// Seams between the portable editor and the platform: time and repaint requests.
-// Production uses the steady clock and RedrawWindow; tests use virtual time and counters.
-// Both may be called from the GUI thread and the worker.
+// Seams between the portable editor and the platform: time, repaint requests and the path
+// picker. Production uses the steady clock, RedrawWindow and the system's file dialogs; tests
+// use virtual time, counters and a path given by the caller. Time and repaints may be asked for
+// from the GUI thread and the worker; a path only from the worker.
 #pragma once
 
 #include <atomic>
 #include <cstdint>
 #include <functional>
+#include <string>
 
 namespace nimba {
 
@@ -51,5 +53,12 @@ struct virtual_clock final : clock_seam {
 // Asks the main window for a paint without invalidating anything (RedrawWindow with
 // RDW_INTERNALPAINT on Windows). Asynchronous; may be empty, then nothing happens.
 using repaint_request = std::function<void()>;
+
+// What the path picker asks for: a WAV file to import, a folder to export into, a file to back
+// the programs up into (a save dialog) or a backup to restore (an open dialog).
+enum class pick_mode { wav_file, folder, backup_save, backup_open };
+
+// Asks the user for a path; empty means cancelled or no dialog.
+using path_picker = std::function<std::wstring(pick_mode)>;
 
 } // namespace nimba

@@ -96,11 +96,30 @@ void reset_device_part(editor_state& state) {
     state.cabinet_list_open = 0;
     state.factory_cabinet = 0;
     state.progress = progress_idle;
+    withdraw_restore_question(state);
 }
 
 void destroy_editor_state(editor_state& state) {
     for (int k = 0; k < slot_count; ++k) set_slot_name(state, k, std::wstring());
     for (auto& c : state.cabinets) c = cabinet_entry{};
+}
+
+void ask_restore_question(editor_state& state, std::string text) {
+    std::lock_guard guard(state.question.lock);
+    state.question.text.swap(text);
+    ++state.question.serial;
+    state.question.asked = 1;
+}
+
+void withdraw_restore_question(editor_state& state) {
+    std::lock_guard guard(state.question.lock);
+    state.question.asked = 0;
+    state.question.text.clear();
+}
+
+std::string restore_question_text(const editor_state& state) {
+    std::lock_guard guard(state.question.lock);
+    return state.question.text;
 }
 
 std::wstring slot_name(const editor_state& state, int slot) {

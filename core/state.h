@@ -57,6 +57,19 @@ struct slot_name_table {
     std::array<std::wstring, slot_count> names;
 };
 
+// Which walk through all programs the progress from progress_programs up belongs to.
+enum : int32_t { walk_backup = 0, walk_restore_read = 1, walk_restore_write = 2 };
+
+// The question a restore asks before it writes anything: set by the worker once the file is
+// loaded and compared with the amplifier, cleared when it is answered or the device part resets.
+// The GUI shows it while `asked` is 1.
+struct restore_question {
+    mutable std::mutex lock;
+    std::string text; // UTF-8, lower case as written; the screen upper-cases it
+    std::atomic<int32_t> asked{0};
+    std::atomic<uint32_t> serial{0}; // one more with every question asked
+};
+
 // "worker" and "GUI" name the thread that writes a field; the other one only reads it.
 // Both write the settings the user changes and the amplifier reports back.
 struct editor_state {
@@ -65,6 +78,7 @@ struct editor_state {
     std::atomic<uint16_t> device_firmware_version{0};     // worker
     std::atomic<uint16_t> available_firmware_version{0};  // worker
     std::atomic<int32_t> progress{0};                     // worker
+    std::atomic<int32_t> walk{walk_backup};               // worker: what progress walks for
     std::atomic<int32_t> program{0};                      // both: the user, the amp's reply
     std::atomic<int32_t> midi_channel{0};                 // both: the user, the amp's reply
     std::atomic<int32_t> ir_slot_choice{0};               // GUI
@@ -74,6 +88,7 @@ struct editor_state {
     command_queue commands;                               // GUI posts, worker takes
     slot_name_table slot_names;                           // worker
     outcome_record outcome;                               // worker, through post_outcome
+    restore_question question;                            // worker
     std::array<program_record, program_count> programs{}; // both, like program
 };
 
@@ -82,12 +97,18 @@ struct editor_state {
 void build_editor_state(editor_state& state);
 
 // Clears the device part: programs, slot names, both versions, program, midi_channel,
-// ir_slot_choice, cabinet_list_open, factory_cabinet; progress = -1. Keeps link_status,
+// ir_slot_choice, cabinet_list_open, factory_cabinet, the restore question (the values it
+// compared are gone); progress = -1. Keeps link_status,
 // the posted commands, tolex_colour and the cabinets.
 void reset_device_part(editor_state& state);
 
 // Releases what the build made: slot names, cabinet entries.
 void destroy_editor_state(editor_state& state);
+
+// The restore question: asked with its text, withdrawn, and its text as a copy.
+void ask_restore_question(editor_state& state, std::string text);
+void withdraw_restore_question(editor_state& state);
+std::string restore_question_text(const editor_state& state);
 
 std::wstring slot_name(const editor_state& state, int slot);
 void set_slot_name(editor_state& state, int slot, std::wstring name);

@@ -15,6 +15,7 @@
 #include "core/file_access.h"
 #include "device/firmware.h"
 #include "device/librarian.h"
+#include "device/librarian_commands.h"
 #include "device/protocol.h"
 
 namespace nimba {
@@ -193,7 +194,8 @@ bool wait_for_gap(device_link& link, worker_locals& locals, const command& next)
     return left <= 0 || pause_unless_stopped(link, static_cast<int32_t>(left));
 }
 
-void carry_out(device_link& link, const worker_services& services, const command& c) {
+void carry_out(device_link& link, const worker_services& services, worker_locals& locals,
+               const command& c) {
     editor_state& state = *link.state;
     switch (c.code) {
     case command_send_block:
@@ -209,6 +211,12 @@ void carry_out(device_link& link, const worker_services& services, const command
         return;
     case command_store:
         store_program(link);
+        return;
+    case command_backup:
+    case command_restore:
+    case command_restore_confirm:
+    case command_restore_cancel:
+        run_librarian_command(link, services, c.code, locals.restore_waiting);
         return;
     default:
         if (c.code >= command_import_slot0 && c.code <= command_export_all &&
@@ -238,7 +246,7 @@ void take_command(device_link& link, const worker_services& services, worker_loc
     locals.last_command_ms = link_clock(link).now_ms();
     locals.last_gap_after_ms = next->gap_after_ms;
     const command_release release{queue, next->code};
-    carry_out(link, services, *next);
+    carry_out(link, services, locals, *next);
 }
 
 void report_new_outcome(device_link& link, const worker_services& services, worker_locals& locals) {

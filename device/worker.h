@@ -12,6 +12,7 @@
 #include "device/firmware_fetch.h"
 #include "device/link.h"
 #include "device/midi_ports.h"
+#include "device/program_backup.h"
 
 namespace nimba {
 
@@ -27,13 +28,20 @@ struct worker_services {
     // Where the backup of all programs made before every firmware update goes. Empty: no
     // backup can be written, so no firmware is sent.
     std::wstring backup_folder;
+    // BACKUP's and RESTORE's picker (pick_mode backup_save, backup_open); empty: no file can be
+    // chosen, so neither does anything.
+    path_picker pick_backup_path;
+    // Told of each file BACKUP has written (the browser edition offers it as a download); may
+    // be empty. Worker thread.
+    std::function<void(const std::wstring&)> backup_written;
 };
 
 // What the worker keeps between cycles: its two port objects, which live as long as the
 // worker, whether the firmware image was downloaded in this run or its refusal already shown
 // (the download is tried again at every connect, its refusal told once), whether its update was
 // given up for this run because the backup before it failed (and why), and the last outcome
-// handed to report_outcome, and when the last command was taken and the gap it asked for.
+// handed to report_outcome, when the last command was taken and the gap it asked for, and the
+// backup a restore asks about until it is answered.
 struct worker_locals {
     std::unique_ptr<midi_in_port> midi_in;
     std::unique_ptr<midi_out_port> midi_out;
@@ -43,6 +51,7 @@ struct worker_locals {
     uint32_t outcome_reported = 0;
     std::optional<int64_t> last_command_ms;
     int32_t last_gap_after_ms = 0;
+    std::optional<program_backup> restore_waiting;
 };
 
 // Start of the thread: makes the input port object, then the output port object, and points

@@ -144,6 +144,28 @@ control_effect toggle_page(editor_state& s, ui_context&, control_hit hit) {
     return repainted;
 }
 
+control_effect back_up(editor_state&, ui_context&, control_hit) {
+    return posted(command_backup);
+}
+
+control_effect restore(editor_state&, ui_context&, control_hit) {
+    return posted(command_restore);
+}
+
+// The question's buttons stay registered after it is answered; they answer only while asked.
+control_effect answer_restore(editor_state& s, int32_t command) {
+    if (s.question.asked != 1) return {};
+    return {.command = command, .repaint = true};
+}
+
+control_effect confirm_restore(editor_state& s, ui_context&, control_hit) {
+    return answer_restore(s, command_restore_confirm);
+}
+
+control_effect cancel_restore(editor_state& s, ui_context&, control_hit) {
+    return answer_restore(s, command_restore_cancel);
+}
+
 control_effect tolex_down(editor_state& s, ui_context&, control_hit) {
     s.tolex_colour = stepped(amp_value::tolex_colour, s.tolex_colour, -1);
     return {.clear_hovers = true, .send = true};
@@ -234,7 +256,7 @@ using enum control_kind;
 using enum screen_page;
 using role = access_role;
 
-constexpr std::array<control_row, 21> rows = {{
+constexpr std::array<control_row, 25> rows = {{
     {id_store, 1, button, any, store, role::button, L"STORE"},
     {id_midi_down, 1, button, main, midi_down, role::spin, L"MIDI CHANNEL", read_midi_channel,
      id_midi_down, id_midi_up},
@@ -263,6 +285,10 @@ constexpr std::array<control_row, 21> rows = {{
     {id_tolex_down, 1, button, any, tolex_down, role::spin, L"TOLEX COLOR", read_tolex,
      id_tolex_down, id_tolex_up},
     {id_tolex_up, 1, button, any, tolex_up},
+    {id_backup, 1, button, any, back_up, role::button, L"BACKUP"},
+    {id_restore, 1, button, any, restore, role::button, L"RESTORE"},
+    {id_restore_yes, 1, button, any, confirm_restore, role::button, L"RESTORE WHAT DIFFERS"},
+    {id_restore_no, 1, button, any, cancel_restore, role::button, L"CANCEL RESTORE"},
 }};
 
 // Each row's ids follow the previous row's without a gap, up to control_id_count.
@@ -328,6 +354,7 @@ bool control_shown(const editor_state& state, int32_t id) {
     const bool page_open = state.ir_slot_choice >= 1;
     if (row->page != screen_page::any && (row->page == screen_page::cabinet) != page_open)
         return false;
+    if (row->id == id_restore_yes || row->id == id_restore_no) return state.question.asked == 1;
     return row->id != id_cabinet_row0 || state.cabinet_list_open != 0;
 }
 

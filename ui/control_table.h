@@ -38,7 +38,11 @@ enum : int32_t {
     id_page_button0 = 39, // 39..44
     id_tolex_down = 45,
     id_tolex_up = 46,
-    control_id_count = 47,
+    id_backup = 47,
+    id_restore = 48,
+    id_restore_yes = 49, // the restore question's RESTORE
+    id_restore_no = 50,  // ... and its CANCEL
+    control_id_count = 51,
 };
 
 // button: hover and click regions; wheel: one wheel region.
@@ -97,8 +101,9 @@ struct control_row {
 const control_row* find_control(int32_t id);
 
 // Every control that takes the keyboard's focus, in reading order: the top bar, the switch row
-// or the cabinet page in its place, then the slot panel. Parts are left out.
-inline constexpr int32_t focus_stop_count = 41;
+// or the cabinet page in its place, then the slot panel with BACKUP and RESTORE and the restore
+// question after them. Parts are left out.
+inline constexpr int32_t focus_stop_count = 45;
 inline constexpr std::array<int32_t, focus_stop_count> reading_order = [] {
     std::array<int32_t, focus_stop_count> order{};
     size_t n = 0;
@@ -109,6 +114,7 @@ inline constexpr std::array<int32_t, focus_stop_count> reading_order = [] {
     for (int32_t id : {id_audition, id_extract_all, id_select}) order[n++] = id;
     for (int32_t k = 0; k < slot_count; ++k)
         for (int32_t id : {id_slot_radio0, id_import0, id_page_button0}) order[n++] = id + k;
+    for (int32_t id : {id_backup, id_restore, id_restore_yes, id_restore_no}) order[n++] = id;
     order[n++] = id_tolex_down;
     return order;
 }();
@@ -119,8 +125,8 @@ inline bool control_pressable(const control_row& row, int32_t id) {
     return row.kind == control_kind::button && row.step_down != id;
 }
 
-// Whether the control answers now: its page is the one shown, and a listed cabinet only while
-// the list is open.
+// Whether the control answers now: its page is the one shown, a listed cabinet only while the
+// list is open, and the restore question's buttons only while it is asked.
 bool control_shown(const editor_state& state, int32_t id);
 
 // The name, state and value of control `id` (not a part) as assistive technology reads them.

@@ -24,6 +24,9 @@ struct outcome_line {
 // in place of its left text, or nothing once the outcome is older than outcome_shown_ms.
 std::wstring_view outcome_to_show(outcome_line& line, const editor_state& state, int64_t now_ms);
 
+// UTF-8 text as the screen shows the worker's words: upper case.
+std::wstring screen_text(std::string_view utf8);
+
 // True when the last paint showed the outcome and it has expired since: the screen needs a
 // repaint to take it away.
 bool outcome_expired(const outcome_line& line, int64_t now_ms);

@@ -7,6 +7,7 @@
 #include <cmath>
 
 #include "ui/controls.h"
+#include "ui/librarian_panel.h"
 #include "ui/palette.h"
 #include "ui/slot_panel.h"
 #include "ui/text_buffer.h"
@@ -198,6 +199,17 @@ void draw_outcome(frame& f, std::wstring_view outcome) {
                      outcome);
 }
 
+std::wstring_view walk_text(int32_t walk) {
+    switch (walk) {
+    case walk_restore_read:
+        return L"READING ALL PROGRAMS...";
+    case walk_restore_write:
+        return L"RESTORING PROGRAMS...";
+    default:
+        return L"BACKING UP ALL PROGRAMS...";
+    }
+}
+
 void draw_status_texts(frame& f, std::wstring_view outcome) {
     const int32_t W = f.width, H = f.height;
     const int32_t link_status = f.state.link_status;
@@ -242,7 +254,7 @@ void draw_status_texts(frame& f, std::wstring_view outcome) {
     }
     if (percent && programs)
         draw_status_text(f, {10, H - 22, W, H}, colour_white, align_centre,
-                         L"BACKING UP ALL PROGRAMS...");
+                         walk_text(f.state.walk));
     else if (percent && f.state.available_firmware_version > device_version)
         draw_status_text(f, {10, H - 22, W, H}, colour_white, align_centre,
                          L"UPDATE IN PROGRESS... DO NOT POWER DOWN");
@@ -315,10 +327,12 @@ void render_screen(editor_state& state, ui_context& ui, std::wstring_view outcom
     draw_top_bar(f);
     draw_switch_row(f, program);
     draw_slot_panel(f, program);
+    draw_librarian_rows(f);
     draw_status_bar(f);
     draw_status_texts(f, outcome);
     draw_link_pill(f);
     if (state.ir_slot_choice >= 1) draw_cabinet_page(f);
+    draw_restore_question(f);
     draw_focus_ring(f);
 }
 

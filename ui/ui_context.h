@@ -1,11 +1,13 @@
 // What the user interface keeps between events: what the platform layer gives it (canvas,
 // pointer, keys, DPI, clock, repaint and cursor requests) and what only the GUI thread touches
 // (the hit regions, the accent of the last pass, the audition switch, the outcome line, the
-// keyboard's focus and the status texts of the last pass). GUI thread only.
+// keyboard's focus, the status texts of the last pass and the restore question's text as shown).
+// GUI thread only.
 #pragma once
 
 #include <cstdint>
 #include <functional>
+#include <string>
 #include <vector>
 
 #include "core/draw/canvas.h"
@@ -34,6 +36,8 @@ struct ui_context {
     bool focus_shown = false;             // a key was used since the last click: ring drawn
     rect focus_ring;                      // around the focused control in the last pass
     text_buffer status;                   // the status bar's texts in the last pass
+    uint32_t question_serial = 0;         // the restore question shown, and its text
+    std::wstring question;
 };
 
 } // namespace nimba

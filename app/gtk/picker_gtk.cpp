@@ -1,6 +1,7 @@
-// The path picker on GTK: a GtkFileChooserNative in open or folder mode, with no parent window,
-// so the main window stays live while the worker waits. The worker never calls GTK: it hands
-// the request to the main loop and waits for the answer. Paths arrive as UTF-8.
+// The path picker on GTK: a GtkFileChooserNative in open, save or folder mode, with no parent
+// window, so the main window stays live while the worker waits. The worker never calls GTK: it
+// hands the request to the main loop and waits for the answer. Paths arrive as UTF-8. A backup
+// to restore is looked for first where the editor keeps its own backups.
 #include <gtk/gtk.h>
 
 #include <condition_variable>
@@ -8,6 +9,7 @@
 #include <mutex>
 
 #include "core/file_access.h"
+#include "core/user_folders.h"
 #include "ir/picker.h"
 
 namespace nimba {
@@ -59,25 +61,58 @@ void responded(GtkNativeDialog* dialog, int response, gpointer data) {
     g_object_unref(dialog);
 }
 
+struct dialog_look {
+    const char* title;
+    GtkFileChooserAction action;
+    const char* filter_name; // null: no filter
+    const char* suffixes[2]; // suffixes match in any letter case
+};
+
+dialog_look look_of(pick_mode mode) {
+    switch (mode) {
+    case pick_mode::folder:
+        return {"Select Folder", GTK_FILE_CHOOSER_ACTION_SELECT_FOLDER, nullptr, {}};
+    case pick_mode::backup_save:
+        return {"Save Backup", GTK_FILE_CHOOSER_ACTION_SAVE, "Backup", {"json", nullptr}};
+    case pick_mode::backup_open:
+        return {"Open Backup", GTK_FILE_CHOOSER_ACTION_OPEN, "Backup", {"json", nullptr}};
+    case pick_mode::wav_file:
+        break;
+    }
+    return {"Open", GTK_FILE_CHOOSER_ACTION_OPEN, "Wave", {"wav", "wave"}};
+}
+
+// Opens the chooser in the folder, when it exists.
+void start_in(GtkFileChooser* chooser, const std::wstring& folder) {
+    const std::string path = utf8_from_wide(folder);
+    if (path.empty() || !g_file_test(path.c_str(), G_FILE_TEST_IS_DIR)) return;
+    GFile* file = g_file_new_for_path(path.c_str());
+    gtk_file_chooser_set_current_folder(chooser, file, nullptr);
+    g_object_unref(file);
+}
+
 gboolean open_dialog(gpointer) {
     auto* request = new request_ref;
     {
         std::lock_guard<std::mutex> hold(handover_lock);
         request->swap(handed_over);
     }
-    const bool folder = (*request)->mode == pick_mode::folder;
-    GtkFileChooserNative* dialog = gtk_file_chooser_native_new(
-        folder ? "Select Folder" : "Open", nullptr,
-        folder ? GTK_FILE_CHOOSER_ACTION_SELECT_FOLDER : GTK_FILE_CHOOSER_ACTION_OPEN, nullptr,
-        nullptr);
-    if (!folder) {
-        GtkFileFilter* wave = gtk_file_filter_new();
-        gtk_file_filter_set_name(wave, "Wave");
-        gtk_file_filter_add_suffix(wave, "wav"); // suffixes match in any letter case
-        gtk_file_filter_add_suffix(wave, "wave");
-        gtk_file_chooser_add_filter(GTK_FILE_CHOOSER(dialog), wave);
-        g_object_unref(wave);
+    const pick_mode mode = (*request)->mode;
+    const dialog_look look = look_of(mode);
+    GtkFileChooserNative* dialog =
+        gtk_file_chooser_native_new(look.title, nullptr, look.action, nullptr, nullptr);
+    GtkFileChooser* chooser = GTK_FILE_CHOOSER(dialog);
+    if (look.filter_name) {
+        GtkFileFilter* filter = gtk_file_filter_new();
+        gtk_file_filter_set_name(filter, look.filter_name);
+        for (const char* suffix : look.suffixes)
+            if (suffix) gtk_file_filter_add_suffix(filter, suffix);
+        gtk_file_chooser_add_filter(chooser, filter);
+        g_object_unref(filter);
     }
+    if (mode == pick_mode::backup_save)
+        gtk_file_chooser_set_current_name(chooser, "nimba-programs.json");
+    if (mode == pick_mode::backup_open) start_in(chooser, backup_folder_path());
     g_signal_connect(dialog, "response", G_CALLBACK(responded), request);
     gtk_native_dialog_show(GTK_NATIVE_DIALOG(dialog));
     return G_SOURCE_REMOVE;

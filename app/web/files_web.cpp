@@ -28,17 +28,24 @@ pick_exchange exchange;
 } // namespace
 
 std::wstring pick_path_web(pick_mode mode) {
+    std::error_code ignored;
     if (mode == pick_mode::folder) {
-        std::error_code ignored;
         std::filesystem::remove_all(web_export_folder, ignored);
         std::filesystem::create_directories(web_export_folder, ignored);
         return web_export_folder;
     }
+    if (mode == pick_mode::backup_save) {
+        std::filesystem::create_directories(std::filesystem::path(web_backup_file).parent_path(),
+                                            ignored);
+        return web_backup_file;
+    }
+    const bool backup = mode == pick_mode::backup_open;
     std::unique_lock hold(exchange.lock);
-    if (!exchange.dropped.empty()) return std::exchange(exchange.dropped, std::wstring());
+    if (!backup && !exchange.dropped.empty())
+        return std::exchange(exchange.dropped, std::wstring());
     exchange.chosen.reset();
     hold.unlock();
-    MAIN_THREAD_ASYNC_EM_ASM({ Module.nimbaFiles.choose(); });
+    MAIN_THREAD_ASYNC_EM_ASM({ Module.nimbaFiles.choose($0 ? 'backup' : 'wav'); }, backup);
     hold.lock();
     exchange.answered.wait(hold, [] { return exchange.chosen.has_value(); });
     return *std::exchange(exchange.chosen, std::nullopt);
@@ -66,6 +73,15 @@ bool offer_folder_as_zip(const std::wstring& folder, const std::string& download
     if (zip.empty()) return false;
     MAIN_THREAD_EM_ASM({ Module.nimbaFiles.download(HEAPU8.slice($0, $0 + $1), UTF8ToString($2)); },
                        zip.data(), zip.size(), download_name.c_str());
+    return true;
+}
+
+bool offer_file_download(const std::wstring& path) {
+    const file_read read = read_regular_file(path);
+    if (!read.error.empty()) return false;
+    const std::string name = utf8_from_wide(std::filesystem::path(path).filename().wstring());
+    MAIN_THREAD_EM_ASM({ Module.nimbaFiles.download(HEAPU8.slice($0, $0 + $1), UTF8ToString($2)); },
+                       read.bytes.data(), read.bytes.size(), name.c_str());
     return true;
 }
 

@@ -1,4 +1,4 @@
-// The page's side of the editor's files (files_web.cpp): the file input the WAV picker opens,
+// The page's side of the editor's files (files_web.cpp): the file input the pickers open,
 // a file copied into the in-memory file system before its path goes to the worker, files
 // dropped on a slot row, and downloads. Main thread only.
 Module.nimbaFiles = (() => {
@@ -17,11 +17,12 @@ Module.nimbaFiles = (() => {
   const answer = (path) => Module.ccall('nimba_file_chosen', null, ['string'], [path]);
 
   return {
-    // Opens the chooser for one WAV file; the worker waits for the answer.
-    choose() {
+    // Opens the chooser for one WAV file ('wav') or backup ('backup'); the worker waits for
+    // the answer.
+    choose(kind) {
       const input = document.createElement('input');
       input.type = 'file';
-      input.accept = '.wav,.wave,.w64,audio/wav,audio/x-wav';
+      input.accept = kind === 'backup' ? '.json,application/json' : '.wav,.wave,.w64,audio/wav,audio/x-wav';
       input.addEventListener('change', () => {
         const file = input.files[0];
         if (!file) return answer('');
@@ -32,7 +33,8 @@ Module.nimbaFiles = (() => {
     },
     store,
     download(bytes, name) {
-      const url = URL.createObjectURL(new Blob([bytes], {type: 'application/zip'}));
+      const type = name.endsWith('.json') ? 'application/json' : 'application/zip';
+      const url = URL.createObjectURL(new Blob([bytes], {type}));
       const link = document.createElement('a');
       link.href = url;
       link.download = name;

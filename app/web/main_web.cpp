@@ -69,10 +69,17 @@ void run_web_cabinet_command(device_link& link, int32_t command) {
     if (command == command_export_all) offer_folder_as_zip(web_export_folder, "nimba-cabinets.zip");
 }
 
+// BACKUP's file becomes a download; RESTORE asks the page's file input.
+void add_web_librarian(worker_services& services) {
+    services.pick_backup_path = pick_path_web;
+    services.backup_written = [](const std::wstring& path) { offer_file_download(path); };
+}
+
 worker_services page_services() {
     if (page_is_demo()) {
         worker_services services = demo_services(std::wstring(), pick_path_web);
         services.cabinet_command = run_web_cabinet_command;
+        add_web_librarian(services);
         return services;
     }
     if (char* refusal = page_midi_refusal()) {
@@ -83,6 +90,7 @@ worker_services page_services() {
     worker_services services;
     services.ports = web_midi_port_factory();
     services.cabinet_command = run_web_cabinet_command;
+    add_web_librarian(services);
     return services;
 }
 

@@ -17,7 +17,9 @@
 #      image `nimba-cli ir-convert` makes of it, named after the file, and the outcome says so;
 #   7. EXTRACT ALL into a folder chosen in the folder picker: the twelve files `ir-export` writes;
 #   then the round again by keyboard only: Escape, program up, IR bypass, a cabinet SELECTed into
-#   slot 2, STORE (gui-round.sh's keyboard_round);
+#   slot 2, STORE (gui-round.sh's keyboard_round); BACKUP into a file chosen in the save picker,
+#   a program changed, RESTORE from that file confirmed: only that program is written, stored and
+#   told (librarian_round);
 #   8. the peak memory of the process, and WM_CLOSE ending it with exit code 0.
 # Every wait has a deadline; everything started here is stopped on exit.
 set -uo pipefail
@@ -74,6 +76,8 @@ answer_picker() {
   wait_for 15 find_dialog || fail "the \"$title\" picker did not open"
   for attempt in 1 2 3; do
     sleep 0.5
+    # Once keys() gave the editor's window the input focus, X keeps it there for a new dialog.
+    xdotool windowfocus "$dialog" 2>/dev/null
     xdotool mousemove --window "$dialog" "$field_x" 445 click 1
     sleep 0.2
     xdotool key End shift+Home
@@ -96,6 +100,7 @@ demo_started "$start"
 # 2. to 7., then the keyboard's round.
 demo_round
 keyboard_round
+librarian_round
 
 # 8. Peak memory, then WM_CLOSE.
 report_memory "$demo_pid"

@@ -8,6 +8,8 @@
 #   2.-7. program up, IR bypass, SELECT and AUDITION, STORE, a WAV file through the GTK file
 #   chooser, EXTRACT ALL through its folder mode;
 #   then by keyboard only: Escape, program up, IR bypass, a cabinet SELECTed into slot 2, STORE;
+#   BACKUP into a file chosen in the save picker, a program changed, RESTORE from that file
+#   confirmed: only that program is written;
 #   8. peak memory, and closing the window ending the process with 0 and no sanitizer report.
 # NIMBA_GUI_PRESET names the build (default native, ASan + UBSan; 63-gtk-gui-tsan.sh runs it
 # on native-tsan). Every wait has a deadline; everything started here is stopped on exit.
@@ -63,6 +65,7 @@ sleep 0.3
 # 2. to 7., then the keyboard's round.
 demo_round
 keyboard_round
+librarian_round
 
 # 8. Peak memory, then the window closed.
 report_memory "$demo_pid"

@@ -22,7 +22,8 @@ keys() {
   sleep 0.2
 }
 
-# Types the path into the open GTK file chooser's location field (ctrl+L) and accepts it. Without
+# Types the path into the open GTK file chooser's location field (ctrl+L) over whatever it holds
+# (a save dialog proposes a name and selects it without its extension) and accepts it. Without
 # a window manager the keyboard follows the pointer, so the pointer goes onto the dialog first.
 answer_picker() {
   local dialog="" title=$1 dx dy
@@ -37,6 +38,7 @@ answer_picker() {
   sleep 0.2
   xdotool key ctrl+l
   sleep 0.3
+  xdotool key ctrl+a
   xdotool type --delay 10 "$2"
   sleep 0.2
   xdotool key Return

@@ -283,6 +283,61 @@ keyboard_round() {
   sleep 0.8
 }
 
+# blocks_since <line>: the programs (hex) whose 23-byte blocks the amplifier took after line
+# <line> of its report, one a line.
+blocks_since() {
+  tail -n +$(($1 + 1)) "$log" |
+    awk '$1 == "recv" && NF == 24 && $2 == "F0" && $4 == "01" && $24 == "F7" { print $5 }'
+}
+
+# librarian_round: from where keyboard_round left the demo (program 2, the cabinet page open),
+# BACKUP into a file chosen in the save picker, program 2's IR bypass switched, then RESTORE
+# from that file through the open picker: the question is drawn, its RESTORE confirms, and the
+# amplifier takes only program 2's block and one store, and tells "restored program 2".
+librarian_round() {
+  local backup="$work/all-programs.json" bottom=$client_h mark programs
+  local rows=$((bottom - 85 - 62)) # BACKUP's row; RESTORE's follows 31 below
+  rest_pointer
+  sleep 0.2
+  see_change 5 300 45 150 40 keys Escape || fail "Escape did not close the cabinet page"
+
+  mark=$(wc -l <"$log")
+  click 125 $((rows + 15))
+  answer_picker "Save Backup" "$(host_path "$backup")"
+  wait_for 60 logged '^outcome backup written to ' || fail "BACKUP wrote no backup"
+  programs=$(tail -n +$((mark + 1)) "$log" | grep -c '^recv F0 00 02 ')
+  [ "$programs" -ge 128 ] || fail "BACKUP read $programs programs, not all 128"
+  python3 -c 'import json, sys; b = json.load(open(sys.argv[1])); assert len(b["programs"]) == 128' \
+    "$backup" || fail "the backup file does not hold 128 programs"
+  echo "$tag: BACKUP: all 128 programs read and written to the file chosen in the save picker"
+  sleep 0.5
+
+  rest_pointer
+  sleep 0.2
+  see_change 10 733 51 40 20 click 753 61 || fail "the IR bypass switch did not change on screen"
+  block_2() { [ -n "$(blocks_since "$mark" | grep -x 02)" ]; }
+  wait_for 5 block_2 || fail "switching IR bypass sent no block for program 2"
+  sleep 0.3
+
+  mark=$(wc -l <"$log")
+  ask_restore() {
+    click 125 $((rows + 31 + 15))
+    answer_picker "Open Backup" "$(host_path "$backup")"
+  }
+  see_change 60 520 100 300 40 ask_restore || fail "RESTORE drew no question"
+  [ -z "$(blocks_since "$mark")" ] || fail "RESTORE wrote before it was confirmed"
+  echo "$tag: RESTORE: the question is drawn, nothing written yet"
+  sleep 0.3
+  click $((client_w - 10 - 242 + 55)) $((90 + 170 - 41 + 13)) # the question's RESTORE
+  wait_for 30 logged '^outcome restored program 2$' || fail "RESTORE did not tell \"restored program 2\""
+  [ "$(blocks_since "$mark" | tr '\n' ' ')" = "02 " ] ||
+    fail "RESTORE wrote the blocks of programs $(blocks_since "$mark" | tr '\n' ' '), not only 02"
+  [ "$(tail -n +$((mark + 1)) "$log" | grep -c '^stored$')" -eq 1 ] ||
+    fail "RESTORE did not store exactly once"
+  echo "$tag: RESTORE: only program 2 written and stored, \"restored program 2\" told"
+  sleep 0.5
+}
+
 # report_memory <pid>: the process's peak and current memory, from /proc.
 report_memory() {
   local memory

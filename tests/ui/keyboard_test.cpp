@@ -27,7 +27,7 @@ std::vector<int32_t> slot_rows() {
     std::vector<int32_t> ids;
     for (int32_t k = 0; k < slot_count; ++k)
         for (int32_t id : {id_slot_radio0, id_import0, id_page_button0}) ids.push_back(id + k);
-    ids.push_back(id_tolex_down);
+    ids.insert(ids.end(), {id_backup, id_restore, id_tolex_down});
     return ids;
 }
 
@@ -287,6 +287,7 @@ TEST(Accessible, EveryControlHasARoleANameAndItsPlace) {
     sc.s().ir_slot_choice = 2;
     sc.s().cabinet_list_open = 1;
     set_slot_name(sc.s(), 1, L"C:\\CABS\\MY CAB.WAV");
+    ask_restore_question(sc.s(), "restore 1 program (5)?"); // its buttons are shown too
     sc.paint();
     accessible_tree tree;
     read_accessible_tree(sc.s(), sc.ui, tree);
