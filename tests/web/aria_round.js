@@ -19,7 +19,7 @@ const fail = (text) => {
 
 // The controls each page shows, as role and name (a trailing '*' : the name starts so).
 const slots = [1, 2, 3, 4, 5, 6];
-const everyPage = [['button', 'STORE'], ['spinbutton', 'TOLEX COLOR']]
+const everyPage = [['button', 'STORE'], ['button', 'BACKUP'], ['button', 'RESTORE'], ['spinbutton', 'TOLEX COLOR']]
   .concat(slots.map((n) => ['radio', `SLOT ${n}: *`]))
   .concat(slots.map((n) => ['button', `IMPORT INTO SLOT ${n}`]))
   .concat(slots.map((n) => ['switch', `FACTORY CABINETS FOR SLOT ${n}`]));
@@ -27,6 +27,8 @@ const mainOnly = [['spinbutton', 'PROGRAM CHANGE'], ['spinbutton', 'MIDI CHANNEL
   ['spinbutton', 'CHANNEL'], ['spinbutton', 'GALAXY'], ['switch', 'IR BYPASS']];
 const cabinetOnly = [['spinbutton', 'FACTORY CABINET'], ['switch', 'AUDITION'],
   ['button', 'EXTRACT ALL'], ['button', 'SELECT']];
+// Only while the restore question is asked.
+const question = [['button', 'RESTORE WHAT DIFFERS'], ['button', 'CANCEL RESTORE']];
 const controlRoles = ['button', 'switch', 'radio', 'spinbutton', 'option'];
 
 function flatten(node, into = []) {
@@ -127,7 +129,7 @@ async function around(page, id) {
       .observe(live, {childList: true, characterData: true, subtree: true});
   });
 
-  let nodes = await seeControls(page, everyPage.concat(mainOnly), cabinetOnly, 'the main page');
+  let nodes = await seeControls(page, everyPage.concat(mainOnly), cabinetOnly.concat(question), 'the main page');
   const group = nodes.find((n) => n.role === 'radiogroup');
   if (!group || group.name !== 'VIRTUAL CAB') fail('the slot radios are not the VIRTUAL CAB radiogroup');
   const program = find(nodes, 'spinbutton', 'PROGRAM CHANGE');
@@ -162,7 +164,7 @@ async function around(page, id) {
   await walk(page, 'Tab', slotStops(1).concat(slotStops(2), slotStops(3)));
   await press(page, 'Space');
   nodes = await waitTree(page, (n) => find(n, 'button', 'SELECT'), 'Space: the cabinet page');
-  await seeControls(page, everyPage.concat(cabinetOnly), mainOnly, 'the cabinet page');
+  await seeControls(page, everyPage.concat(cabinetOnly), mainOnly.concat(question), 'the cabinet page');
   const back = slotStops(1).concat(slotStops(2), slotStops(3)).reverse().slice(1);
   await walk(page, 'Tab', back.concat(['SELECT', 'EXTRACT ALL', 'AUDITION', 'FACTORY CABINET']), true);
   await press(page, 'Space');
