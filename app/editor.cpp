@@ -17,6 +17,7 @@ void start_pictures(picture_start& start) {
         const program_record fresh_program{};
         for (const picture p : pictures_drawn(0, fresh_program)) picture_blob(p);
         start.fault = pictures_fault();
+        release_picture_pngs();
     });
 }
 

@@ -27,7 +27,8 @@ enum : int {
 
 // The built-in pictures at start-up, on a thread of their own while the window is made: every
 // picture's PNG checked whole, and the pictures the first frame of a fresh state draws decoded,
-// so that frame does not wait for them. Any other picture is decoded when first drawn.
+// so that frame does not wait for them; then the PNGs' pages are given back. Any other picture
+// is decoded when first drawn.
 struct picture_start {
     std::thread thread;
     std::string fault;

@@ -56,7 +56,7 @@ compare() {
     judge "$1: not built" 0
     return
   fi
-  echo "$tag: $1 $(mb "$now") (base ${was:+$(mb "$was")}${was:-not built})"
+  echo "$tag: $1 $(mb "$now") (base $(if [ -n "$was" ]; then mb "$was"; else echo not built; fi))"
   if [ "$3" = at_most ]; then
     judge "$1 at most $(mb "$4")" $((now <= $4))
   elif [ -n "$was" ]; then

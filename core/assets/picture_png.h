@@ -1,5 +1,6 @@
-// Pictures stored as PNG: reading one into its "RI" colour picture or "RM" mask blob, with
-// stb_image (this module holds the library's implementation). Any thread; calls share nothing.
+// Pictures stored as PNG: reading one into its "RI" colour picture or "RM" mask blob, the rows
+// inflated (stb_image's zlib; this module holds the library's implementation) straight into the
+// blob. Any thread; calls share nothing.
 #pragma once
 
 #include <cstdint>

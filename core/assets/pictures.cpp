@@ -9,6 +9,7 @@
 #include <mutex>
 
 #include "core/assets/picture_png.h"
+#include "core/memory_pages.h"
 
 #define NIMBA_ART_PICTURES(X)                                                                      \
     X(amplifier)                                                                                   \
@@ -126,6 +127,10 @@ std::string pictures_fault() {
             return fault;
     }
     return {};
+}
+
+void release_picture_pngs() {
+    for (const embedded_blob& e : embedded) release_file_pages(e.begin, e.end - e.begin);
 }
 
 } // namespace nimba

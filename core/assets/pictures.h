@@ -60,4 +60,8 @@ std::string picture_fault(picture p);
 // The first fault among all the pictures, for a start-up check; empty when there is none.
 std::string pictures_fault();
 
+// Gives the memory pages of every picture's PNG back to the system once the start-up check has
+// read them: the bytes stay as they are, and a picture decoded later reads its own again.
+void release_picture_pngs();
+
 } // namespace nimba

@@ -320,11 +320,16 @@ librarian_round() {
   sleep 0.3
 
   mark=$(wc -l <"$log")
-  ask_restore() {
-    click 125 $((rows + 31 + 15))
-    answer_picker "Open Backup" "$(host_path "$backup")"
+  click 125 $((rows + 31 + 15))
+  answer_picker "Open Backup" "$(host_path "$backup")"
+  # The question's box, in the panel colour, where the picture shows only its dark background
+  # (veiled or not) while the programs are read.
+  question_drawn() {
+    screen "$work/question.png" &&
+      [ "$(convert "$work/question.png" -format "%[pixel:p{$((wx + client_w - 30)),$((wy + 110))}]" \
+        info: 2>/dev/null)" = "srgb(20,20,22)" ]
   }
-  see_change 60 520 100 300 40 ask_restore || fail "RESTORE drew no question"
+  wait_for 60 question_drawn || fail "RESTORE drew no question"
   [ -z "$(blocks_since "$mark")" ] || fail "RESTORE wrote before it was confirmed"
   echo "$tag: RESTORE: the question is drawn, nothing written yet"
   sleep 0.3

@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdlib>
 #include <functional>
 #include <string>
 #include <vector>
@@ -27,6 +29,120 @@ size_t first_idat_data(const std::vector<uint8_t>& png) {
         at += 12 + length;
     }
     return 0;
+}
+
+// ---- PNGs made here byte by byte: any row filter, any chunking, any header ---------------------
+
+void put_u32(std::vector<uint8_t>& out, uint32_t v) {
+    for (int shift = 24; shift >= 0; shift -= 8) out.push_back(static_cast<uint8_t>(v >> shift));
+}
+
+void put_chunk(std::vector<uint8_t>& png, const char* type, const std::vector<uint8_t>& data) {
+    put_u32(png, static_cast<uint32_t>(data.size()));
+    const size_t from = png.size();
+    png.insert(png.end(), type, type + 4);
+    png.insert(png.end(), data.begin(), data.end());
+    uint32_t crc = 0xFFFFFFFFu;
+    for (size_t i = from; i < png.size(); ++i) {
+        crc ^= png[i];
+        for (int k = 0; k < 8; ++k) crc = (crc & 1) ? 0xEDB88320u ^ (crc >> 1) : crc >> 1;
+    }
+    put_u32(png, crc ^ 0xFFFFFFFFu);
+}
+
+// Rows of `width` pixels of `step` bytes, row y filtered with filter_of(y), in one stored zlib
+// block split over `chunks` IDAT chunks; the header says `rows` rows and `header_tail` (colour
+// type, compression, filter method, interlace).
+std::vector<uint8_t> make_png(const std::vector<uint8_t>& pixels, uint32_t width, size_t step,
+                              uint32_t rows, std::vector<uint8_t> header_tail, size_t chunks,
+                              const std::function<int(size_t)>& filter_of) {
+    const size_t pitch = width * step;
+    std::vector<uint8_t> z = {0x78, 0x01, 1, 0, 0, 0, 0}; // one final stored block
+    for (size_t y = 0; y * pitch < pixels.size(); ++y) {
+        const int f = filter_of(y);
+        z.push_back(static_cast<uint8_t>(f));
+        for (size_t i = y * pitch; i < (y + 1) * pitch; ++i) {
+            const int a = i % pitch >= step ? pixels[i - step] : 0, b = y ? pixels[i - pitch] : 0;
+            const int c = y && i % pitch >= step ? pixels[i - pitch - step] : 0, p = a + b - c;
+            const int paeth = std::abs(p - a) <= std::min(std::abs(p - b), std::abs(p - c)) ? a
+                              : std::abs(p - b) <= std::abs(p - c)                          ? b
+                                                                                            : c;
+            const int predicted[] = {0, a, b, (a + b) / 2, paeth, 0};
+            z.push_back(static_cast<uint8_t>(pixels[i] - predicted[f]));
+        }
+    }
+    const size_t n = z.size() - 7;
+    z[3] = static_cast<uint8_t>(n), z[4] = static_cast<uint8_t>(n >> 8);
+    z[5] = static_cast<uint8_t>(~n), z[6] = static_cast<uint8_t>(~n >> 8);
+    put_u32(z, 0); // stb_image leaves the Adler-32 unchecked; the chunk CRCs guard the data
+    std::vector<uint8_t> png = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'}, header;
+    put_u32(header, width);
+    put_u32(header, rows);
+    header.push_back(8);
+    header.insert(header.end(), header_tail.begin(), header_tail.end());
+    put_chunk(png, "IHDR", header);
+    for (size_t at = 0, part = (z.size() + chunks - 1) / chunks; at < z.size(); at += part)
+        put_chunk(png, "IDAT", {z.begin() + at, z.begin() + std::min(z.size(), at + part)});
+    put_chunk(png, "IEND", {});
+    return png;
+}
+
+std::vector<uint8_t> noise(size_t n) {
+    std::vector<uint8_t> v(n);
+    for (size_t i = 0; i < n; ++i) v[i] = static_cast<uint8_t>(i * 167 + (i >> 3) * 29 + i * i);
+    return v;
+}
+
+TEST(PicturePng, UndoesEveryRowFilterAcrossAnyChunking) {
+    struct filter_case {
+        picture_kind kind;
+        size_t chunks;
+        std::function<int(size_t)> filter_of;
+    };
+    const filter_case cases[] = {
+        {picture_kind::colour, 1, [](size_t y) { return static_cast<int>(y % 5); }},
+        {picture_kind::colour, 7, [](size_t y) { return static_cast<int>(4 - y % 5); }},
+        {picture_kind::colour, 2, [](size_t) { return 4; }},
+        {picture_kind::mask, 3, [](size_t y) { return static_cast<int>((y + 2) % 5); }},
+    };
+    for (const filter_case& c : cases) {
+        const bool colour = c.kind == picture_kind::colour;
+        const std::vector<uint8_t> pixels = noise(7 * 10 * (colour ? 4 : 1));
+        const std::vector<uint8_t> png =
+            make_png(pixels, 7, colour ? 4 : 1, 10, {colour ? uint8_t{6} : uint8_t{0}, 0, 0, 0},
+                     c.chunks, c.filter_of);
+        const png_picture p = picture_from_png({png.data(), png.size()}, c.kind);
+        ASSERT_EQ(p.fault, "");
+        const auto view = picture_from_blob({p.blob_bytes.data(), p.blob_bytes.size()}, c.kind);
+        ASSERT_TRUE(view && view->width == 7 && view->height == 10);
+        EXPECT_EQ(std::vector<uint8_t>(view->pixels, view->pixels + pixels.size()), pixels);
+        EXPECT_EQ(p.blob_bytes.size(), 6 + pixels.size());
+    }
+}
+
+// Sound chunks whose image data does not make the picture the header describes: refused.
+TEST(PicturePng, RefusesImageDataThatDoesNotFitTheHeader) {
+    const auto plain = [](size_t) { return 0; };
+    struct bad_case {
+        uint32_t rows_stored;
+        uint8_t interlace;
+        std::function<int(size_t)> filter_of;
+        const char* fault;
+    };
+    const bad_case cases[] = {
+        {3, 0, plain, "cut short: rows are missing"},
+        {5, 0, plain, "cannot be decoded: output buffer limit"},
+        {4, 0, [](size_t y) { return y == 2 ? 5 : 0; }, "a row has an unknown filter"},
+        {4, 1, plain, "interlaced, which no picture is"},
+    };
+    for (const bad_case& c : cases) {
+        SCOPED_TRACE(c.fault);
+        const std::vector<uint8_t> png =
+            make_png(noise(c.rows_stored * 20), 5, 4, 4, {6, 0, 0, c.interlace}, 1, c.filter_of);
+        const png_picture p = picture_from_png({png.data(), png.size()}, picture_kind::colour);
+        EXPECT_EQ(p.fault, c.fault);
+        EXPECT_TRUE(p.blob_bytes.empty());
+    }
 }
 
 TEST(PicturePng, ReadsAsItsOwnKindOnly) {
