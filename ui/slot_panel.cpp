@@ -137,7 +137,7 @@ void draw_slot_panel(frame& f, const program_record& program) {
     draw_diagram(f, slot, bypassed);
     draw_box(f, {0, 161, 250, 33}, 0, colour_header);
     draw_text(f, {33, 161, 250, 195}, colour_heading, text_style::large, align_leading,
-              valign_centre, L"VIRTUAL CAB");
+              valign_centre, slot_panel_title);
     draw_mask(f, {4, 166, 23, 23}, picture::icon_virtual_cab, colour_heading);
     draw_box(f, {229, 171, 14, 14}, 7, bypassed ? colour_panel : colour_light);
 

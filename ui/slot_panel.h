@@ -3,11 +3,16 @@
 // by the screen renderer inside its pass. GUI thread only.
 #pragma once
 
+#include <string_view>
+
 #include "core/state.h"
 #include "ui/controls.h"
 #include "ui/text_buffer.h"
 
 namespace nimba {
+
+// The slot panel's heading over the six slot rows.
+inline constexpr std::wstring_view slot_panel_title = L"VIRTUAL CAB";
 
 // What a slot row shows: the name after its last '/' or '\', or "NO IR SELECTED" when the
 // amplifier reported no name. Copied under the slot-name lock into a stack buffer.

@@ -1,6 +1,7 @@
 // The browser edition's entry: the editor or its demo (the page says which), its worker started
 // on a pthread, and the functions the page calls from its animation frames, pointer, wheel,
-// focus and drop events (editor_web.js). main returns at once; the page keeps the runtime.
+// focus and drop events (site.js) and from the controls' mirror (aria_web.js). main returns at
+// once; the page keeps the runtime.
 // Main thread only, except request_repaint.
 #include <emscripten.h>
 
@@ -12,11 +13,15 @@
 
 #include "app/cabinet_preview.h"
 #include "app/editor.h"
+#include "app/web/aria_web.h"
 #include "app/web/files_web.h"
 #include "app/web/html_canvas_web.h"
 #include "app/web/midi_ports_web.h"
 #include "core/file_access.h"
 #include "ir/cabinet_commands.h"
+#include "ui/control_table.h"
+#include "ui/event_handler.h"
+#include "ui/focus.h"
 
 namespace nimba {
 
@@ -27,6 +32,7 @@ struct web_editor {
     editor_session session;
     ui_context ui;
     pointer_input pointer;
+    key_input keys;
     double pixel_ratio = 1;
     int32_t width = 0;
     int32_t height = 0;
@@ -116,6 +122,7 @@ extern "C" EMSCRIPTEN_KEEPALIVE int nimba_frame(int width, int height, double ra
         deliver(event_paint);
         editor.ui.target = nullptr;
     });
+    update_aria_mirror(*editor.session.state, editor.ui);
     return 1;
 }
 
@@ -137,6 +144,32 @@ extern "C" EMSCRIPTEN_KEEPALIVE void nimba_event(int event) {
     if (event == event_timer || event == event_activate) deliver(event);
 }
 
+// A keydown the mirror or the page took: KeyboardEvent.key, and whether Shift was held. Returns
+// 1 when the editor takes the key (it then acts as on the desktop), 0 for the browser's own.
+extern "C" EMSCRIPTEN_KEEPALIVE int nimba_key(const char* key, int shift) {
+    const int32_t k = editor_key_of(key, shift != 0);
+    if (k == key_none) return 0;
+    editor.keys.key = k;
+    deliver(event_key);
+    return 1;
+}
+
+// The mirror's element for control `id` took the focus on its own (assistive technology, or
+// Tab from outside the page): the focus ring goes there.
+extern "C" EMSCRIPTEN_KEEPALIVE void nimba_focus(int id) {
+    ui_context& ui = editor.ui;
+    if (focus_stop_of(id) != id || !control_shown(*editor.session.state, ui, id)) return;
+    if (ui.focus == id && ui.focus_shown) return;
+    ui.focus = id;
+    ui.focus_shown = true;
+    request_repaint();
+}
+
+// Assistive technology clicked the mirror's element for control `id`.
+extern "C" EMSCRIPTEN_KEEPALIVE void nimba_press(int id) {
+    if (editor.record.on_event) press_control(*editor.session.state, editor.ui, id);
+}
+
 // `count` files dropped at CSS pixel (x, y), the first already in the file system at `path`
 // (the others are not stored: one slot takes one file). On a slot's row the preview opens, with
 // the file or refusing several. Returns 1 then.
@@ -154,6 +187,7 @@ int main() {
     editor.record.title = window_title;
     editor.record.app_id = application_id;
     editor.ui.pointer = &editor.pointer;
+    editor.ui.keys = &editor.keys;
     editor.ui.clock = &steady_clock_seam();
     editor.ui.repaint = request_repaint;
     editor_state& state = *editor.session.state;

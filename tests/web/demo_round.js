@@ -7,7 +7,7 @@
 // The server is ended for the offline reload, the last step.
 const path = require('path');
 const fs = require('fs');
-const puppeteer = require('puppeteer-core');
+const {launchChromium} = require('./chromium');
 
 const {width, height, sleep, fail, importWav, firstFrame, fullFrames, at, programBypassSelectAudition} =
   require('./steps');
@@ -15,11 +15,7 @@ const {width, height, sleep, fail, importWav, firstFrame, fullFrames, at, progra
 const [site, work, refusedWav, goodWav, serverPid] = process.argv.slice(2);
 
 (async () => {
-  const browser = await puppeteer.launch({
-    executablePath: '/usr/bin/chromium',
-    headless: true,
-    args: ['--no-sandbox', '--headless=new'],
-  });
+  const browser = await launchChromium();
   const page = await browser.newPage();
   page.on('pageerror', (e) => console.log(`web: page error: ${e.message}`));
   await page.setViewport({width, height});

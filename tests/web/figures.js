@@ -4,7 +4,7 @@
 // page's memory after them. Prints one "figure:" line each.
 // Usage: node figures.js <site address> <nimba-cli> <work folder> <server's sent-bytes file>
 const fs = require('fs');
-const puppeteer = require('puppeteer-core');
+const {launchChromium} = require('./chromium');
 const {width, height, sleep, fail, failureHooks, clickAndSee, firstFrame, fullFrames, at} = require('./steps');
 const {bridgeMidi, startBridge, waitFor, floor, uploadText, pauseMs} = require('./midi_bridge');
 
@@ -14,11 +14,7 @@ const median = (values) => [...values].sort((a, b) => a - b)[Math.floor(values.l
 (async () => {
   const bridge = await startBridge(cli, work);
   failureHooks.push(bridge.save);
-  const browser = await puppeteer.launch({
-    executablePath: '/usr/bin/chromium',
-    headless: true,
-    args: ['--no-sandbox', '--headless=new'],
-  });
+  const browser = await launchChromium();
   const page = await browser.newPage();
   await page.setViewport({width, height});
 
