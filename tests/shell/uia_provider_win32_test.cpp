@@ -227,7 +227,7 @@ TEST(UiAutomation, PatternsActThroughPressAndStepAndReadTheState) {
 
 TEST(UiAutomation, StatusIsAPoliteLiveRegionAndAClosedPageHidesItsControls) {
     uia_fixture f;
-    EXPECT_EQ(walk(f.root).size(), 26u); // 25 controls of the main page and the status
+    EXPECT_EQ(walk(f.root).size(), 28u); // 27 controls of the main page and the status
     f.state->ir_slot_choice = 1;
     f.read();
     const std::vector<walked> seen = walk(f.root);
