@@ -161,12 +161,14 @@ TEST(IrShape, LevelMatchedToTheFactoryMedian) {
     EXPECT_EQ(silent.level.shortfall_db, INFINITY);
 }
 
+#if defined(__GLIBC__)
 // FNV-1a of an image, to hold the default conversion to the images it has always made.
 uint64_t fnv1a(const std::vector<uint8_t>& bytes) {
     uint64_t hash = 14695981039346656037ull;
     for (uint8_t b : bytes) hash = (hash ^ b) * 1099511628211ull;
     return hash;
 }
+#endif
 
 TEST(IrShape, DefaultChoicesMakeTheSameImagesAsAlways) {
     const struct {
