@@ -11,7 +11,7 @@ constexpr size_t listed_numbers = 16;
 std::string number_list(const std::vector<int32_t>& numbers, int32_t first) {
     std::string text;
     for (size_t i = 0; i < numbers.size() && i < listed_numbers; ++i)
-        text += (i == 0 ? "" : " ") + std::to_string(numbers[i] + first);
+        text.append(i == 0 ? "" : " ").append(std::to_string(numbers[i] + first));
     if (numbers.size() > listed_numbers)
         text += " ... and " + std::to_string(numbers.size() - listed_numbers) + " more";
     return text;

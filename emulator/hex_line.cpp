@@ -46,8 +46,9 @@ hex_line_parse parse_hex_line(std::string_view line) {
         const int high = hex_digit(word[0]);
         const int low = word.size() == 2 ? hex_digit(word[1]) : -1;
         if (high < 0 || low < 0) {
-            parsed.error = "\"" + std::string(word.substr(0, 8)) + "\" at column " +
-                           std::to_string(i + 1) + " is not a two-digit hex byte";
+            parsed.error.assign(1, '"').append(word.substr(0, 8));
+            parsed.error +=
+                "\" at column " + std::to_string(i + 1) + " is not a two-digit hex byte";
             return parsed;
         }
         if (bytes.size() == hex_line_byte_limit) {
