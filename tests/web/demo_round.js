@@ -1,8 +1,9 @@
 // The browser edition in headless Chromium (Debian's, through puppeteer-core): the demo page's
 // round (program up, IR bypass, a cabinet SELECTed and one by AUDITION, STORE, a refused
 // 22050 Hz WAV, a good WAV into slot 4, EXTRACT ALL's zip download), the offline reload, the
-// editor page without Web MIDI, and the figures (first frame, frame time, memory, transferred
-// bytes).
+// editor page without Web MIDI, and the figures (first frame, frame time, memory). The bytes a
+// first visit transfers are counted at the server by scripts/bench-web.sh: the page's own
+// network events miss what the service worker fetches.
 // Usage: node demo_round.js <site address> <work folder> <refused.wav> <good.wav> <server pid>
 // The server is ended for the offline reload, the last step.
 const path = require('path');
@@ -20,20 +21,11 @@ const [site, work, refusedWav, goodWav, serverPid] = process.argv.slice(2);
   page.on('pageerror', (e) => console.log(`web: page error: ${e.message}`));
   await page.setViewport({width, height});
   const client = await page.createCDPSession();
-  await client.send('Network.enable');
-  let transferred = 0, wasm = 0, wasmRequest = '';
-  client.on('Network.responseReceived', (e) => {
-    if (e.response.url.endsWith('.wasm')) wasmRequest = e.requestId;
-  });
-  client.on('Network.loadingFinished', (e) => {
-    transferred += e.encodedDataLength;
-    if (e.requestId === wasmRequest) wasm = e.encodedDataLength;
-  });
   await client.send('Browser.setDownloadBehavior', {behavior: 'allow', downloadPath: work, eventsEnabled: true});
 
   const first = await firstFrame(page, `${site}/demo.html`);
   await sleep(2500); // connected to the demo amp; the service worker has kept the site
-  console.log(`web: first visit: first frame ${first.toFixed(0)} ms after navigation, ${transferred} bytes transferred, of which the wasm ${wasm}`);
+  console.log(`web: first visit: first frame ${first.toFixed(0)} ms after navigation`);
   const isolated = await page.evaluate(() => crossOriginIsolated);
   if (!isolated) fail('the demo page is not cross-origin isolated');
   await page.screenshot({path: path.join(work, 'demo.png')});
