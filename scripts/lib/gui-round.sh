@@ -131,13 +131,22 @@ preview_place() {
   preview_y=$((41 + (client_h - 62 - 560) / 2))
 }
 
-# preview_up: the preview of a file it can send is on screen: its title row's colour and SEND's
-# where they are drawn (a picker closing over the page changes the screen too, before it).
-preview_up() {
+# preview_spots: the colours of the preview's title row and of SEND where they are drawn.
+preview_spots() {
   screen "$work/up.png" || return 1
   local spots="%[pixel:p{$((wx + preview_x + 8)),$((wy + preview_y + 10))}]"
   spots+=" %[pixel:p{$((wx + preview_x + 628)),$((wy + preview_y + 535))}]"
-  [ "$(convert "$work/up.png" -format "$spots" info: 2>/dev/null)" = "srgb(8,8,10) srgb(190,190,190)" ]
+  convert "$work/up.png" -format "$spots" info: 2>/dev/null
+}
+
+# preview_up: the preview of a file it can send is on screen (a picker closing over the page
+# changes the screen too, before it).
+preview_up() { [ "$(preview_spots)" = "srgb(8,8,10) srgb(190,190,190)" ]; }
+
+# preview_refusing: the preview is on screen with SEND not lit: it refuses its file.
+preview_refusing() {
+  local spots
+  spots=$(preview_spots) && [ "${spots% *}" = "srgb(8,8,10)" ] && [ "${spots#* }" != "srgb(190,190,190)" ]
 }
 
 # demo_round: from the connected demo, steps 2 to 7 of the round (program up, IR bypass, a
@@ -216,6 +225,7 @@ demo_round() {
   see_change 5 10 $((bottom - 21)) 600 21 refused_import ||
     fail "the refusal did not show in the status bar"
   preview_place
+  wait_for 10 preview_refusing || fail "no preview opened refusing the file"
   see_change 5 "$preview_x" "$preview_y" 730 560 click $((preview_x + 534)) $((preview_y + 529)) ||
     fail "CANCEL did not close the refusing preview"
   [ "$(grep -c '^recv' "$log")" -eq "$received" ] || fail "a refused file reached the amplifier"
@@ -278,6 +288,9 @@ demo_round() {
   local several='^outcome import refused: one slot takes one file: 2 files were dropped$'
   drop_on_slot_3 "$work/my_cab.wav" "$work/left.wav"
   wait_for 5 logged "$several" || fail "two dropped files were not refused with their reason"
+  # The reason is logged as it is set; a slow build paints the preview after it, and a click
+  # between the two would close it unseen.
+  wait_for 10 preview_refusing || fail "no preview opened refusing the two dropped files"
   see_change 10 "$preview_x" "$preview_y" 730 560 click $((preview_x + 534)) $((preview_y + 529)) ||
     fail "CANCEL did not close the preview refusing two files"
   [ "$(grep -c '^slot 3 ' "$log")" -eq 0 ] || fail "a dropped file reached the amplifier"
