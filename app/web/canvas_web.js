@@ -1,12 +1,18 @@
 // The HTML canvas behind the editor's canvas seam (html_canvas_web.cpp calls these). Pictures
 // become canvases once per blob; masks once per blob and colour. Square boxes snap to device
-// pixels as the desktop canvases draw them aliased. Main thread only.
+// pixels as the desktop canvases draw them aliased. A picture or mask that pass after pass is
+// drawn at the same place is scaled once into a bitmap of the pixels it covers: a repaint then
+// copies pixels instead of resampling a large picture. Main thread only.
 Module.nimbaCanvas = (() => {
   const styleSizes = [10, 11, 13];
   const families = '"Segoe UI Semibold", "Segoe UI", Tahoma, "DejaVu Sans", sans-serif';
   const pictures = new Map(); // blob address -> canvas
   const masks = new Map(); // blob address and colour -> canvas
+  let placed = new Map(); // source and device rectangle -> bitmap (null: not made yet), last pass
+  let drawn = new Map(); // the same, drawn by this pass
+  const fontMetrics = new Map(); // font -> [ascent, line height]
   let ctx = null;
+  let font = ''; // the context's font, '' after a resize reset it
   let pixelRatio = 1; // device pixels per drawing unit at scale 1
   let unit = 1; // device pixels per drawing unit at the current scale
 
@@ -47,8 +53,57 @@ Module.nimbaCanvas = (() => {
     return c;
   }
 
-  function font(style) {
-    return `600 condensed ${styleSizes[style] * unit}px ${families}`;
+  // Draws the part (sx, sy, sw, sh) of `source` onto the device rectangle (x, y, w, h). At
+  // first directly; when the next pass draws it at the same place again, the device pixels it
+  // covers whole are scaled once into a bitmap (on a grid shifted by whole pixels, so they come
+  // out as drawn directly) and copied from then on, and those it covers in part at its edges are
+  // drawn directly, clipped to them. A resize draws everything anew at once, as before.
+  function place(key, source, sx, sy, sw, sh, x, y, w, h) {
+    let bitmap = drawn.has(key) ? drawn.get(key) : placed.get(key);
+    placed.delete(key);
+    const left = Math.ceil(x), top = Math.ceil(y), right = Math.floor(x + w), bottom = Math.floor(y + h);
+    if (bitmap === undefined || right <= left || bottom <= top) {
+      drawn.set(key, null);
+      ctx.drawImage(source, sx, sy, sw, sh, x, y, w, h);
+      return;
+    }
+    if (bitmap === null) {
+      const scaled = new OffscreenCanvas(right - left, bottom - top);
+      const context = scaled.getContext('2d');
+      context.imageSmoothingEnabled = true;
+      context.imageSmoothingQuality = 'low';
+      context.drawImage(source, sx, sy, sw, sh, x - left, y - top, w, h);
+      bitmap = scaled.transferToImageBitmap();
+    }
+    drawn.set(key, bitmap);
+    ctx.drawImage(bitmap, left, top);
+    if (left === x && top === y && right === x + w && bottom === y + h) return;
+    const outerLeft = Math.floor(x), outerTop = Math.floor(y);
+    ctx.save();
+    ctx.beginPath();
+    ctx.rect(outerLeft, outerTop, Math.ceil(x + w) - outerLeft, Math.ceil(y + h) - outerTop);
+    ctx.rect(left, top, right - left, bottom - top);
+    ctx.clip('evenodd');
+    ctx.drawImage(source, sx, sy, sw, sh, x, y, w, h);
+    ctx.restore();
+  }
+
+  function setFont(style) {
+    const wanted = `600 condensed ${styleSizes[style] * unit}px ${families}`;
+    if (wanted === font) return;
+    ctx.font = wanted;
+    font = wanted;
+  }
+
+  // The font's ascent and line height in device pixels.
+  function lineMetrics() {
+    let metrics = fontMetrics.get(font);
+    if (!metrics) {
+      const m = ctx.measureText('Hg');
+      metrics = [m.fontBoundingBoxAscent, m.fontBoundingBoxAscent + m.fontBoundingBoxDescent];
+      fontMetrics.set(font, metrics);
+    }
+    return metrics;
   }
 
   // The text's lines for the box: one line cut at a character with an ellipsis, or words
@@ -99,6 +154,7 @@ Module.nimbaCanvas = (() => {
     // a unit; the backing store is resized only when that changes.
     begin(canvas, width, height, ratio) {
       const w = Math.round(width * ratio), h = Math.round(height * ratio);
+      if (canvas.width !== w || canvas.height !== h) font = ''; // a resize resets the context
       if (canvas.width !== w) canvas.width = w;
       if (canvas.height !== h) canvas.height = h;
       ctx = canvas.getContext('2d', {alpha: false});
@@ -107,6 +163,10 @@ Module.nimbaCanvas = (() => {
       ctx.imageSmoothingQuality = 'low';
       pixelRatio = ratio;
       unit = ratio;
+      // What the last pass drew and this one did not is dropped.
+      placed.forEach((bitmap) => bitmap && bitmap.close());
+      placed = drawn;
+      drawn = new Map();
     },
     setScale(s) {
       unit = pixelRatio * s;
@@ -136,7 +196,8 @@ Module.nimbaCanvas = (() => {
         sw = width;
         sh = height;
       }
-      ctx.drawImage(c, sx, sy, sw, sh, dx * unit, dy * unit, dw * unit, dh * unit);
+      const x = dx * unit, y = dy * unit, w = dw * unit, h = dh * unit;
+      place(`${address}:${sx},${sy},${sw},${sh}:${x},${y},${w},${h}`, c, sx, sy, sw, sh, x, y, w, h);
     },
     mask(address, pixels, width, height, x, y, w, h, argb) {
       const key = address + ':' + argb;
@@ -145,16 +206,16 @@ Module.nimbaCanvas = (() => {
         c = canvasFromPixels(pixels(), width, height, false, argb);
         masks.set(key, c);
       }
-      ctx.drawImage(c, x * unit, y * unit, w * unit, h * unit);
+      const dx = x * unit, dy = y * unit, dw = w * unit, dh = h * unit;
+      place(`${key}:${dx},${dy},${dw},${dh}`, c, 0, 0, width, height, dx, dy, dw, dh);
     },
     text(left, top, right, bottom, argb, style, hAlign, vAlign, text, oneLine) {
       if (style < 0 || style > 2 || !text) return;
       if (oneLine) trimming[style] = true;
-      ctx.font = font(style);
+      setFont(style);
       const u = unit;
       const width = Math.max(0, right - left) * u, height = Math.max(0, bottom - top) * u;
-      const metrics = ctx.measureText('Hg');
-      const ascent = metrics.fontBoundingBoxAscent, lineHeight = ascent + metrics.fontBoundingBoxDescent;
+      const [ascent, lineHeight] = lineMetrics();
       const lines = layOut(text, width, height, lineHeight, oneLine, trimming[style]);
       const total = lines.length * lineHeight;
       let y = vAlign === 1 ? top * u : vAlign === 0 ? top * u + (height - total) / 2 : bottom * u - total;
