@@ -6,6 +6,8 @@
 
 #include <array>
 #include <cstdint>
+#include <cstdlib>
+#include <cstring>
 #include <deque>
 #include <mutex>
 #include <vector>
@@ -22,6 +24,7 @@ struct web_midi_shared {
     std::deque<std::vector<uint8_t>> received;
     unsigned queue_limit = 100;
     std::string refusal;
+    bool send_failed = false; // the browser refused a message handed to the open output
 };
 web_midi_shared shared;
 
@@ -61,6 +64,10 @@ struct web_port_state {
     void open(unsigned index, const std::string&) {
         open_name = name(index);
         open_index = static_cast<int>(index);
+        if (direction == direction_output) {
+            const std::lock_guard hold(shared.lock);
+            shared.send_failed = false;
+        }
         const int opened = MAIN_THREAD_EM_ASM_INT({ return Module.nimbaMidi.open($0, $1) ? 1 : 0; },
                                                   direction, open_index);
         if (!opened) {
@@ -77,9 +84,11 @@ struct web_port_state {
             shared.received.clear();
         }
     }
+    // An output the browser refused a message on counts as closed until it is opened again.
     bool is_open() const {
         if (open_index < 0) return false;
         const std::lock_guard hold(shared.lock);
+        if (direction == direction_output && shared.send_failed) return false;
         const auto& names = shared.names[direction];
         return static_cast<size_t>(open_index) < names.size() && names[open_index] == open_name;
     }
@@ -99,13 +108,26 @@ struct web_midi_in final : forwarding_port<midi_in_port, web_port_state> {
     }
 };
 
+// A message is handed to the main thread without waiting for it: the link's pace then does not
+// depend on how soon the main thread gets to it (midi_web.js keeps the messages apart). The
+// bytes go as a copy, which the main thread frees.
 struct web_midi_out final : forwarding_port<midi_out_port, web_port_state> {
     web_midi_out() : forwarding_port(direction_output) {}
     void sendMessage(const uint8_t* bytes, size_t size) override {
-        if (!port.is_open()) return;
-        const int sent = MAIN_THREAD_EM_ASM_INT(
-            { return Module.nimbaMidi.send(HEAPU8.slice($0, $0 + $1)) ? 1 : 0; }, bytes, size);
-        if (!sent && port.on_error) port.on_error();
+        if (!port.is_open() || size == 0) return;
+        auto* copy = static_cast<uint8_t*>(std::malloc(size));
+        if (!copy) {
+            if (port.on_error) port.on_error();
+            return;
+        }
+        std::memcpy(copy, bytes, size);
+        MAIN_THREAD_ASYNC_EM_ASM(
+            {
+                const sent = Module.nimbaMidi.send(HEAPU8.slice($0, $0 + $1));
+                Module._free($0);
+                if (!sent) Module._nimba_midi_send_failed();
+            },
+            copy, size);
     }
 };
 
@@ -149,4 +171,12 @@ extern "C" EMSCRIPTEN_KEEPALIVE void nimba_midi_received(const uint8_t* bytes, i
     const std::lock_guard hold(shared.lock);
     if (shared.received.size() >= shared.queue_limit) return;
     shared.received.emplace_back(bytes, bytes + size);
+}
+
+// Main thread: the browser refused a message handed to the open output (the port went away, or
+// SysEx is not allowed).
+extern "C" EMSCRIPTEN_KEEPALIVE void nimba_midi_send_failed() {
+    using namespace nimba;
+    const std::lock_guard hold(shared.lock);
+    shared.send_failed = true;
 }

@@ -1,10 +1,14 @@
 // The page's side of the Web MIDI ports (midi_ports_web.cpp): publishes the connected ports'
 // names, opens the input the worker chose and queues its messages, and sends on the chosen
-// output. Main thread only; Module.nimbaMidiAccess is the page's MIDIAccess.
+// output, at least gapMs apart: each message goes with the time it may leave (now, or gapMs
+// after the last one when the main thread was busy and two arrived at once), and the browser
+// sends it then. Main thread only; Module.nimbaMidiAccess is the page's MIDIAccess.
 Module.nimbaMidi = (() => {
+  const gapMs = 5; // what the amplifier needs between two messages
   let access = null;
   let input = null;
   let output = null;
+  let free = 0; // performance.now() from which the output may send again
 
   const connected = (map) => [...map.values()].filter((p) => p.state !== 'disconnected');
 
@@ -55,12 +59,15 @@ Module.nimbaMidi = (() => {
     },
     send(bytes) {
       if (!output) return false;
+      const now = performance.now();
+      const at = Math.max(now, free);
       try {
-        output.send(bytes);
-        return true;
+        output.send(bytes, at);
       } catch (error) {
         return false;
       }
+      free = at + gapMs;
+      return true;
     },
   };
 })();

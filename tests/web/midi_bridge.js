@@ -28,9 +28,18 @@ function bridgeMidi(address, name) {
                                  return Promise.resolve(this);
                                }});
   const input = Object.assign(port('bridge-in', 'input'), {onmidimessage: null});
+  // As a browser's output: a message with a timestamp goes out at that time, in order with the
+  // others. The wait travels with the message ("+ms hex") and the bridge waits it out, as the
+  // page's own timers are throttled in a hidden tab and a browser's sends are not. When the
+  // page asked each one to go is kept (window.nimbaBridgeSent), for the gap between messages.
+  window.nimbaBridgeSent = [];
   const output = Object.assign(port('bridge-out', 'output'), {
-    send(data) {
-      socket.send(Array.from(data, (b) => b.toString(16).padStart(2, '0').toUpperCase()).join(' '));
+    send(data, timestamp) {
+      const now = performance.now();
+      const at = Math.max(timestamp || 0, now);
+      window.nimbaBridgeSent.push(at);
+      const hex = Array.from(data, (b) => b.toString(16).padStart(2, '0').toUpperCase()).join(' ');
+      socket.send(at > now ? `+${(at - now).toFixed(3)} ${hex}` : hex);
     },
   });
   socket.onmessage = (event) => {
@@ -71,10 +80,21 @@ async function startBridge(cli, work) {
   const server = new WebSocketServer({host: '127.0.0.1', port: 0});
   server.on('connection', (socket) => {
     pageSocket = socket;
+    // Messages go to the amplifier in order, each no sooner than the wait it came with.
+    const queue = [];
+    const pump = () => {
+      while (queue.length) {
+        const wait = queue[0].due - performance.now();
+        if (wait > 0) return setTimeout(pump, wait);
+        const {line} = queue.shift();
+        note('page', line);
+        amp.stdin.write(`${line}\n`);
+      }
+    };
     socket.on('message', (data) => {
-      const line = data.toString();
-      note('page', line);
-      amp.stdin.write(`${line}\n`);
+      const [, wait, line] = /^(?:\+([0-9.]+) )?(.*)$/.exec(data.toString());
+      queue.push({line, due: performance.now() + Number(wait || 0)});
+      if (queue.length === 1) pump();
     });
   });
   await new Promise((resolve) => server.on('listening', resolve));

@@ -118,6 +118,13 @@ const slotNameRead = /^F0 00 04 05 F7$/;
   await sleep(300);
 
   bridge.uploads().forEach((u, i) => console.log(`web: upload ${i + 1} over the bridged Web MIDI: ${uploadText(u)}`));
+  // The worker hands its messages over without waiting; the page must still keep them 5 ms
+  // apart when they reach it together.
+  const asked = await page.evaluate(() => window.nimbaBridgeSent);
+  const gaps = asked.slice(1).map((t, i) => t - asked[i]);
+  const closest = Math.min(...gaps);
+  if (closest < 5 - 1e-6) fail(`two messages went out ${closest.toFixed(3)} ms apart`);
+  console.log(`web: ${asked.length} messages sent, at least ${closest.toFixed(2)} ms apart`);
   await fullFrames(page);
   const heap = await page.evaluate(() => performance.memory && performance.memory.totalJSHeapSize);
   const wasmMemory = await page.evaluate(() => wasmMemory.buffer.byteLength);
