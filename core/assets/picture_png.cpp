@@ -206,7 +206,7 @@ png_picture picture_from_png(blob png, picture_kind kind) {
     uint8_t* b = out.blob_bytes.data();
     out.fault = decode_rows(stream, b + 6, pitch, height, step);
     if (!out.fault.empty()) {
-        out.blob_bytes = std::vector<uint8_t>();
+        out.blob_bytes = large_page_bytes();
         return out;
     }
     out.blob_bytes.resize(6 + pitch * height);
@@ -216,6 +216,23 @@ png_picture picture_from_png(blob png, picture_kind kind) {
     b[3] = static_cast<uint8_t>(width >> 8);
     b[4] = static_cast<uint8_t>(height & 0xFF);
     b[5] = static_cast<uint8_t>(height >> 8);
+    return out;
+}
+
+png_picture picture_from_png_over(blob png, picture_kind kind, blob base) {
+    png_picture out;
+    if (!picture_from_blob(base, kind)) {
+        out.fault = "the picture it is stored against is missing";
+        return out;
+    }
+    out = picture_from_png(png, kind);
+    if (!out.fault.empty()) return out;
+    if (out.blob_bytes.size() != base.size ||
+        !std::equal(out.blob_bytes.begin(), out.blob_bytes.begin() + 6, base.data)) {
+        out = {{}, "not the size of the picture it is stored against"};
+        return out;
+    }
+    for (size_t i = 6; i < base.size; ++i) out.blob_bytes[i] ^= base.data[i];
     return out;
 }
 
