@@ -42,6 +42,12 @@ web_editor editor;
 // Set by any thread; the next animation frame paints.
 std::atomic<bool> repaint_wanted{true};
 
+// While the link is busy its progress asks for a paint every few milliseconds, and each paint
+// holds the main thread that carries the Web MIDI messages: a paint then comes at most this
+// often (a resize still paints at once).
+constexpr double busy_paint_interval_ms = 100;
+double last_paint_ms = 0;
+
 void request_repaint() {
     repaint_wanted.store(true);
 }
@@ -113,7 +119,13 @@ using namespace nimba;
 extern "C" EMSCRIPTEN_KEEPALIVE int nimba_frame(int width, int height, double ratio) {
     const bool resized =
         width != editor.width || height != editor.height || ratio != editor.pixel_ratio;
-    if (!repaint_wanted.exchange(false) && !resized) return 0;
+    if (!repaint_wanted.load() && !resized) return 0;
+    const double now = emscripten_get_now();
+    if (!resized && editor.session.state->link_status == link_busy &&
+        now - last_paint_ms < busy_paint_interval_ms)
+        return 0;
+    repaint_wanted.store(false);
+    last_paint_ms = now;
     editor.width = width;
     editor.height = height;
     editor.pixel_ratio = ratio > 0 ? ratio : 1;

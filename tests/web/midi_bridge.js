@@ -36,7 +36,7 @@ function bridgeMidi(address, name) {
   const output = Object.assign(port('bridge-out', 'output'), {
     send(data, timestamp) {
       const now = performance.now();
-      const at = Math.max(timestamp || 0, now);
+      const at = timestamp === undefined ? now : timestamp;
       window.nimbaBridgeSent.push(at);
       const hex = Array.from(data, (b) => b.toString(16).padStart(2, '0').toUpperCase()).join(' ');
       socket.send(at > now ? `+${(at - now).toFixed(3)} ${hex}` : hex);
