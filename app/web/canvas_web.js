@@ -1,13 +1,14 @@
 // The HTML canvas behind the editor's canvas seam (html_canvas_web.cpp calls these). Pictures
 // become canvases once per blob; masks once per blob and colour. Square boxes snap to device
-// pixels as the desktop canvases draw them aliased. A picture or mask that pass after pass is
-// drawn at the same place is scaled once into a bitmap of the pixels it covers: a repaint then
-// copies pixels instead of resampling a large picture. Main thread only.
+// pixels as the desktop canvases draw them aliased. A large picture or mask that pass after pass
+// is drawn at the same place is scaled once into a bitmap: a repaint then copies its pixels
+// instead of resampling it. Main thread only.
 Module.nimbaCanvas = (() => {
   const styleSizes = [10, 11, 13];
   const families = '"Segoe UI Semibold", "Segoe UI", Tahoma, "DejaVu Sans", sans-serif';
   const pictures = new Map(); // blob address -> canvas
   const masks = new Map(); // blob address and colour -> canvas
+  const scaledOnceArea = 256 * 256; // device pixels; smaller draws cost little to resample
   let placed = new Map(); // source and device rectangle -> bitmap (null: not made yet), last pass
   let drawn = new Map(); // the same, drawn by this pass
   const fontMetrics = new Map(); // font -> [ascent, line height]
@@ -53,35 +54,45 @@ Module.nimbaCanvas = (() => {
     return c;
   }
 
-  // Draws the part (sx, sy, sw, sh) of `source` onto the device rectangle (x, y, w, h). At
-  // first directly; when the next pass draws it at the same place again, the device pixels it
-  // covers whole are scaled once into a bitmap (on a grid shifted by whole pixels, so they come
-  // out as drawn directly) and copied from then on, and those it covers in part at its edges are
-  // drawn directly, clipped to them. A resize draws everything anew at once, as before.
+  // Draws the part (sx, sy, sw, sh) of `source` onto the device rectangle (x, y, w, h); key()
+  // names the source, its part and the rectangle. A large one is drawn directly at first; when
+  // the next pass draws it at the same place again, it is scaled once onto a bitmap at the same
+  // coordinates (so its pixels come out as drawn directly), and the device pixels it covers
+  // whole are copied from there on; those it covers in part at its edges are still drawn
+  // directly, clipped to them. A resize draws everything anew at once.
   function place(key, source, sx, sy, sw, sh, x, y, w, h) {
-    let bitmap = drawn.has(key) ? drawn.get(key) : placed.get(key);
-    placed.delete(key);
-    const left = Math.ceil(x), top = Math.ceil(y), right = Math.floor(x + w), bottom = Math.floor(y + h);
-    if (bitmap === undefined || right <= left || bottom <= top) {
-      drawn.set(key, null);
+    const left = Math.max(0, Math.ceil(x)), top = Math.max(0, Math.ceil(y));
+    const right = Math.min(ctx.canvas.width, Math.floor(x + w));
+    const bottom = Math.min(ctx.canvas.height, Math.floor(y + h));
+    const whole = right > left && bottom > top && (right - left) * (bottom - top) >= scaledOnceArea;
+    if (!whole) {
+      ctx.drawImage(source, sx, sy, sw, sh, x, y, w, h);
+      return;
+    }
+    const name = key();
+    let bitmap = drawn.has(name) ? drawn.get(name) : placed.get(name);
+    placed.delete(name);
+    if (bitmap === undefined) {
+      drawn.set(name, null);
       ctx.drawImage(source, sx, sy, sw, sh, x, y, w, h);
       return;
     }
     if (bitmap === null) {
-      const scaled = new OffscreenCanvas(right - left, bottom - top);
+      const scaled = new OffscreenCanvas(right, bottom);
       const context = scaled.getContext('2d');
       context.imageSmoothingEnabled = true;
       context.imageSmoothingQuality = 'low';
-      context.drawImage(source, sx, sy, sw, sh, x - left, y - top, w, h);
+      context.drawImage(source, sx, sy, sw, sh, x, y, w, h);
       bitmap = scaled.transferToImageBitmap();
     }
-    drawn.set(key, bitmap);
-    ctx.drawImage(bitmap, left, top);
-    if (left === x && top === y && right === x + w && bottom === y + h) return;
+    drawn.set(name, bitmap);
+    ctx.drawImage(bitmap, left, top, right - left, bottom - top, left, top, right - left, bottom - top);
     const outerLeft = Math.floor(x), outerTop = Math.floor(y);
+    const outerRight = Math.ceil(x + w), outerBottom = Math.ceil(y + h);
+    if (outerLeft === left && outerTop === top && outerRight === right && outerBottom === bottom) return;
     ctx.save();
     ctx.beginPath();
-    ctx.rect(outerLeft, outerTop, Math.ceil(x + w) - outerLeft, Math.ceil(y + h) - outerTop);
+    ctx.rect(outerLeft, outerTop, outerRight - outerLeft, outerBottom - outerTop);
     ctx.rect(left, top, right - left, bottom - top);
     ctx.clip('evenodd');
     ctx.drawImage(source, sx, sy, sw, sh, x, y, w, h);
@@ -197,7 +208,7 @@ Module.nimbaCanvas = (() => {
         sh = height;
       }
       const x = dx * unit, y = dy * unit, w = dw * unit, h = dh * unit;
-      place(`${address}:${sx},${sy},${sw},${sh}:${x},${y},${w},${h}`, c, sx, sy, sw, sh, x, y, w, h);
+      place(() => `${address}:${sx},${sy},${sw},${sh}:${x},${y},${w},${h}`, c, sx, sy, sw, sh, x, y, w, h);
     },
     mask(address, pixels, width, height, x, y, w, h, argb) {
       const key = address + ':' + argb;
@@ -207,7 +218,7 @@ Module.nimbaCanvas = (() => {
         masks.set(key, c);
       }
       const dx = x * unit, dy = y * unit, dw = w * unit, dh = h * unit;
-      place(`${key}:${dx},${dy},${dw},${dh}`, c, 0, 0, width, height, dx, dy, dw, dh);
+      place(() => `${key}:${dx},${dy},${dw},${dh}`, c, 0, 0, width, height, dx, dy, dw, dh);
     },
     text(left, top, right, bottom, argb, style, hAlign, vAlign, text, oneLine) {
       if (style < 0 || style > 2 || !text) return;
