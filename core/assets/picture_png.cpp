@@ -219,4 +219,21 @@ png_picture picture_from_png(blob png, picture_kind kind) {
     return out;
 }
 
+png_picture picture_from_png_over(blob png, picture_kind kind, blob base) {
+    png_picture out;
+    if (!picture_from_blob(base, kind)) {
+        out.fault = "the picture it is stored against is missing";
+        return out;
+    }
+    out = picture_from_png(png, kind);
+    if (!out.fault.empty()) return out;
+    if (out.blob_bytes.size() != base.size ||
+        !std::equal(out.blob_bytes.begin(), out.blob_bytes.begin() + 6, base.data)) {
+        out = {{}, "not the size of the picture it is stored against"};
+        return out;
+    }
+    for (size_t i = 6; i < base.size; ++i) out.blob_bytes[i] ^= base.data[i];
+    return out;
+}
+
 } // namespace nimba

@@ -25,4 +25,9 @@ std::string png_picture_fault(blob png, picture_kind kind);
 // The whole picture, decoded.
 png_picture picture_from_png(blob png, picture_kind kind);
 
+// A picture stored as the byte-wise XOR of its pixels with those of another decoded picture, its
+// base, of the same kind and size: decoded, then the base's pixels XORed in again. Refused when
+// the PNG is, or when the base is missing or not of that kind and size.
+png_picture picture_from_png_over(blob png, picture_kind kind, blob base);
+
 } // namespace nimba

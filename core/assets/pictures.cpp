@@ -34,13 +34,39 @@ std::string named(picture p, const std::string& fault) {
     return "the picture \"" + std::string(picture_name(p)) + "\": " + fault;
 }
 
+// The channel pictures are the amplifier with its lamps lit, a few hundred pixels apart: each is
+// stored as its XOR with the amplifier (art_raster writes them so). picture::count for a picture
+// stored whole.
+picture stored_against(picture p) {
+    switch (p) {
+    case picture::channel_blue:
+    case picture::channel_violet:
+    case picture::channel_red:
+    case picture::channel_green:
+        return picture::amplifier;
+    default:
+        return picture::count;
+    }
+}
+
+png_picture decode(picture p) {
+    const picture base = stored_against(p);
+    if (base == picture::count) return picture_from_png(picture_png(p), kind_of(p));
+    const blob base_blob = picture_blob(base);
+    if (!base_blob.data)
+        return {{},
+                "stored against \"" + std::string(picture_name(base)) +
+                    "\", which cannot be decoded"};
+    return picture_from_png_over(picture_png(p), kind_of(p), base_blob);
+}
+
 } // namespace
 
 blob picture_blob(picture p) {
     if (!in_range(p)) return {};
     decoded_picture& d = decoded[static_cast<size_t>(p)];
     std::call_once(d.once, [&] {
-        d.result = picture_from_png(picture_png(p), kind_of(p));
+        d.result = decode(p);
         d.done.store(true, std::memory_order_release);
     });
     if (d.result.blob_bytes.empty()) return {};

@@ -1,6 +1,6 @@
 // The built-in pictures: ten colour pictures and nineteen masks, embedded in the program as
-// PNG and decoded into "RI"/"RM" blobs the first time they are asked for, once per process.
-// Any thread.
+// PNG (the channel pictures as their XOR with the amplifier) and decoded into "RI"/"RM" blobs
+// the first time they are asked for, once per process. Any thread.
 #pragma once
 
 #include <string>

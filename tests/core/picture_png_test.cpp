@@ -192,5 +192,56 @@ TEST(PicturePng, RefusesWhatIsDamagedOrNotAPicture) {
     EXPECT_NE(picture_from_png({nullptr, 100}, picture_kind::mask).fault, "");
 }
 
+// A picture stored against a base reads back as the XOR of the two, and only over a base of its
+// own kind and size.
+TEST(PicturePng, StoredAgainstABaseReadsBackOnlyOverThatBase) {
+    const auto colour_blob = [](uint8_t w, uint8_t h, const std::vector<uint8_t>& pixels) {
+        std::vector<uint8_t> b = {'R', 'I', w, 0, h, 0};
+        b.insert(b.end(), pixels.begin(), pixels.end());
+        return b;
+    };
+    const std::vector<uint8_t> base_pixels = noise(6 * 4 * 4), lit = noise(6 * 4 * 4 + 3);
+    std::vector<uint8_t> delta(base_pixels.size());
+    for (size_t i = 0; i < delta.size(); ++i) delta[i] = base_pixels[i] ^ lit[i + 3];
+    const std::vector<uint8_t> png =
+        make_png(delta, 6, 4, 4, {6, 0, 0, 0}, 1, [](size_t y) { return static_cast<int>(y); });
+    const std::vector<uint8_t> base = colour_blob(6, 4, base_pixels);
+    const std::vector<uint8_t> narrower = colour_blob(4, 6, base_pixels);
+    std::vector<uint8_t> as_mask = base;
+    as_mask[1] = 'M';
+    std::vector<uint8_t> damaged = png;
+    damaged[first_idat_data(png) + 9] ^= 1;
+    struct over_case {
+        const char* what;
+        const std::vector<uint8_t>& png;
+        blob base;
+        const char* fault;
+    };
+    const over_case cases[] = {
+        {"its own base", png, {base.data(), base.size()}, ""},
+        {"no base", png, {}, "the picture it is stored against is missing"},
+        {"a mask for a base",
+         png,
+         {as_mask.data(), as_mask.size()},
+         "the picture it is stored against is missing"},
+        {"a base of another size",
+         png,
+         {narrower.data(), narrower.size()},
+         "not the size of the picture it is stored against"},
+        {"damaged", damaged, {base.data(), base.size()}, "damaged: a chunk fails its CRC"},
+    };
+    for (const over_case& c : cases) {
+        SCOPED_TRACE(c.what);
+        const png_picture p =
+            picture_from_png_over({c.png.data(), c.png.size()}, picture_kind::colour, c.base);
+        EXPECT_EQ(p.fault, c.fault);
+        if (*c.fault) {
+            EXPECT_TRUE(p.blob_bytes.empty());
+            continue;
+        }
+        EXPECT_EQ(p.blob_bytes, colour_blob(6, 4, {lit.begin() + 3, lit.end()}));
+    }
+}
+
 } // namespace
 } // namespace nimba

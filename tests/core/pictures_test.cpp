@@ -138,6 +138,18 @@ TEST(Pictures, EveryBlobHasItsMagicSizeAndExactLength) {
     }
 }
 
+// Each channel picture is stored as its difference from the amplifier: a PNG of a few KB where a
+// whole picture takes hundreds.
+TEST(Pictures, ChannelPicturesAreStoredAsTheirDifferenceFromTheAmplifier) {
+    const size_t amplifier_png = picture_png(picture::amplifier).size;
+    for (const picture p : {picture::channel_blue, picture::channel_violet, picture::channel_red,
+                            picture::channel_green}) {
+        SCOPED_TRACE(picture_name(p));
+        EXPECT_LT(picture_png(p).size * 20, amplifier_png);
+        EXPECT_EQ(picture_blob(p).size, picture_blob(picture::amplifier).size);
+    }
+}
+
 TEST(Pictures, OutOfRangePictureIsEmpty) {
     for (const picture p : {picture::count, static_cast<picture>(-1)}) {
         EXPECT_EQ(picture_blob(p).data, nullptr);

@@ -3,9 +3,11 @@
 // and on request draws a contact sheet of every picture or a mock of the editor's screen to
 // judge the art by eye.
 //
-//   art_raster <art dir> <out dir>                     write the 29 pictures (<name>.png) and
-//                                                      art_digests.inc, the digest of each
-//                                                      picture's raw "RI"/"RM" blob for the tests
+//   art_raster <art dir> <out dir>                     write the 29 pictures (<name>.png, the
+//                                                      channel pictures as their XOR with the
+//                                                      amplifier) and art_digests.inc, the
+//                                                      digest of each picture's raw "RI"/"RM"
+//                                                      blob for the tests
 //   art_raster --contact-sheet <art dir> <out.png>     every picture and mask on one sheet
 //   art_raster --preview <art dir> <out.png> [W H tolex channel]
 //                                                      the amplifier as the screen shows it
@@ -21,6 +23,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <map>
 #include <memory>
 #include <string>
 #include <vector>
@@ -45,6 +48,9 @@ struct art_picture {
     const char* layer = nullptr;  // render only this element
     const char* cut_by = nullptr; // then remove whatever this element covers
     std::string stylesheet = {};
+    // Stored as the byte-wise XOR of its blob with this earlier picture's: a copy that differs
+    // in a few pixels becomes a PNG of nearly nothing but zeros.
+    const char* stored_against = nullptr;
 };
 
 // The lit parts of the amplifier (class "lit": selector ring, slot dots, channel lamps) are
@@ -73,13 +79,13 @@ std::vector<art_picture> picture_table() {
         tolex("tolex_turquoise", "tolex-turquoise"),
         tolex("tolex_white", "tolex-white"),
         {"channel_blue", "amplifier.svg", kind::colour, 1400, 1200, nullptr, nullptr,
-         lit_in("#1e46c8")},
+         lit_in("#1e46c8"), "amplifier"},
         {"channel_violet", "amplifier.svg", kind::colour, 1400, 1200, nullptr, nullptr,
-         lit_in("#a014b4")},
+         lit_in("#a014b4"), "amplifier"},
         {"channel_red", "amplifier.svg", kind::colour, 1400, 1200, nullptr, nullptr,
-         lit_in("#c83228")},
+         lit_in("#c83228"), "amplifier"},
         {"channel_green", "amplifier.svg", kind::colour, 1400, 1200, nullptr, nullptr,
-         lit_in("#28a032")},
+         lit_in("#28a032"), "amplifier"},
         {"logo", "logo.svg", kind::mask, 258, 40},
         {"icon_store", "icon_store.svg", kind::mask, 46, 46},
         {"icon_midi", "icon_midi.svg", kind::mask, 46, 46},
@@ -284,12 +290,30 @@ std::vector<uint8_t> png_from_blob(const std::vector<uint8_t>& b) {
     return out;
 }
 
+// The blob with the base's bytes XORed into its pixels (the header stays): decoding the stored
+// PNG and XORing the base's pixels in again gives the blob back.
+std::vector<uint8_t> xor_with(std::vector<uint8_t> b, const std::vector<uint8_t>& base) {
+    if (base.size() != b.size() || !std::equal(b.begin(), b.begin() + 6, base.begin()))
+        throw failure{"a picture stored against another must have its kind and size"};
+    for (size_t i = 6; i < b.size(); ++i) b[i] ^= base[i];
+    return b;
+}
+
 void write_pictures(const std::string& art_dir, const std::string& out_dir) {
     std::string digests =
         "// Made by art_raster: each picture's raw blob, in the picture enum's order.\n";
-    for (const art_picture& p : picture_table()) {
+    std::map<std::string, std::vector<uint8_t>> bases; // the raw blobs others are stored against
+    const std::vector<art_picture> table = picture_table();
+    for (const art_picture& p : table)
+        if (p.stored_against) bases[p.stored_against];
+    for (const art_picture& p : table) {
         const std::vector<uint8_t> raw = make_blob(p, art_dir);
-        write_file(out_dir + "/" + p.name + ".png", png_from_blob(raw));
+        if (bases.count(p.name)) bases[p.name] = raw;
+        const std::vector<uint8_t>* base = p.stored_against ? &bases[p.stored_against] : nullptr;
+        if (base && base->empty())
+            throw failure{std::string(p.name) + ": " + p.stored_against + " must come first"};
+        write_file(out_dir + "/" + p.name + ".png",
+                   png_from_blob(base ? xor_with(raw, *base) : raw));
         char line[96];
         std::snprintf(line, sizeof line, "{%zuu, 0x%016llxull},\n", raw.size(),
                       static_cast<unsigned long long>(nimba::pixel_digest(raw.data(), raw.size())));
