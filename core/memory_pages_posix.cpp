@@ -1,6 +1,7 @@
 // Read-only file pages given back with madvise: a private mapping of the program file drops its
-// clean pages and maps them again from the file when next read. A browser's memory is one heap
-// with no file behind it: there, nothing is given back.
+// clean pages and maps them again from the file when next read. Large pages asked for with
+// madvise too, where the system has transparent huge pages. A browser's memory is one heap with
+// no file behind it and no pages to choose: there, nothing is given back or asked for.
 #include <sys/mman.h>
 #include <unistd.h>
 
@@ -20,5 +21,21 @@ size_t memory_page_size() {
 void release_whole_pages(const void* pages, size_t bytes) {
     madvise(const_cast<void*>(pages), bytes, MADV_DONTNEED);
 }
+
+#if defined(MADV_HUGEPAGE) && !defined(__EMSCRIPTEN__)
+size_t large_page_size() {
+    return size_t{2} << 20; // x86-64's and arm64's (with 4 KB pages) transparent huge page
+}
+
+void advise_large_pages(void* pages, size_t bytes) {
+    madvise(pages, bytes, MADV_HUGEPAGE);
+}
+#else
+size_t large_page_size() {
+    return 0;
+}
+
+void advise_large_pages(void*, size_t) {}
+#endif
 
 } // namespace nimba

@@ -5,7 +5,10 @@
 #   the Linux demo: time to its first frame (NIMBA_LAUNCH_MS; ratio to the base at most 1.1) and
 #   peak memory at its first screen (no higher than the base's);
 #   the Windows demo under Wine: time to its first painted frame (the window polled every
-#   10 ms; ratio at most 1.1) and peak memory at its first screen (at least 30% lower).
+#   10 ms; ratio at most 1.1) and peak memory at its first screen (at least 30% lower), beside
+#   the peak of a bare Direct2D window of the same size under the same Wine (bench/d2d_floor,
+#   built from this tree), which no Windows program that draws can go below, and each demo's
+#   own share above it.
 # Runs alternate between the two builds, so a busy machine slows both alike; medians are shown.
 #
 #   scripts/bench-pictures.sh <base revision> [runs]      (runs: 5 unless given)
@@ -38,6 +41,8 @@ if [ "${NIMBA_BENCH_NO_BUILD:-0}" != 1 ]; then
   build_tree "$base"
   build_tree "$root"
 fi
+floor_exe=$root/build/windows/bench/d2d_floor.exe
+cmake --build "$root/build/windows" -j2 --target d2d_floor >/dev/null || fail "d2d_floor did not build"
 
 # ---- sizes --------------------------------------------------------------------------------
 verdicts=()
@@ -82,10 +87,10 @@ now_ms() { echo $(($(date +%s%N) / 1000000)); }
 start_xvfb 100 130 1100x760x24
 peak_kb() { awk '/^VmHWM:/ { print $2 }' "/proc/$1/status" 2>/dev/null; }
 median() { sort -n | awk '{ v[NR] = $1 } END { print (NR % 2) ? v[(NR + 1) / 2] : int((v[NR / 2] + v[NR / 2 + 1]) / 2) }'; }
-window_of() {
+window_of() { # window_of <pid> [title pattern]
   local w
   for _ in $(seq 1 600); do
-    w=$(xdotool search --name '^Corvane Editor$' 2>/dev/null | head -1)
+    w=$(xdotool search --name "${2:-^Corvane Editor\$}" 2>/dev/null | head -1)
     [ -n "$w" ] && { echo "$w"; return 0; }
     kill -0 "$1" 2>/dev/null || return 1
     sleep 0.02
@@ -143,6 +148,19 @@ wine_run() {
   demo_pid=""
 }
 
+# floor_run: one start of the bare Direct2D window under Wine; appends its peak kB to
+# $work/floor.wine.
+floor_run() {
+  wine "$floor_exe" >/dev/null 2>&1 &
+  demo_pid=$!
+  window_of "$demo_pid" '^d2d floor$' >/dev/null || fail "d2d_floor opened no window"
+  sleep 3
+  peak_kb "$demo_pid" >>"$work/floor.wine"
+  kill "$demo_pid" 2>/dev/null
+  wait "$demo_pid" 2>/dev/null
+  demo_pid=""
+}
+
 for i in $(seq 1 "$runs"); do
   for label in base new; do
     tree=$root
@@ -150,6 +168,7 @@ for i in $(seq 1 "$runs"); do
     linux_run "$tree" $label
     wine_run "$tree" $label
   done
+  floor_run
   echo "$tag: run $i of $runs done"
 done
 
@@ -174,6 +193,11 @@ report() { # report <edition> <suffix> <peak rule: lower30 | not_higher>
 }
 report "Linux demo" linux not_higher
 report "Windows demo under Wine" wine lower30
+floor=$(median <"$work/floor.wine")
+echo "$tag: bare Direct2D window under Wine: peak median $((floor / 1024)) MB" \
+  "(runs: $(tr '\n' ' ' <"$work/floor.wine")kB); the demo's own share above it:" \
+  "$((($(cut -d' ' -f2 "$work/new.wine" | median) - floor) / 1024)) MB," \
+  "base $((($(cut -d' ' -f2 "$work/base.wine" | median) - floor) / 1024)) MB"
 printf '%s\n' "${verdicts[@]}"
 printf '%s\n' "${verdicts[@]}" | grep -q '^FAIL' && exit 1
 exit 0

@@ -206,7 +206,7 @@ png_picture picture_from_png(blob png, picture_kind kind) {
     uint8_t* b = out.blob_bytes.data();
     out.fault = decode_rows(stream, b + 6, pitch, height, step);
     if (!out.fault.empty()) {
-        out.blob_bytes = std::vector<uint8_t>();
+        out.blob_bytes = large_page_bytes();
         return out;
     }
     out.blob_bytes.resize(6 + pitch * height);

@@ -5,17 +5,17 @@
 
 #include <cstdint>
 #include <string>
-#include <vector>
 
 #include "core/assets/blobs.h"
+#include "core/memory_pages.h"
 
 namespace nimba {
 
 // A colour picture is an 8-bit RGBA PNG whose bytes are the premultiplied R, G, B, A of the
 // "RI" blob; a mask is an 8-bit grey PNG of the coverage. Anything else is refused.
 struct png_picture {
-    std::vector<uint8_t> blob_bytes; // the whole "RI"/"RM" blob; empty when refused
-    std::string fault;               // why it was refused; empty when read
+    large_page_bytes blob_bytes; // the whole "RI"/"RM" blob; empty when refused
+    std::string fault;           // why it was refused; empty when read
 };
 
 // Everything but the pixels: "" when the header reads as a picture of that kind at a size the

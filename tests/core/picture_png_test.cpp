@@ -150,7 +150,8 @@ TEST(PicturePng, ReadsAsItsOwnKindOnly) {
     const png_picture m = picture_from_png({mask_png.data(), mask_png.size()}, picture_kind::mask);
     EXPECT_EQ(m.fault, "");
     const blob decoded = picture_blob(picture::arrow_left);
-    EXPECT_EQ(m.blob_bytes, std::vector<uint8_t>(decoded.data, decoded.data + decoded.size));
+    EXPECT_EQ(std::vector<uint8_t>(m.blob_bytes.begin(), m.blob_bytes.end()),
+              std::vector<uint8_t>(decoded.data, decoded.data + decoded.size));
 
     const png_picture as_colour =
         picture_from_png({mask_png.data(), mask_png.size()}, picture_kind::colour);
@@ -239,7 +240,8 @@ TEST(PicturePng, StoredAgainstABaseReadsBackOnlyOverThatBase) {
             EXPECT_TRUE(p.blob_bytes.empty());
             continue;
         }
-        EXPECT_EQ(p.blob_bytes, colour_blob(6, 4, {lit.begin() + 3, lit.end()}));
+        EXPECT_EQ(std::vector<uint8_t>(p.blob_bytes.begin(), p.blob_bytes.end()),
+                  colour_blob(6, 4, {lit.begin() + 3, lit.end()}));
     }
 }
 
