@@ -138,7 +138,6 @@
     fit();
     window.addEventListener('resize', fit);
     await isolate();
-    const pictures = fetchPictures();
     const Module = (window.Module = {canvas, nimbaMode: mode, nimbaStartFault: showFault});
     if (!window.crossOriginIsolated) {
       notice.textContent =
@@ -146,16 +145,19 @@
       notice.hidden = false;
       return;
     }
+    // The program loads and compiles, and the pictures arrive, while the browser asks for MIDI
+    // access; main runs only once all three are done.
+    const pictures = fetchPictures();
+    const runtime = new Promise((resolve) => { Module.onRuntimeInitialized = resolve; });
+    const script = document.createElement('script');
+    script.src = 'nimba.js';
+    document.body.appendChild(script);
     if (mode === 'editor') {
       const midi = await midiAccess();
       Module.nimbaMidiAccess = midi.access;
       Module.nimbaMidiRefusal = midi.refusal;
       if (midi.refusal) notice.hidden = false;
     }
-    const runtime = new Promise((resolve) => { Module.onRuntimeInitialized = resolve; });
-    const script = document.createElement('script');
-    script.src = 'nimba.js';
-    document.body.appendChild(script);
     const [fetched] = await Promise.all([pictures, runtime]);
     if (!handIn(Module, fetched)) return;
     // main says itself, on the page, when a picture does not decode.
