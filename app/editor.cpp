@@ -12,18 +12,21 @@ picture_start::~picture_start() {
     if (thread.joinable()) thread.join();
 }
 
+std::string check_pictures() {
+    const program_record fresh_program{};
+    for (const picture p : pictures_drawn(0, fresh_program)) picture_blob(p);
+    const std::string fault = pictures_fault();
+    release_picture_pngs();
+    return fault.empty() ? fault : "the editor cannot start: " + fault;
+}
+
 void start_pictures(picture_start& start) {
-    start.thread = std::thread([&start] {
-        const program_record fresh_program{};
-        for (const picture p : pictures_drawn(0, fresh_program)) picture_blob(p);
-        start.fault = pictures_fault();
-        release_picture_pngs();
-    });
+    start.thread = std::thread([&start] { start.fault = check_pictures(); });
 }
 
 std::string finish_pictures(picture_start& start) {
     if (start.thread.joinable()) start.thread.join();
-    return start.fault.empty() ? start.fault : "the editor cannot start: " + start.fault;
+    return start.fault;
 }
 
 bool start_editor(editor_session& session, main_window& window,

@@ -38,6 +38,8 @@ void start_pictures(picture_start& start);
 // Waits for the thread: "" when every picture is sound, else a line naming the first that is
 // not, for the edition to show before it exits with exit_bad_picture.
 std::string finish_pictures(picture_start& start);
+// The same work and answer on the calling thread (the browser's main thread must not wait).
+std::string check_pictures();
 
 // How long closing the window waits for the worker. Every wait of the worker checks the stop
 // request, so only a blocking call (a picker, a stalled download) takes longer.

@@ -1,5 +1,6 @@
-// The browser edition's entry: the editor or its demo (the page says which), its worker started
-// on a pthread, and the functions the page calls from its animation frames, pointer, wheel,
+// The browser edition's entry: the editor or its demo (the page says which), once the pictures
+// the page handed in are found sound (else the page says which is not), its worker started on a
+// pthread, and the functions the page calls from its animation frames, pointer, wheel,
 // focus and drop events (site.js) and from the controls' mirror (aria_web.js). main returns at
 // once; the page keeps the runtime.
 // Main thread only, except request_repaint.
@@ -70,6 +71,8 @@ EM_JS(char*, page_midi_refusal, (), {
     stringToUTF8(reason, text, size);
     return text;
 });
+// The page shows why the editor cannot start, in place of the editor.
+EM_JS(void, page_start_fault, (const char* reason), { Module.nimbaStartFault(UTF8ToString(reason)); });
 // clang-format on
 
 // Both editions' cabinet commands, with EXTRACT ALL's folder offered as one zip download.
@@ -196,6 +199,10 @@ extern "C" EMSCRIPTEN_KEEPALIVE int nimba_drop(double x, double y, int count, co
 }
 
 int main() {
+    if (const std::string fault = check_pictures(); !fault.empty()) {
+        page_start_fault(fault.c_str());
+        return exit_bad_picture;
+    }
     editor.record.title = window_title;
     editor.record.app_id = application_id;
     editor.ui.pointer = &editor.pointer;

@@ -1,8 +1,10 @@
 // The page around the editor: makes the page cross-origin isolated (the service worker adds the
 // headers when the server did not; the first visit reloads once), asks for MIDI access with
-// SysEx on the editor page, then starts the editor (nimba.js) and feeds it animation frames,
-// pointer, wheel, focus and dropped files. Where MIDI cannot be had, the editor's outcome line
-// says why and the page offers the demo.
+// SysEx on the editor page, fetches the pictures (pictures/<name>.png, as the page's preload
+// links name them) while the program (nimba.js) loads and compiles, hands their bytes in and
+// starts the editor, then feeds it animation frames, pointer, wheel, focus and dropped files.
+// Where MIDI cannot be had, the editor's outcome line says why and the page offers the demo; a
+// picture that cannot be had or read stops the start with the page's notice naming it.
 (() => {
   const mode = document.documentElement.dataset.mode; // 'editor' or 'demo'
   const canvas = document.getElementById('editor');
@@ -11,12 +13,16 @@
 
   async function isolate() {
     if (!('serviceWorker' in navigator)) return;
+    if (window.crossOriginIsolated) {
+      // The server sent the headers: the service worker only keeps the site for offline starts.
+      navigator.serviceWorker.register('sw.js').catch(() => {});
+      return;
+    }
     try {
       await navigator.serviceWorker.register('sw.js');
     } catch (error) {
       return;
     }
-    if (window.crossOriginIsolated) return;
     // The service worker adds the isolation headers once it controls the page.
     await navigator.serviceWorker.ready;
     if (!navigator.serviceWorker.controller) {
@@ -42,6 +48,41 @@
       }
       return {refusal: `Web MIDI failed (${error && error.message}): try the demo`};
     }
+  }
+
+  function showFault(reason) {
+    notice.textContent = reason;
+    notice.hidden = false;
+  }
+
+  // Each picture's bytes, or why its file could not be had.
+  function fetchPictures() {
+    return Promise.all([...document.querySelectorAll('link[data-picture]')].map(async (link) => {
+      const file = link.getAttribute('href');
+      try {
+        const response = await fetch(file);
+        if (!response.ok) return {file, fault: `the server answered ${response.status} ${response.statusText}`.trim()};
+        return {file, name: link.dataset.picture, bytes: new Uint8Array(await response.arrayBuffer())};
+      } catch (error) {
+        return {file, fault: (error && error.message) || String(error)};
+      }
+    }));
+  }
+
+  // Writes each picture's bytes where the program makes room for them; false, with the notice
+  // naming the file, when one could not be had or the program has no room for it.
+  function handIn(Module, pictures) {
+    for (const {file, name, bytes, fault} of pictures) {
+      const at = bytes && bytes.length &&
+        Module.ccall('nimba_picture_room', 'number', ['string', 'number'], [name, bytes.length]);
+      if (!at) {
+        showFault(`The editor cannot start: its picture ${file} could not be loaded (${fault || 'empty or unknown'}). ` +
+                  'Reload the page; if this stays, the site is missing the file.');
+        return false;
+      }
+      Module.HEAPU8.set(bytes, at);
+    }
+    return true;
   }
 
   function fit() {
@@ -97,23 +138,30 @@
     fit();
     window.addEventListener('resize', fit);
     await isolate();
-    const Module = (window.Module = {canvas, nimbaMode: mode});
+    const Module = (window.Module = {canvas, nimbaMode: mode, nimbaStartFault: showFault});
     if (!window.crossOriginIsolated) {
       notice.textContent =
         'This page needs a secure, cross-origin isolated origin (HTTPS with COOP and COEP, or its service worker). Reload once; if this stays, the server does not allow it.';
       notice.hidden = false;
       return;
     }
+    // The program loads and compiles, and the pictures arrive, while the browser asks for MIDI
+    // access; main runs only once all three are done.
+    const pictures = fetchPictures();
+    const runtime = new Promise((resolve) => { Module.onRuntimeInitialized = resolve; });
+    const script = document.createElement('script');
+    script.src = 'nimba.js';
+    document.body.appendChild(script);
     if (mode === 'editor') {
       const midi = await midiAccess();
       Module.nimbaMidiAccess = midi.access;
       Module.nimbaMidiRefusal = midi.refusal;
       if (midi.refusal) notice.hidden = false;
     }
-    Module.onRuntimeInitialized = () => run(Module);
-    const script = document.createElement('script');
-    script.src = 'nimba.js';
-    document.body.appendChild(script);
+    const [fetched] = await Promise.all([pictures, runtime]);
+    if (!handIn(Module, fetched)) return;
+    // main says itself, on the page, when a picture does not decode.
+    if (Module.callMain([]) === 0) run(Module);
   }
 
   start();

@@ -1,41 +1,11 @@
 // Where the pictures' PNG bytes live: embedded in the program by the build
-// (core/assets/art.cmake) from the rasterised artwork. The list below follows the order of the
-// picture enum.
+// (core/assets/art.cmake) from the rasterised artwork, one blob for each name of
+// picture_list.h.
 #include <iterator>
 
+#include "core/assets/picture_list.h"
 #include "core/assets/pictures.h"
 #include "core/memory_pages.h"
-
-#define NIMBA_ART_PICTURES(X)                                                                      \
-    X(amplifier)                                                                                   \
-    X(tolex_snake_skin)                                                                            \
-    X(tolex_purple)                                                                                \
-    X(tolex_red)                                                                                   \
-    X(tolex_turquoise)                                                                             \
-    X(tolex_white)                                                                                 \
-    X(channel_blue)                                                                                \
-    X(channel_violet)                                                                              \
-    X(channel_red)                                                                                 \
-    X(channel_green)                                                                               \
-    X(logo)                                                                                        \
-    X(icon_store)                                                                                  \
-    X(icon_midi)                                                                                   \
-    X(icon_link)                                                                                   \
-    X(icon_import)                                                                                 \
-    X(icon_page)                                                                                   \
-    X(icon_virtual_cab)                                                                            \
-    X(icon_custom_shop)                                                                            \
-    X(arrow_left)                                                                                  \
-    X(arrow_right)                                                                                 \
-    X(diagram_base)                                                                                \
-    X(diagram_accent)                                                                              \
-    X(diagram_slot_0)                                                                              \
-    X(diagram_slot_1)                                                                              \
-    X(diagram_slot_2)                                                                              \
-    X(diagram_slot_3)                                                                              \
-    X(diagram_slot_4)                                                                              \
-    X(diagram_slot_5)                                                                              \
-    X(maker_mark)
 
 #define NIMBA_DECLARE_BLOB(name)                                                                   \
     extern "C" const unsigned char nimba_blob_art_##name[];                                        \

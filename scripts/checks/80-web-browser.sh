@@ -1,10 +1,10 @@
 #!/usr/bin/env bash
 # The browser edition in headless Chromium: builds the site (web preset) and nimba-cli (native),
 # serves the site as run-web.sh does, and runs tests/web/demo_round.js: the demo page's round,
-# the offline reload, the editor page without Web MIDI and the figures. Then: EXTRACT ALL's zip
-# holds the twelve cabinets byte for byte as `nimba-cli ir-export` writes them, and the demo
-# page's picture differs from the Linux edition's (docs/editor-linux.png, 1024 x 720) by more
-# than 10% in at most 2% of its pixels.
+# the offline reload, the editor page without Web MIDI, a picture file missing or damaged and
+# the figures. Then: EXTRACT ALL's zip holds the twelve cabinets byte for byte as
+# `nimba-cli ir-export` writes them, and the demo page's picture differs from the Linux
+# edition's (docs/editor-linux.png, 1024 x 720) by more than 10% in at most 2% of its pixels.
 set -uo pipefail
 root=$(cd "$(dirname "$0")/../.." && pwd)
 cd "$root"

@@ -1,9 +1,9 @@
 // The browser edition in headless Chromium (Debian's, through puppeteer-core): the demo page's
 // round (program up, IR bypass, a cabinet SELECTed and one by AUDITION, STORE, a refused
 // 22050 Hz WAV, a good WAV into slot 4, EXTRACT ALL's zip download), the offline reload, the
-// editor page without Web MIDI, and the figures (first frame, frame time, memory). The bytes a
-// first visit transfers are counted at the server by scripts/bench-web.sh: the page's own
-// network events miss what the service worker fetches.
+// editor page without Web MIDI, a picture file missing or damaged, and the figures (first
+// frame, frame time, memory). The bytes a first visit transfers are counted at the server by
+// scripts/bench-web.sh: the page's own network events miss what the service worker fetches.
 // Usage: node demo_round.js <site address> <work folder> <refused.wav> <good.wav> <server pid>
 // The server is ended for the offline reload, the last step.
 const path = require('path');
@@ -78,6 +78,37 @@ const [site, work, refusedWav, goodWav, serverPid] = process.argv.slice(2);
   await bare.screenshot({path: path.join(work, 'no-midi.png')});
   if (!notice.includes('try the demo')) fail('the editor without Web MIDI offered no demo');
   console.log(`web: without Web MIDI: "${notice}" (no-midi.png)`);
+
+  // A picture file the server does not have, and one that arrives damaged: the page names it
+  // and draws no frame. A context of its own, so no service worker answers from its copy.
+  const cases = [
+    {label: 'missing', file: 'logo', said: 'pictures/logo.png could not be loaded (the server answered 404'},
+    {label: 'damaged', file: 'amplifier', said: 'the picture "amplifier": damaged'},
+  ];
+  for (const {label, file, said} of cases) {
+    const context = await browser.createBrowserContext();
+    const broken = await context.newPage();
+    await broken.setViewport({width, height});
+    await broken.setRequestInterception(true);
+    broken.on('request', async (request) => {
+      if (!request.url().endsWith(`/pictures/${file}.png`)) return request.continue();
+      if (label === 'missing') return request.respond({status: 404, body: 'missing'});
+      const bytes = Buffer.from(await (await fetch(request.url())).arrayBuffer());
+      bytes[bytes.length >> 1] ^= 0xff;
+      return request.respond({status: 200, contentType: 'image/png', body: bytes,
+                              headers: {'Cross-Origin-Resource-Policy': 'same-origin'}});
+    });
+    await broken.goto(`${site}/demo.html`);
+    await broken.waitForFunction(() => !document.getElementById('notice').hidden, {timeout: 30000});
+    await sleep(500);
+    const shown = await broken.evaluate(() => ({text: document.getElementById('notice').textContent,
+                                                painted: Boolean(window.nimbaFirstFrame)}));
+    if (!shown.text.includes(said) || shown.painted) {
+      fail(`a ${label} picture: the page said "${shown.text}"${shown.painted ? ' and drew a frame' : ''}`);
+    }
+    console.log(`web: a ${label} picture file: "${shown.text}", no frame drawn`);
+    await context.close();
+  }
 
   // Offline: with the server gone, the service worker's copy starts the demo again.
   process.kill(Number(serverPid));
