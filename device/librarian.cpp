@@ -161,6 +161,11 @@ walk_result return_to_current_program(device_link& link) {
     return r;
 }
 
+walk_result and_return_to_current_program(device_link& link, const walk_result& walk) {
+    const walk_result back = return_to_current_program(link);
+    return walk.status == walk_status::done ? back : walk;
+}
+
 walk_result restore_programs(device_link& link, const program_backup& file,
                              const restore_choice& choice, restore_report& report) {
     editor_state& state = *link.state;

@@ -53,6 +53,10 @@ walk_result read_all_programs(device_link& link);
 // sets progress back to idle.
 walk_result return_to_current_program(device_link& link);
 
+// Returns the amplifier to the program the editor shows after a walk, whatever the walk did:
+// the walk's own failure when it failed, else the return's.
+walk_result and_return_to_current_program(device_link& link, const walk_result& walk);
+
 // What a restore puts back: the programs chosen (all when empty) and whether the amplifier-wide
 // values go back too. A restore of chosen programs leaves the amplifier-wide values alone
 // unless asked.

@@ -29,14 +29,6 @@ std::wstring chosen_path(const worker_services& services, pick_mode mode) {
     return services.pick_backup_path ? services.pick_backup_path(mode) : std::wstring();
 }
 
-// Every program read, then the amplifier returned to the program the editor shows. The first
-// failure of the two; a stop request is a failure too.
-walk_result read_programs_and_return(device_link& link) {
-    walk_result walk = read_all_programs(link);
-    const walk_result back = return_to_current_program(link);
-    return walk.status == walk_status::done ? back : walk;
-}
-
 // Tells a walk that failed; nothing for one that was stopped (the window is closing).
 void tell_walk_failure(device_link& link, std::string_view what, const walk_result& walk) {
     const outcome told = walk_outcome(what, walk);
@@ -53,7 +45,7 @@ void back_up_into_chosen_file(device_link& link, const worker_services& services
         post_outcome(link, make_outcome(outcome_code::backup_not_started, {fault}));
         return show_done(link);
     }
-    const walk_result walk = read_programs_and_return(link);
+    const walk_result walk = and_return_to_current_program(link, read_all_programs(link));
     if (walk.status != walk_status::done) {
         tell_walk_failure(link, "backup incomplete, nothing written", walk);
         return show_done(link);
@@ -81,7 +73,7 @@ void ask_about_chosen_backup(device_link& link, const worker_services& services,
         post_outcome(link, make_outcome(outcome_code::backup_refused, {load.error}));
         return show_done(link);
     }
-    const walk_result walk = read_programs_and_return(link);
+    const walk_result walk = and_return_to_current_program(link, read_all_programs(link));
     if (walk.status != walk_status::done) {
         tell_walk_failure(link, "restore not started, nothing written", walk);
         return show_done(link);
@@ -110,9 +102,8 @@ void restore_waiting_backup(device_link& link, std::optional<program_backup>& wa
     waiting.reset();
     show_busy(link, walk_restore_write);
     restore_report report;
-    walk_result walk = restore_programs(link, file, {}, report);
-    const walk_result back = return_to_current_program(link);
-    if (walk.status == walk_status::done) walk = back;
+    const walk_result walk =
+        and_return_to_current_program(link, restore_programs(link, file, {}, report));
     if (walk.status != walk_status::done) {
         tell_walk_failure(link, "restore incomplete, restored " + restore_report_text(report),
                           walk);

@@ -99,9 +99,7 @@ backup_end back_up_programs(device_link& link, const worker_services& services) 
     if (state.link_status == link_error)
         return not_sent(
             make_outcome(outcome_code::backup_not_written, {reason_text(reason::no_slot_names)}));
-    walk_result walk = read_all_programs(link);
-    const walk_result back = return_to_current_program(link);
-    if (walk.status == walk_status::done) walk = back;
+    const walk_result walk = and_return_to_current_program(link, read_all_programs(link));
     if (walk.status == walk_status::stopped) return backup_end::stopped;
     if (walk.status != walk_status::done) return not_sent(walk_outcome("backup incomplete", walk));
     const folder_backup written =
