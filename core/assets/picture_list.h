@@ -1,6 +1,6 @@
-// The pictures' names, in the order of the picture enum, as one list both stores of their PNG
-// bytes expand: the embedded one (picture_store.cpp) and the browser edition's
-// (picture_store_web.cpp). A macro list only; no thread concerns.
+// The pictures' names, in the order of the picture enum, as one list: picture_name's table
+// (pictures.cpp) and the embedded PNG blobs (picture_store.cpp) expand it. A macro list only;
+// no thread concerns.
 #pragma once
 
 #define NIMBA_ART_PICTURES(X)                                                                      \

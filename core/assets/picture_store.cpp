@@ -18,12 +18,11 @@ namespace nimba {
 namespace {
 
 struct embedded_blob {
-    const char* name;
     const unsigned char* begin;
     const unsigned char* end;
 };
 
-#define NIMBA_BLOB_ENTRY(name) {#name, nimba_blob_art_##name, nimba_blob_art_##name##_end},
+#define NIMBA_BLOB_ENTRY(name) {nimba_blob_art_##name, nimba_blob_art_##name##_end},
 const embedded_blob embedded[] = {NIMBA_ART_PICTURES(NIMBA_BLOB_ENTRY)};
 #undef NIMBA_BLOB_ENTRY
 
@@ -40,10 +39,6 @@ blob picture_png(picture p) {
     if (!in_range(p)) return {};
     const embedded_blob& e = embedded[static_cast<size_t>(p)];
     return {e.begin, static_cast<size_t>(e.end - e.begin)};
-}
-
-const char* picture_name(picture p) {
-    return in_range(p) ? embedded[static_cast<size_t>(p)].name : "";
 }
 
 void release_picture_pngs() {

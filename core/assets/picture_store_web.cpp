@@ -8,23 +8,16 @@
 #include <iterator>
 #include <vector>
 
-#include "core/assets/picture_list.h"
 #include "core/assets/pictures.h"
 
 namespace nimba {
 
 namespace {
 
-#define NIMBA_PICTURE_NAME(name) #name,
-const char* const names[] = {NIMBA_ART_PICTURES(NIMBA_PICTURE_NAME)};
-#undef NIMBA_PICTURE_NAME
-
-static_assert(std::size(names) == static_cast<size_t>(picture::count), "one name for each picture");
-
-std::vector<unsigned char> handed_in[std::size(names)];
+std::vector<unsigned char> handed_in[static_cast<size_t>(picture::count)];
 
 bool in_range(picture p) {
-    return static_cast<size_t>(p) < std::size(names);
+    return static_cast<size_t>(p) < std::size(handed_in);
 }
 
 } // namespace
@@ -34,10 +27,6 @@ blob picture_png(picture p) {
     const std::vector<unsigned char>& bytes = handed_in[static_cast<size_t>(p)];
     if (bytes.empty()) return {};
     return {bytes.data(), bytes.size()};
-}
-
-const char* picture_name(picture p) {
-    return in_range(p) ? names[static_cast<size_t>(p)] : "";
 }
 
 // The page's bytes stay where they are: a picture decoded later reads them, and a wasm memory
@@ -51,8 +40,8 @@ void release_picture_pngs() {}
 // no picture has or a size of 0 or less, and the page says so instead of starting.
 extern "C" EMSCRIPTEN_KEEPALIVE unsigned char* nimba_picture_room(const char* name, int size) {
     if (name == nullptr || size <= 0) return nullptr;
-    for (size_t i = 0; i < std::size(nimba::names); ++i) {
-        if (std::strcmp(nimba::names[i], name) != 0) continue;
+    for (size_t i = 0; i < std::size(nimba::handed_in); ++i) {
+        if (std::strcmp(nimba::picture_name(static_cast<nimba::picture>(i)), name) != 0) continue;
         nimba::handed_in[i].assign(static_cast<size_t>(size), 0);
         return nimba::handed_in[i].data();
     }

@@ -3,13 +3,21 @@
 
 #include <atomic>
 #include <cstddef>
+#include <iterator>
 #include <mutex>
 
+#include "core/assets/picture_list.h"
 #include "core/assets/picture_png.h"
 
 namespace nimba {
 
 namespace {
+
+#define NIMBA_PICTURE_NAME(name) #name,
+const char* const names[] = {NIMBA_ART_PICTURES(NIMBA_PICTURE_NAME)};
+#undef NIMBA_PICTURE_NAME
+
+static_assert(std::size(names) == static_cast<size_t>(picture::count), "one name for each picture");
 
 constexpr size_t first_mask = static_cast<size_t>(picture::logo);
 
@@ -61,6 +69,10 @@ png_picture decode(picture p) {
 }
 
 } // namespace
+
+const char* picture_name(picture p) {
+    return in_range(p) ? names[static_cast<size_t>(p)] : "";
+}
 
 blob picture_blob(picture p) {
     if (!in_range(p)) return {};
